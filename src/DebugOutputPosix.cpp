@@ -1,0 +1,6 @@
+#include "internal/DebugOutput.h"
+
+namespace ravel {
+// Native builds have no debugger channel; records still reach the sink.
+void debugOutput(const char*) {}
+}

@@ -1,0 +1,7 @@
+#include "internal/DebugOutput.h"
+
+#include <windows.h>
+
+namespace ravel {
+void debugOutput(const char* text) { OutputDebugStringA(text); }
+}

@@ -1,0 +1,234 @@
+// Logging, conversions and string vectors of the portable core.
+#include "BStringVector.h"
+#include "LogInterface.h"
+#include "RavelConvert.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string format(int category, int type, int level, const char* file, int line, const char* comment,
+                   const void* data, unsigned length)
+{
+    char* record = nullptr;
+    LogInterface::formatLogRecord(&record, static_cast<LogInterface::teCategory>(category),
+                                  static_cast<LogInterface::teType>(type), static_cast<LogInterface::teLevel>(level),
+                                  file, line, comment, data, length);
+    std::string text(record);
+    delete[] record;
+    return text;
+}
+
+std::string bytesRecordTail(unsigned count)
+{
+    std::vector<unsigned char> bytes(count);
+    for (unsigned i = 0; i < count; ++i)
+        bytes[i] = static_cast<unsigned char>(i + 0xF0);
+    const std::string record = format(0, 0, 0, "f", 1, "c", bytes.data(), count);
+    return record.substr(record.find('\n'));
+}
+
+struct Sink
+{
+    std::vector<std::string> records;
+    static void take(const char* record, void* context) { static_cast<Sink*>(context)->records.emplace_back(record); }
+};
+
+class LogTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        setRavelUtilitiesLogFile(nullptr, nullptr);
+        setRavelUtilitiesLogLevel(LogInterface::LEVEL_OMEGA);
+    }
+};
+
+} // namespace
+
+TEST(LogRecord, HeadHasExactSpacingAndOneFinalNewline)
+{
+    EXPECT_EQ(format(3, 1, 4, "f", 100, "x", nullptr, 0),
+              "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n");
+    EXPECT_EQ(format(4, 3, 0, "src/a.cpp", -7, "", nullptr, 0),
+              "COMMENT:    CAT: prntpath  TYPE: warn  LEVEL: omega  FILE: src/a.cpp  LINE: -7\n");
+}
+
+TEST(LogRecord, DumpLaysOutTwelveBytesALine)
+{
+    static const unsigned char none = 0;
+    const std::string empty = format(0, 0, 0, "f", 1, "c", &none, 0);
+    EXPECT_EQ(empty.substr(empty.find('\n')), "\n     DATA: \n");
+    EXPECT_EQ(bytesRecordTail(1), "\n     DATA: f0 \n");
+    EXPECT_EQ(bytesRecordTail(12), "\n     DATA: f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb \n");
+    EXPECT_EQ(bytesRecordTail(13), "\n     DATA: f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb \n           fc \n");
+    EXPECT_EQ(bytesRecordTail(25),
+              "\n     DATA: f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb \n           fc fd fe ff 00 01 02 03 04 05 06 07 "
+              "\n           08 \n");
+}
+
+TEST(LogRecord, LongCommentIsNotTruncated)
+{
+    const std::string comment(5000, 'z');
+    const std::string record = format(1, 2, 3, "f", 1, comment.c_str(), nullptr, 0);
+    EXPECT_EQ(record, "COMMENT: " + comment + "   CAT: general  TYPE: info  LEVEL: final  FILE: f  LINE: 1\n");
+}
+
+TEST_F(LogTest, ThresholdDecidesWhichLevelsReachTheSink)
+{
+    Sink sink;
+    setRavelUtilitiesLogFile(&Sink::take, &sink);
+    const int expected[] = {5, 4, 3, 2, 1, 0};
+    for (int threshold = 0; threshold <= 5; ++threshold) {
+        sink.records.clear();
+        setRavelUtilitiesLogLevel(static_cast<LogInterface::teLevel>(threshold));
+        EXPECT_EQ(LogInterface::getLogLevel(), threshold);
+        for (int level = 0; level <= 4; ++level)
+            RAVEL_LOG(LogInterface::CAT_FILE, LogInterface::TYPE_INFO, static_cast<LogInterface::teLevel>(level), "m");
+        EXPECT_EQ(static_cast<int>(sink.records.size()), expected[threshold]) << "threshold " << threshold;
+    }
+}
+
+TEST_F(LogTest, SinkNeedsBothFunctionAndContext)
+{
+    Sink sink;
+    setRavelUtilitiesLogFile(&Sink::take, nullptr);
+    LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE, "f", 1, "a");
+    setRavelUtilitiesLogFile(nullptr, &sink);
+    LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE, "f", 1, "b");
+    EXPECT_TRUE(sink.records.empty());
+    setRavelUtilitiesLogFile(&Sink::take, &sink);
+    LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE, "f", 1, "c");
+    ASSERT_EQ(sink.records.size(), 1u);
+}
+
+TEST_F(LogTest, MacrosNameTheSourceRelativeToTheRepositoryAndDumpErrorCodes)
+{
+    Sink sink;
+    setRavelUtilitiesLogFile(&Sink::take, &sink);
+    RAVEL_LOG_CODE(LogInterface::CAT_GENERAL, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
+                   RWCString("code"), 0x01020304ul);
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_NE(sink.records[0].find("FILE: tests/native/core_tests.cpp  LINE: "), std::string::npos) << sink.records[0];
+    EXPECT_NE(sink.records[0].find("\n     DATA: 04 03 02 01 \n"), std::string::npos) << sink.records[0];
+}
+
+TEST(Conversions, SignOnlyInRadixTenOtherwiseTwosComplement)
+{
+    EXPECT_EQ(std::string(iToRWCString(-5, 10).data()), "-5");
+    EXPECT_EQ(std::string(iToRWCString(-1, 16).data()), "ffffffff");
+    EXPECT_EQ(std::string(iToRWCString(255, 16).data()), "ff");
+    EXPECT_EQ(std::string(iToRWCString(0, 2).data()), "0");
+    EXPECT_EQ(std::string(iToRWCString(-2147483647 - 1, 10).data()), "-2147483648");
+    EXPECT_EQ(std::string(iToRWCString(-2147483647 - 1, 2).data()), "1" + std::string(31, '0'));
+    EXPECT_EQ(std::string(iToRWCString(35, 36).data()), "z");
+    EXPECT_EQ(std::string(i64ToRWCString(-1, 16).data()), "ffffffffffffffff");
+    EXPECT_EQ(std::string(i64ToRWCString(-9223372036854775807LL - 1, 10).data()), "-9223372036854775808");
+    EXPECT_EQ(std::string(ui64ToRWCString(18446744073709551615ULL, 10).data()), "18446744073709551615");
+    EXPECT_EQ(std::string(ui64ToRWCString(18446744073709551615ULL, 36).data()), "3w5e11264sgsf");
+    EXPECT_TRUE(iToRWCString(10, 1).isNull());
+    EXPECT_TRUE(iToRWCString(10, 37).isNull());
+}
+
+TEST(StringVector, GrowsByTheDocumentedSequenceAndKeepsOrder)
+{
+    struct Probe : BStringVector
+    {
+        unsigned capacity() const { return m_capacity; }
+    } v;
+    std::vector<unsigned> capacities;
+    for (int i = 0; i < 47; ++i) {
+        v.insert(iToRWCString(i, 10));
+        if (capacities.empty() || capacities.back() != v.capacity())
+            capacities.push_back(v.capacity());
+    }
+    EXPECT_EQ(capacities, (std::vector<unsigned>{10, 21, 33, 46, 60}));
+    for (unsigned i = 0; i < 47; ++i)
+        EXPECT_EQ(std::string(v[i].data()), std::to_string(i));
+}
+
+TEST(StringVector, OutOfRangeFindAndRemove)
+{
+    BStringVector v;
+    EXPECT_EQ(v.find("x", true), 0xFFFFFFFFu);
+    EXPECT_TRUE(v[0].isNull());
+    v.removeAt(0);
+    EXPECT_TRUE(v.isEmpty());
+
+    v.insert("abc");
+    v.insert("def");
+    v.insert("ghi");
+    EXPECT_EQ(v.find("ABC", false), 0u);
+    EXPECT_EQ(v.find("ABC", true), 0xFFFFFFFFu);
+    EXPECT_EQ(v.find("ab", false), 0xFFFFFFFFu);
+
+    v.removeAt(3);
+    EXPECT_EQ(v.entries(), 3u);
+    v.removeAt(0);
+    ASSERT_EQ(v.entries(), 2u);
+    EXPECT_EQ(std::string(v[0].data()), "def");
+    EXPECT_EQ(std::string(v[1].data()), "ghi");
+    v.removeAt(1);
+    EXPECT_EQ(v.entries(), 1u);
+
+    // Writing through an out-of-range reference changes what later out-of-range reads yield.
+    v[7] = "fallback";
+    const BStringVector& cv = v;
+    EXPECT_EQ(std::string(cv[9].data()), "fallback");
+}
+
+TEST(StringVector, CopyAndAssignment)
+{
+    BStringVector v;
+    v.insert("one");
+    v.insert("two");
+    v = v;
+    EXPECT_EQ(v.entries(), 2u);
+
+    BStringVector copy(v);
+    copy[0] = "changed";
+    EXPECT_EQ(std::string(v[0].data()), "one");
+
+    BSortedStringVector sorted;
+    sorted.insert("zeta");
+    sorted = v;  // re-inserted through the sorted insert
+    ASSERT_EQ(sorted.entries(), 2u);
+    EXPECT_EQ(std::string(sorted[0].data()), "one");
+
+    BStringVector plain;
+    plain.insert("z");
+    plain.insert("a");
+    BSortedStringVector into;
+    into.insert("M");
+    static_cast<BStringVector&>(into) = plain;  // assignment through the base still sorts
+    ASSERT_EQ(into.entries(), 2u);
+    EXPECT_EQ(std::string(into[0].data()), "a");
+}
+
+TEST(SortedStringVector, KeepsCaseInsensitiveOrderWithDuplicates)
+{
+    BSortedStringVector v;
+    v.insert("b");
+    v.insert("A");
+    v.insert("c");
+    ASSERT_EQ(v.entries(), 3u);
+    EXPECT_EQ(std::string(v[0].data()), "A");
+    EXPECT_EQ(std::string(v[1].data()), "b");
+    EXPECT_EQ(std::string(v[2].data()), "c");
+
+    BStringVector more;
+    more.insert("B");
+    more.insert("aa");
+    v.addVector(more);
+    ASSERT_EQ(v.entries(), 5u);
+    EXPECT_EQ(std::string(v[0].data()), "A");
+    EXPECT_EQ(std::string(v[1].data()), "aa");
+    EXPECT_EQ(v.find("c", true), 4u);
+
+    const BSortedStringVector copy(v);
+    EXPECT_EQ(copy.entries(), 5u);
+    EXPECT_EQ(std::string(copy[4].data()), "c");
+}

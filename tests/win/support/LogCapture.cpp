@@ -1,0 +1,46 @@
+#include "LogCapture.h"
+
+LogCapture::LogCapture(LogInterface::teLevel threshold)
+{
+    setRavelUtilitiesLogLevel(threshold);
+    setRavelUtilitiesLogFile(&LogCapture::sink, this);
+}
+
+LogCapture::~LogCapture()
+{
+    setRavelUtilitiesLogFile(nullptr, nullptr);
+    setRavelUtilitiesLogLevel(LogInterface::LEVEL_OMEGA);
+}
+
+void LogCapture::sink(const char* record, void* context)
+{
+    static_cast<LogCapture*>(context)->m_records.emplace_back(record);
+}
+
+bool LogCapture::contains(const std::string& text) const { return count(text) != 0; }
+
+std::size_t LogCapture::count(const std::string& text) const
+{
+    std::size_t n = 0;
+    for (const std::string& r : m_records)
+        if (r.find(text) != std::string::npos)
+            ++n;
+    return n;
+}
+
+bool LogCapture::has(const std::string& comment, const char* category, const char* type, const char* level) const
+{
+    const std::string head = "COMMENT: " + comment + "   CAT: " + category + "  TYPE: " + type + "  LEVEL: " + level + "  FILE: ";
+    for (const std::string& r : m_records)
+        if (r.compare(0, head.size(), head) == 0)
+            return true;
+    return false;
+}
+
+std::string LogCapture::all() const
+{
+    std::string text;
+    for (const std::string& r : m_records)
+        text += r;
+    return text;
+}

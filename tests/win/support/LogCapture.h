@@ -1,0 +1,29 @@
+#pragma once
+#include "LogInterface.h"
+
+#include <string>
+#include <vector>
+
+// Installs a sink for the lifetime of the object and keeps every record it is handed.
+class LogCapture
+{
+public:
+    explicit LogCapture(LogInterface::teLevel threshold = LogInterface::LEVEL_OMEGA);
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    const std::vector<std::string>& records() const { return m_records; }
+    // Whether any record holds the text.
+    bool contains(const std::string& text) const;
+    // The number of records holding the text.
+    std::size_t count(const std::string& text) const;
+    // Whether a record has exactly this comment, category, type and level words.
+    bool has(const std::string& comment, const char* category, const char* type, const char* level) const;
+    void clear() { m_records.clear(); }
+    std::string all() const;
+
+private:
+    static void sink(const char* record, void* context);
+    std::vector<std::string> m_records;
+};
