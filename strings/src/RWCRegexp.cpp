@@ -1,14 +1,333 @@
 #include "RWCRegexp.h"
 
-struct RWCRegexp::Program {};
+#include <cstdint>
+#include <new>
+#include <vector>
 
-RWCRegexp::RWCRegexp(const char*) : prog_(nullptr), status_(ILLEGAL) {}
-RWCRegexp::RWCRegexp(const RWCString&) : prog_(nullptr), status_(ILLEGAL) {}
-RWCRegexp::RWCRegexp(const RWCRegexp&) : prog_(nullptr), status_(ILLEGAL) {}
-RWCRegexp& RWCRegexp::operator=(const RWCRegexp&) { return *this; }
-RWCRegexp& RWCRegexp::operator=(const char*) { return *this; }
-RWCRegexp& RWCRegexp::operator=(const RWCString&) { return *this; }
-RWCRegexp::~RWCRegexp() = default;
-size_t RWCRegexp::index(const RWCString&, size_t*, size_t) const { return RW_NPOS; }
-size_t RWCRegexp::index(const char*, size_t, size_t*, size_t) const { return RW_NPOS; }
-void RWCRegexp::compile(const char*, size_t) {}
+// The pattern compiles to a straight sequence of items (there is no grouping or alternation),
+// each an atom with an optional quantifier. Matching runs the corresponding automaton over the
+// text once, keeping for every item the earliest start position that reaches it, so the result
+// is the leftmost-longest match in time proportional to text length times pattern length.
+
+namespace {
+
+enum class Kind : unsigned char { Literal, Any, Set, Begin, End };
+enum class Repeat : unsigned char { One, Optional, Many };
+
+struct Item {
+    Kind kind;
+    Repeat repeat;
+    unsigned char ch;   // Literal
+    size_t set;         // Set: index into Program::sets
+};
+
+struct ByteClass {
+    uint32_t bits[8] = {};
+    void add(unsigned char c) { bits[c >> 5] |= 1u << (c & 31); }
+    bool has(unsigned char c) const { return (bits[c >> 5] >> (c & 31)) & 1u; }
+    void invert()
+    {
+        for (uint32_t& w : bits)
+            w = ~w;
+    }
+};
+
+// Longer patterns are refused rather than making every match slow.
+const size_t kMaxItems = 4096;
+
+} // namespace
+
+struct RWCRegexp::Program {
+    std::vector<Item> items;
+    std::vector<ByteClass> sets;
+
+    bool consumes(const Item& it, unsigned char c) const
+    {
+        switch (it.kind) {
+        case Kind::Literal: return it.ch == c;
+        case Kind::Any: return true;
+        case Kind::Set: return sets[it.set].has(c);
+        default: return false;
+        }
+    }
+};
+
+namespace {
+
+// Parses an escape after a backslash; p points at the escaped character.
+unsigned char escaped(char c)
+{
+    switch (c) {
+    case 't': return '\t';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    default: return static_cast<unsigned char>(c);
+    }
+}
+
+// Parses a bracket expression starting just after '['; returns false when it is malformed.
+bool parseClass(const char* pat, size_t len, size_t& i, ByteClass& cls)
+{
+    bool negate = false;
+    if (i < len && pat[i] == '^') {
+        negate = true;
+        ++i;
+    }
+    bool firstItem = true;
+    for (;;) {
+        if (i >= len)
+            return false;
+        char c = pat[i];
+        if (c == ']' && !firstItem) {
+            ++i;
+            break;
+        }
+        firstItem = false;
+        unsigned char lo;
+        if (c == '\\') {
+            if (i + 1 >= len)
+                return false;
+            lo = escaped(pat[i + 1]);
+            i += 2;
+        } else {
+            lo = static_cast<unsigned char>(c);
+            ++i;
+        }
+        unsigned char hi = lo;
+        if (i + 1 < len && pat[i] == '-' && pat[i + 1] != ']') {
+            ++i;
+            if (pat[i] == '\\') {
+                if (i + 1 >= len)
+                    return false;
+                hi = escaped(pat[i + 1]);
+                i += 2;
+            } else {
+                hi = static_cast<unsigned char>(pat[i]);
+                ++i;
+            }
+            if (hi < lo)
+                return false;
+        }
+        for (unsigned v = lo; v <= hi; ++v)
+            cls.add(static_cast<unsigned char>(v));
+    }
+    if (negate)
+        cls.invert();
+    return true;
+}
+
+} // namespace
+
+void RWCRegexp::compile(const char* pat, size_t len)
+{
+    delete prog_;
+    prog_ = nullptr;
+    status_ = OK;
+
+    Program* prog = new (std::nothrow) Program;
+    if (!prog) {
+        status_ = NOMEMORY;
+        return;
+    }
+    std::vector<Item>& items = prog->items;
+    bool lastIsAtom = false;   // whether a quantifier may follow
+    for (size_t i = 0; i < len;) {
+        char c = pat[i];
+        if (items.size() >= kMaxItems) {
+            status_ = TOOLONG;
+            break;
+        }
+        if (c == '?' || c == '*' || c == '+') {
+            if (!lastIsAtom) {
+                status_ = ILLEGAL;
+                break;
+            }
+            Item& prev = items.back();
+            if (c == '?')
+                prev.repeat = Repeat::Optional;
+            else if (c == '*')
+                prev.repeat = Repeat::Many;
+            else {
+                Item again = prev;   // x+ is x followed by x*
+                again.repeat = Repeat::Many;
+                items.push_back(again);
+            }
+            lastIsAtom = false;
+            ++i;
+            continue;
+        }
+        Item it{Kind::Literal, Repeat::One, 0, 0};
+        if (c == '^' && i == 0) {
+            it.kind = Kind::Begin;
+            ++i;
+        } else if (c == '$' && i + 1 == len) {
+            it.kind = Kind::End;
+            ++i;
+        } else if (c == '.') {
+            it.kind = Kind::Any;
+            ++i;
+        } else if (c == '\\') {
+            if (i + 1 >= len) {
+                status_ = ILLEGAL;
+                break;
+            }
+            it.ch = escaped(pat[i + 1]);
+            i += 2;
+        } else if (c == '[') {
+            ++i;
+            ByteClass cls;
+            if (!parseClass(pat, len, i, cls)) {
+                status_ = ILLEGAL;
+                break;
+            }
+            it.kind = Kind::Set;
+            it.set = prog->sets.size();
+            prog->sets.push_back(cls);
+        } else {
+            it.ch = static_cast<unsigned char>(c);
+            ++i;
+        }
+        items.push_back(it);
+        lastIsAtom = it.kind != Kind::Begin && it.kind != Kind::End;
+    }
+    if (status_ == OK)
+        prog_ = prog;
+    else
+        delete prog;
+}
+
+RWCRegexp::RWCRegexp(const char* pattern) : prog_(nullptr), status_(OK)
+{
+    compile(pattern ? pattern : "", pattern ? std::strlen(pattern) : 0);
+}
+
+RWCRegexp::RWCRegexp(const RWCString& pattern) : prog_(nullptr), status_(OK)
+{
+    compile(pattern.data(), pattern.length());
+}
+
+RWCRegexp::RWCRegexp(const RWCRegexp& other)
+    : prog_(other.prog_ ? new Program(*other.prog_) : nullptr), status_(other.status_)
+{
+}
+
+RWCRegexp& RWCRegexp::operator=(const RWCRegexp& other)
+{
+    if (this != &other) {
+        Program* copy = other.prog_ ? new Program(*other.prog_) : nullptr;
+        delete prog_;
+        prog_ = copy;
+        status_ = other.status_;
+    }
+    return *this;
+}
+
+RWCRegexp& RWCRegexp::operator=(const char* pattern)
+{
+    compile(pattern ? pattern : "", pattern ? std::strlen(pattern) : 0);
+    return *this;
+}
+
+RWCRegexp& RWCRegexp::operator=(const RWCString& pattern)
+{
+    compile(pattern.data(), pattern.length());
+    return *this;
+}
+
+RWCRegexp::~RWCRegexp()
+{
+    delete prog_;
+}
+
+size_t RWCRegexp::index(const RWCString& text, size_t* matchLength, size_t start) const
+{
+    return index(text.data(), text.length(), matchLength, start);
+}
+
+size_t RWCRegexp::index(const char* text, size_t n, size_t* matchLength, size_t start) const
+{
+    if (!prog_ || start > n)
+        return RW_NPOS;
+    const Program& prog = *prog_;
+    const std::vector<Item>& items = prog.items;
+    const size_t m = items.size();
+    const size_t none = RW_NPOS;
+
+    // at[i]: earliest start of a partial match that has reached item i (none when inactive);
+    // at[m] is the accepting state.
+    std::vector<size_t> at(m + 1, none);
+    std::vector<size_t> next(m + 1, none);
+
+    size_t bestStart = none;
+    size_t bestEnd = 0;
+
+    // Lets matches flow over items that need no character here (optional, repeated, anchors).
+    auto closure = [&](std::vector<size_t>& s, size_t pos) {
+        for (size_t i = 0; i < m; ++i) {
+            if (s[i] == none)
+                continue;
+            const Item& it = items[i];
+            bool skip = it.repeat != Repeat::One || (it.kind == Kind::Begin && pos == 0) ||
+                        (it.kind == Kind::End && pos == n);
+            if (skip && s[i] < s[i + 1])
+                s[i + 1] = s[i];
+        }
+    };
+
+    // A plain leading character lets us jump straight to its next occurrence.
+    const bool literalLead = m > 0 && items[0].kind == Kind::Literal && items[0].repeat == Repeat::One;
+
+    const bool anchored = m > 0 && items[0].kind == Kind::Begin;
+
+    bool active = false;
+    for (size_t pos = start;; ++pos) {
+        if (anchored && pos != 0) {
+            if (!active)
+                break;
+        } else if (bestStart == none) {
+            if (!active && literalLead) {
+                if (pos >= n)
+                    return RW_NPOS;
+                const void* hit = std::memchr(text + pos, items[0].ch, n - pos);
+                if (!hit)
+                    return RW_NPOS;
+                pos = static_cast<size_t>(static_cast<const char*>(hit) - text);
+            }
+            if (pos < at[0])
+                at[0] = pos;
+        }
+        closure(at, pos);
+        if (at[m] != none && (at[m] < bestStart || (at[m] == bestStart && pos > bestEnd))) {
+            bestStart = at[m];
+            bestEnd = pos;
+        }
+        if (pos >= n)
+            break;
+
+        // Consume text[pos]; partial matches that started after the best match cannot win.
+        const unsigned char c = static_cast<unsigned char>(text[pos]);
+        active = false;
+        for (size_t i = 0; i <= m; ++i)
+            next[i] = none;
+        for (size_t i = 0; i < m; ++i) {
+            size_t from = at[i];
+            if (from == none || (bestStart != none && from > bestStart))
+                continue;
+            const Item& it = items[i];
+            if (!prog.consumes(it, c))
+                continue;
+            size_t to = it.repeat == Repeat::Many ? i : i + 1;
+            if (from < next[to])
+                next[to] = from;
+            active = true;
+        }
+        at.swap(next);
+        if (!active && bestStart != none)
+            break;
+    }
+    if (bestStart == none)
+        return RW_NPOS;
+    if (matchLength)
+        *matchLength = bestEnd - bestStart;
+    return bestStart;
+}

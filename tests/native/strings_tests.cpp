@@ -1,0 +1,333 @@
+// The string and collection library: value semantics, searching at the edges, regular
+// expressions on the address patterns the library relies on, tokenising and checked vectors.
+#include "tls7912d.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char kIPv4Pattern[] =
+    "[0-9]?[0-9]?[0-9]\\.[0-9][0-9]?[0-9]?\\.[0-9][0-9]?[0-9]?\\.[0-9][0-9]?[0-9]?";
+
+RWCString firstMatch(const char* pattern, const RWCString& text)
+{
+    RWCRegexp re(pattern);
+    EXPECT_EQ(re.status(), RWCRegexp::OK) << pattern;
+    return RWCString(text(re));
+}
+
+} // namespace
+
+TEST(RWCStringTest, CopiesAreIndependentAndZeroBytesCount)
+{
+    RWCString a("printer");
+    RWCString b(a);
+    RWCString c;
+    c = a;
+    b[0] = 'P';
+    c += "-2";
+    EXPECT_EQ(a, "printer");
+    EXPECT_EQ(b, "Printer");
+    EXPECT_EQ(c, "printer-2");
+
+    RWCString moved(std::move(b));
+    EXPECT_EQ(moved, "Printer");
+    EXPECT_TRUE(b.isNull());   // NOLINT(bugprone-use-after-move): the moved-from state is defined
+    b = "again";
+    EXPECT_EQ(b, "again");
+
+    RWCString z("a\0b", 3);
+    EXPECT_EQ(z.length(), 3u);
+    EXPECT_EQ(z.data()[3], '\0');
+    EXPECT_EQ(z.first('b'), 2u);
+    EXPECT_NE(z, "a");                   // the zero-terminated "a" is shorter
+    EXPECT_EQ(z, RWCString("a\0b", 3));
+    EXPECT_EQ(RWCString("a\0b", 3) + z, RWCString("a\0ba\0b", 6));
+    EXPECT_EQ(RWCString(static_cast<const char*>(nullptr)), "");
+    EXPECT_EQ(RWCString('x', 3), "xxx");
+    EXPECT_EQ(RWCString('q'), "q");
+}
+
+TEST(RWCStringTest, ConcatenationAndEditing)
+{
+    RWCString s("mid");
+    s.prepend("<").append(">").append(RWCString("tail"), 2).prepend(RWCString("xyz"), 1);
+    EXPECT_EQ(s, "x<mid>ta");
+    EXPECT_EQ("a" + RWCString("b") + 'c' + "d" + RWCString("e"), "abcde");
+    EXPECT_EQ('z' + RWCString("y"), "zy");
+
+    // Appending a string to itself reads the text before it moves.
+    RWCString self("abc");
+    for (int i = 0; i < 5; ++i)
+        self += self;
+    EXPECT_EQ(self.length(), 96u);
+    self.append(self.data() + 1, 2);
+    EXPECT_EQ(self(94, 4), "bcbc");
+
+    RWCString e("0123456789");
+    e.insert(10, "!").insert(0, "<").remove(3, 2).replace(1, 2, "AB");
+    EXPECT_EQ(e, "<AB456789!");
+    e.remove(4);
+    EXPECT_EQ(e, "<AB4");
+    e.replace(2, RWCString::npos, e.data(), 2);   // replacement from its own text
+    EXPECT_EQ(e, "<A<A");
+    EXPECT_THROW(e.insert(5, "x"), RWBoundsErr);
+
+    RWCString big;
+    for (int i = 0; i < 100000; ++i)
+        big += 'x';
+    EXPECT_EQ(big.length(), 100000u);
+    big.resize(3);
+    EXPECT_EQ(big, "xxx");
+    big.resize(5);
+    EXPECT_EQ(big, "xxx  ");
+}
+
+TEST(RWCStringTest, CompareAndCase)
+{
+    RWCString s("HKEY_Local_Machine");
+    EXPECT_EQ(s.compareTo("hkey_local_machine", RWCString::ignoreCase), 0);
+    EXPECT_LT(s.compareTo("hkey_local_machine"), 0);   // upper case sorts first
+    EXPECT_LT(RWCString("abc").compareTo("abcd"), 0);
+    EXPECT_GT(RWCString("b").compareTo("ABC", RWCString::ignoreCase), 0);
+    EXPECT_LT(RWCString("a").compareTo("\xe9"), 0);   // bytes compare as unsigned
+    EXPECT_TRUE(RWCString("abc") < "abd");
+    EXPECT_TRUE(RWCString("") < RWCString("a"));
+
+    RWCString up = toUpper(s);
+    EXPECT_EQ(up, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(s, "HKEY_Local_Machine");
+    s.toLower();
+    EXPECT_EQ(s, "hkey_local_machine");
+    EXPECT_EQ(RWCString("AbC").hash(RWCString::ignoreCase), RWCString("aBc").hash(RWCString::ignoreCase));
+}
+
+TEST(RWCStringTest, SearchingAtTheEdges)
+{
+    const RWCString s("10.0.0.1 110.0.0.1 10.0.0.1");
+    const size_t npos = RWCString::npos;
+    EXPECT_EQ(npos, static_cast<size_t>(-1));
+    EXPECT_EQ(s.index("10.0.0.1"), 0u);
+    EXPECT_EQ(s.index("10.0.0.1", 1), 10u);
+    EXPECT_EQ(s.index("10.0.0.1", 11), 19u);
+    EXPECT_EQ(s.index("10.0.0.1", 20), npos);
+    EXPECT_EQ(s.index("", s.length()), s.length());
+    EXPECT_EQ(s.index("", s.length() + 1), npos);
+    EXPECT_EQ(s.index("1", npos), npos);
+    EXPECT_EQ(s.index("0.0.0.1X", 7, 0, RWCString::exact), 1u);   // counted pattern
+    EXPECT_EQ(s.rindex("10.0.0.1"), 19u);
+    EXPECT_EQ(s.rindex("10.0.0.1", 18), 10u);
+    EXPECT_EQ(s.rindex("zz"), npos);
+    EXPECT_EQ(RWCString("").index(""), 0u);
+    EXPECT_EQ(RWCString("").rindex("a"), npos);
+
+    RWCString line("Interface: 192.168.1.100 --- 0x2 Dynamic");
+    EXPECT_EQ(line.index("DYNAMIC", 0, RWCString::ignoreCase), 33u);
+    EXPECT_EQ(line.index("DYNAMIC"), npos);
+    EXPECT_TRUE(line.contains("interface", RWCString::ignoreCase));
+    EXPECT_FALSE(line.contains("interface"));
+    EXPECT_EQ(line.first(':'), 9u);
+    EXPECT_EQ(line.first("0123456789"), 11u);
+    EXPECT_EQ(line.first("#@"), npos);
+    EXPECT_EQ(line.last('.'), 20u);
+    EXPECT_EQ(line.last('.', 19), 18u);
+    EXPECT_EQ(RWCString("a\\b\\c").last('\\'), 3u);
+    EXPECT_EQ(RWCString().last('x'), npos);
+    EXPECT_EQ(RWCString("a\0b", 3).first("\0", 1), 1u);
+}
+
+TEST(RWCStringTest, SubStringsAndStrip)
+{
+    RWCString s("  key = value  ");
+    EXPECT_EQ(s.strip(RWCString::both), "key = value");
+    EXPECT_EQ(s.strip(RWCString::leading), "key = value  ");
+    EXPECT_EQ(s.strip(), "  key = value");
+    EXPECT_EQ(RWCString("0007").strip(RWCString::leading, '0'), "7");
+    EXPECT_EQ(RWCString("000").strip(RWCString::leading, '0').length(), 0u);
+    EXPECT_EQ(RWCString(RWCString("").strip(RWCString::both)), "");
+
+    RWCSubString sub = s(2, 3);
+    EXPECT_EQ(sub, "key");
+    EXPECT_EQ(sub.start(), 2u);
+    EXPECT_FALSE(sub.isNull());
+    EXPECT_EQ(s(s.length(), 0).length(), 0u);   // empty view at the very end
+    EXPECT_THROW(s(s.length(), 1), RWBoundsErr);
+    EXPECT_THROW(s(3, RWCString::npos), RWBoundsErr);
+
+    sub = "KEYS";   // replaces the viewed text in place
+    EXPECT_EQ(s, "  KEYS = value  ");
+    EXPECT_EQ(s.subString("value"), "value");
+    EXPECT_TRUE(s.subString("absent").isNull());
+    s.subString("value") = "v";
+    EXPECT_EQ(s, "  KEYS = v  ");
+
+    EXPECT_THROW(s[s.length()], RWBoundsErr);
+    EXPECT_THROW(RWCString()(0), RWBoundsErr);
+    try {
+        (void)s.strip(RWCString::both)[20];
+        FAIL() << "no bounds error";
+    } catch (const RWBoundsErr& e) {
+        EXPECT_NE(std::string(e.why()).find("20"), std::string::npos);
+    }
+}
+
+TEST(RWCRegexpTest, AddressPatternFindsTheFirstWholeAddress)
+{
+    // Only a match equal to the whole text makes an address.
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "192.168.1.1"), "192.168.1.1");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "010.001.000.255"), "010.001.000.255");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "1234.1.1.1"), "234.1.1.1");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, " 1.2.3.4"), "1.2.3.4");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4x"), "1.2.3.4");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4.5"), "1.2.3.4");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.45"), "1.2.3.45");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4567"), "1.2.3.456");
+    EXPECT_EQ(firstMatch(kIPv4Pattern, "x1.2.3 9.8.7.6"), "9.8.7.6");
+    EXPECT_TRUE(RWCString("1.2.3")(RWCRegexp(kIPv4Pattern)).isNull());
+    EXPECT_TRUE(RWCString("1x2.3.4")(RWCRegexp(kIPv4Pattern)).isNull());
+    EXPECT_TRUE(RWCString("")(RWCRegexp(kIPv4Pattern)).isNull());
+
+    RWCString text("gw 10.0.0.138 if 192.168.0.1");
+    RWCRegexp re(kIPv4Pattern);
+    size_t len = 0;
+    EXPECT_EQ(re.index(text, &len, 0), 3u);
+    EXPECT_EQ(len, 10u);
+    EXPECT_EQ(text.index(re, &len, 6), 17u);
+    EXPECT_EQ(len, 11u);
+    EXPECT_EQ(text.index(re, text.length() + 1), RWCString::npos);
+}
+
+TEST(RWCRegexpTest, DialectAndInvalidPatterns)
+{
+    EXPECT_EQ(firstMatch("a.c", "xxabcabc"), "abc");
+    EXPECT_EQ(firstMatch("ab*", "xabbbbc"), "abbbb");
+    EXPECT_EQ(firstMatch("ab+c", "ac abbc"), "abbc");
+    EXPECT_EQ(firstMatch("[^0-9 ]+", "12 ab3"), "ab");
+    EXPECT_EQ(firstMatch("[]a]+", "x]a]"), "]a]");
+    EXPECT_EQ(firstMatch("[a-]+", "z-a-"), "-a-");
+    EXPECT_EQ(firstMatch("\\\\[a-z]*", "C:\\dir"), "\\dir");
+    EXPECT_EQ(firstMatch("^ab", "abab"), "ab");
+    EXPECT_TRUE(RWCString("xab")(RWCRegexp("^ab")).isNull());
+    EXPECT_EQ(RWCString("abab")(RWCRegexp("ab$")).start(), 2u);
+    EXPECT_EQ(firstMatch("x*", "abc"), "");                // empty match at the start
+    EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u);
+    EXPECT_EQ(firstMatch("a?a?a?aaa", "aaaa"), "aaaa");    // leftmost, then longest
+
+    for (const char* bad : {"*a", "a**", "[abc", "a\\", "[z-a]", "^*"}) {
+        RWCRegexp re(bad);
+        EXPECT_EQ(re.status(), RWCRegexp::ILLEGAL) << bad;
+        EXPECT_EQ(re.index(RWCString("aaa")), RWCString::npos) << bad;
+    }
+
+    // No exponential blow-up: this would take ages with a backtracking matcher.
+    std::string hostile(30, 'a');
+    std::string pattern;
+    for (int i = 0; i < 30; ++i)
+        pattern += "a?";
+    pattern += std::string(30, 'a') + "b";
+    EXPECT_TRUE(RWCString(hostile.c_str())(RWCRegexp(pattern.c_str())).isNull());
+}
+
+TEST(RWCTokenizerTest, RunsOfDelimitersSeparateTokens)
+{
+    RWCTokenizer next("  0.0.0.0\t 0.0.0.0   192.168.1.1 \n20\r\n");
+    EXPECT_EQ(next(), "0.0.0.0");
+    EXPECT_EQ(next(), "0.0.0.0");
+    EXPECT_EQ(next(), "192.168.1.1");
+    EXPECT_EQ(next(), "20\r");   // carriage return is not a default delimiter
+    RWCSubString end = next();
+    EXPECT_TRUE(end.isNull());
+    EXPECT_EQ(end.length(), 0u);
+    EXPECT_TRUE(next().isNull());   // stays used up
+
+    RWCTokenizer dots("010..1.");
+    EXPECT_EQ(dots("."), "010");
+    EXPECT_EQ(dots("."), "1");
+    EXPECT_TRUE(dots(".").isNull());
+
+    RWCTokenizer none("");
+    EXPECT_TRUE(none().isNull());
+    RWCTokenizer blanks(" \t\n ");
+    EXPECT_TRUE(blanks().isNull());
+
+    // Lines separated by zero bytes, as a profile section arrives.
+    RWCString section("a=1\0;c\0b=2\0", 11);
+    RWCTokenizer lines(section);
+    EXPECT_EQ(lines("\0", 1), "a=1");
+    EXPECT_EQ(lines(RWCString("\0", 1)), ";c");
+    EXPECT_EQ(lines("\0", 1), "b=2");
+    EXPECT_TRUE(lines("\0", 1).isNull());
+
+    // The tokenizer keeps its own copy: tokens outlive the string it was given.
+    RWCTokenizer* tok = nullptr;
+    {
+        RWCString temp("-a value -s x");
+        tok = new RWCTokenizer(temp);
+        temp = "changed";
+    }
+    EXPECT_EQ((*tok)(), "-a");
+    EXPECT_EQ(tok->remaining(), " value -s x");
+    delete tok;
+}
+
+TEST(OrderedVectorTest, ValueVectorChecksIndexesAndFindsValues)
+{
+    RWCStringVector v;
+    EXPECT_TRUE(v.isEmpty());
+    EXPECT_THROW(v[0], RWBoundsErr);
+    EXPECT_THROW(v.removeAt(0), RWBoundsErr);
+    EXPECT_THROW(v.first(), RWBoundsErr);
+    v.insert("b");
+    v.append("c");
+    v.prepend("a");
+    v.insertAt(3, "d");
+    EXPECT_THROW(v.insertAt(5, "x"), RWBoundsErr);
+    ASSERT_EQ(v.entries(), 4u);
+    EXPECT_EQ(v[0], "a");
+    EXPECT_EQ(v.at(3), "d");
+    EXPECT_THROW(v.at(4), RWBoundsErr);
+    EXPECT_EQ(v.index("c"), 2u);
+    EXPECT_EQ(v.index("C"), RW_NPOS);
+    EXPECT_TRUE(v.contains("d"));
+    EXPECT_EQ(v.removeAt(1), "b");
+    EXPECT_EQ(v[1], "c");
+
+    RWCStringVector copy(v);
+    copy[0] = "changed";
+    EXPECT_EQ(v[0], "a");
+    v.clear();
+    EXPECT_EQ(v.entries(), 0u);
+    EXPECT_EQ(copy.entries(), 3u);
+}
+
+TEST(OrderedVectorTest, PointerVectorSearchesPointeesAndDestroys)
+{
+    static int destroyed = 0;
+    struct Entry {
+        RWCString name;
+        explicit Entry(const char* n) : name(n) {}
+        ~Entry() { ++destroyed; }
+        bool operator==(const Entry& o) const { return name == o.name; }
+    };
+    RWTPtrOrderedVector<Entry> v;
+    Entry* a = new Entry("a");
+    v.insert(a);
+    v.insert(new Entry("b"));
+    v.insert(nullptr);
+    Entry probe("b");
+    EXPECT_EQ(v.index(&probe), 1u);
+    EXPECT_EQ(v.indexByPointer(&probe), RW_NPOS);
+    EXPECT_EQ(v.find(&probe), v[1]);
+    EXPECT_EQ(v.index(nullptr), 2u);
+    EXPECT_EQ(v.removeAt(2), nullptr);
+    EXPECT_THROW(v[2], RWBoundsErr);
+    EXPECT_EQ(v.indexByPointer(a), 0u);
+
+    destroyed = 0;
+    v.clearAndDestroy();
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_TRUE(v.isEmpty());
+}
