@@ -62,6 +62,7 @@ function(ravel_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   ravel_warnings(${name})
+  ravel_version_resource(${name} "RavelUtilities test ${name}" "${name}.exe")
   if(RAVEL_RUN_TESTS)
     add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT

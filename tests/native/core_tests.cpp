@@ -185,7 +185,8 @@ TEST(StringVector, CopyAndAssignment)
     BStringVector v;
     v.insert("one");
     v.insert("two");
-    v = v;
+    const BStringVector& self = v;
+    v = self;
     EXPECT_EQ(v.entries(), 2u);
 
     BStringVector copy(v);
@@ -194,7 +195,7 @@ TEST(StringVector, CopyAndAssignment)
 
     BSortedStringVector sorted;
     sorted.insert("zeta");
-    sorted = v;  // re-inserted through the sorted insert
+    static_cast<BStringVector&>(sorted) = v;  // re-inserted through the sorted insert
     ASSERT_EQ(sorted.entries(), 2u);
     EXPECT_EQ(std::string(sorted[0].data()), "one");
 

@@ -3,6 +3,9 @@
 
 #include "LogInterface.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +59,9 @@ RAVEL_COMMAND(cmdHelp, "help", "help", "list the commands")
 
 int main(int argc, char** argv)
 {
+    // Output goes out byte for byte (records, captured program output): no CR added before LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     Args words;
     int level = LogInterface::LEVEL_RELEASE;
     for (int i = 1; i < argc; ++i) {
