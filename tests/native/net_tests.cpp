@@ -1,0 +1,332 @@
+// IPv4 address text, route listings and their rules, ARP listings: the portable network core.
+#include "internal/NetText.h"
+#include "sysIPAddress.h"
+#include "sysRouteTableEntryPtrVector.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+fs::path sharedNet()
+{
+    std::string root = env("RAVEL_SHARED_DIR");
+    if (root.empty())
+        root = env("RAVEL_SOURCE_DIR") + "/../shared";
+    return fs::path(root) / "testdata" / "net";
+}
+
+fs::path ownNet() { return fs::path(env("RAVEL_SOURCE_DIR")) / "tests" / "data" / "net"; }
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+RWCString rw(const std::string& s) { return RWCString(s.data(), s.size()); }
+
+// Every listing with the given extension beside it, from the shared data and our own.
+std::vector<fs::path> fixtures(const char* kind, const char* companion)
+{
+    std::vector<fs::path> found;
+    for (const fs::path& root : {sharedNet(), ownNet()}) {
+        for (const auto& item : fs::directory_iterator(root / kind)) {
+            fs::path text = item.path();
+            if (text.extension() == ".txt" && fs::exists(fs::path(text).replace_extension(companion)))
+                found.push_back(text);
+        }
+    }
+    return found;
+}
+
+std::string field(const RWCString& s) { return s.isNull() ? "-" : std::string(s.data(), s.length()); }
+
+std::string describe(const sysRouteTableEntryPtrVector& entries)
+{
+    std::string text;
+    for (unsigned int i = 0; i < entries.entries(); ++i) {
+        const sysRouteTableEntry* e = entries[i];
+        text += field(e->m_destination) + " " + field(e->m_netmask) + " " + field(e->m_gateway) + " " +
+                field(e->m_interface) + "\n";
+    }
+    return text;
+}
+
+std::string canonical(const char* text)
+{
+    RWCString s(text);
+    return sysIPAddress::isValid(s) ? std::string(s.data()) : std::string("rejected");
+}
+
+sysRouteTableEntry* route(const char* destination, const char* netmask, const char* nic)
+{
+    auto* e = new sysRouteTableEntry;
+    e->m_destination = destination;
+    e->m_netmask = netmask;
+    e->m_interface = nic;
+    return e;
+}
+
+std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
+
+} // namespace
+
+TEST(IPAddressText, AcceptsFourDecimalPartsAndRewritesThemCanonically)
+{
+    EXPECT_EQ(canonical("192.168.1.1"), "192.168.1.1");
+    EXPECT_EQ(canonical("010.001.000.255"), "10.1.0.255");
+    EXPECT_EQ(canonical("000.0.00.1"), "0.0.0.1");
+    EXPECT_EQ(canonical("255.255.255.255"), "255.255.255.255");
+    for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", " 1.2.3.4", "1.2.3.4 ", "1.2.3.4x", "1234.1.1.1",
+                            "1..2.3", "1.2.3.999", "a.b.c.d", "1.2.3.4\r", "0x1.2.3.4", "-1.2.3.4"})
+        EXPECT_EQ(canonical(bad), "rejected") << '"' << bad << '"';
+
+    RWCString untouched("1.2.3.04x");
+    EXPECT_FALSE(sysIPAddress::isValid(untouched));
+    EXPECT_EQ(str(untouched), "1.2.3.04x");
+}
+
+TEST(IPAddressText, ConvertsBetweenTextAndBytes)
+{
+    unsigned char a = 9, b = 9, c = 9, d = 9;
+    EXPECT_TRUE(sysIPAddress::IPtoByte("10.0.0.1", a, b, c, d));
+    EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{10, 0, 0, 1}));
+    EXPECT_TRUE(sysIPAddress::IPtoByte("255.254.010.001", a, b, c, d));
+    EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{255, 254, 10, 1}));
+    EXPECT_FALSE(sysIPAddress::IPtoByte("10.0.0.256", a, b, c, d));
+    EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{0, 0, 0, 0}));
+
+    RWCString text("old");
+    EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192));
+    EXPECT_EQ(str(text), "192.0.0.192");
+    EXPECT_TRUE(sysIPAddress::byteToIP(text, 0, 0, 0, 0));
+    EXPECT_EQ(str(text), "0.0.0.0");
+}
+
+TEST(RouteListing, EveryFixtureParsesToItsExpectedEntries)
+{
+    const std::vector<fs::path> listings = fixtures("route", ".expected");
+    ASSERT_GE(listings.size(), 17u);
+    for (const fs::path& listing : listings) {
+        sysRouteTableEntryPtrVector entries;
+        ravel::appendRouteEntries(rw(readFile(listing)), entries);
+        EXPECT_EQ(describe(entries), readFile(fs::path(listing).replace_extension(".expected")))
+            << listing.filename();
+    }
+}
+
+TEST(RouteListing, EachParseAppendsAFullCopyAfterTheEntriesAlreadyThere)
+{
+    const RWCString listing("  10.0.0.0  255.0.0.0  10.0.0.1  10.0.0.5  1\r\n"
+                            "  0.0.0.0  0.0.0.0  10.0.0.1  10.0.0.5  1\r\n");
+    sysRouteTableEntryPtrVector entries;
+    for (int i = 0; i < 3; ++i)
+        ravel::appendRouteEntries(listing, entries);
+    ASSERT_EQ(entries.entries(), 6u);
+    EXPECT_EQ(str(entries[4]->m_destination), "10.0.0.0");
+    EXPECT_EQ(str(entries[5]->m_destination), "0.0.0.0");
+}
+
+TEST(RouteListing, HostileTextFailsCleanly)
+{
+    std::string huge(1 << 20, '1');
+    std::string junk;
+    for (int i = 0; i < 4096; ++i)
+        junk += static_cast<char>((i * 37) & 0xFF);
+    const std::string manyTokens = "1.1.1.1" + std::string(100000, ' ') + [] {
+        std::string t;
+        for (int i = 0; i < 20000; ++i)
+            t += "1.1.1.1 ";
+        return t;
+    }() + "\n";
+    for (const std::string& text : {huge, huge + "\n", "1.1.1.1 " + huge + "\n", junk, std::string("\n\n\n"),
+                                    std::string("1.1.1.1\0 2.2.2.2\n", 17), manyTokens}) {
+        sysRouteTableEntryPtrVector entries;
+        ravel::appendRouteEntries(rw(text), entries);
+        EXPECT_LE(entries.entries(), 1u);
+    }
+}
+
+TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
+{
+    sysRouteTableEntryPtrVector entries;
+    EXPECT_THROW(entries[0], RWBoundsErr);
+    for (int i = 0; i < 200; ++i)
+        entries.insert(route(std::to_string(i).c_str(), "", ""));
+    ASSERT_EQ(entries.entries(), 200u);
+    EXPECT_EQ(str(entries[0]->m_destination), "0");
+    EXPECT_EQ(str(entries[64]->m_destination), "64");
+    EXPECT_EQ(str(entries[199]->m_destination), "199");
+    EXPECT_THROW(entries[200], RWBoundsErr);
+
+    sysRouteTableEntryPtrVector copy(entries);
+    copy[0]->m_destination = "changed";
+    EXPECT_EQ(str(entries[0]->m_destination), "0");
+    sysRouteTableEntryPtrVector assigned;
+    assigned.insert(route("x", "", ""));
+    assigned = copy;
+    assigned = assigned;
+    ASSERT_EQ(assigned.entries(), 200u);
+    EXPECT_EQ(str(assigned[0]->m_destination), "changed");
+    EXPECT_NE(assigned[1], copy[1]);
+}
+
+TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
+{
+    RWCString low("untouched"), high("untouched");
+    EXPECT_TRUE(ravel::routeEntryRange("192.168.1.0", "255.255.255.0", low, high));
+    EXPECT_EQ(str(low) + " " + str(high), "192.168.1.1 192.168.1.254");
+    EXPECT_TRUE(ravel::routeEntryRange("10.1.1.1", "255.255.255.255", low, high));
+    EXPECT_EQ(str(low) + " " + str(high), "10.1.1.1 10.1.1.1");
+    EXPECT_TRUE(ravel::routeEntryRange("0.0.0.0", "0.0.0.0", low, high));
+    EXPECT_EQ(str(low) + " " + str(high), "0.0.0.1 255.255.255.254");
+    EXPECT_TRUE(ravel::routeEntryRange("010.1.2.3", "255.255.248.0", low, high));
+    EXPECT_EQ(str(low) + " " + str(high), "10.1.0.1 10.1.7.254");
+    low = high = "untouched";
+    EXPECT_FALSE(ravel::routeEntryRange("10.0.0.0", "", low, high));
+    EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
+    EXPECT_EQ(str(low) + " " + str(high), "untouched untouched");
+
+    EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.0", "192.168.1.0", "255.255.255.0"));
+    EXPECT_TRUE(ravel::inRouteEntryRange("192.168.1.77", "192.168.1.0", "255.255.255.0"));
+    EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.255", "192.168.1.0", "255.255.255.0"));
+    EXPECT_TRUE(ravel::inRouteEntryRange("10.1.1.1", "10.1.1.1", "255.255.255.255"));
+    EXPECT_FALSE(ravel::inRouteEntryRange("10.1.1.2", "10.1.1.1", "255.255.255.255"));
+    EXPECT_TRUE(ravel::inRouteEntryRange("10.0.1.0", "10.0.0.0", "255.255.0.0"));
+    // Bytes are compared one at a time: a byte equal to a bound sends the next byte to both bounds.
+    EXPECT_FALSE(ravel::inRouteEntryRange("10.0.0.255", "10.0.0.0", "255.255.0.0"));
+    // Unreadable routes count as 0.0.0.0 to 0.0.0.0.
+    EXPECT_TRUE(ravel::inRouteEntryRange("0.0.0.0", "", ""));
+    EXPECT_FALSE(ravel::inRouteEntryRange("10.0.0.1", "", "255.0.0.0"));
+
+    EXPECT_TRUE(ravel::closerMatch("255.255.255.0", "255.255.0.0"));
+    EXPECT_FALSE(ravel::closerMatch("255.255.0.0", "255.255.255.0"));
+    EXPECT_TRUE(ravel::closerMatch("255.255.0.0", "255.255.0.0"));
+    EXPECT_FALSE(ravel::closerMatch("255.0.255.0", "255.255.0.0"));
+}
+
+TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTies)
+{
+    sysRouteTableEntryPtrVector table;
+    table.insert(route("0.0.0.0", "0.0.0.0", "10.0.0.5"));
+    table.insert(route("192.168.1.0", "255.255.255.0", "192.168.1.7"));
+    table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.9"));
+    table.insert(route("172.16.0.0", "255.255.0.0", ""));
+    table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.10"));
+    EXPECT_EQ(str(ravel::closestInterface(table, "192.168.1.50")), "192.168.1.7");
+    EXPECT_EQ(str(ravel::closestInterface(table, "10.9.9.9")), "10.0.0.5");
+    EXPECT_EQ(str(ravel::closestInterface(table, "172.16.3.3")), "172.16.0.10");
+    EXPECT_EQ(str(ravel::closestInterface(table, "255.255.255.255")), "NOT FOUND");
+    EXPECT_EQ(str(ravel::closestInterface(table, "not an address")), "NOT FOUND");
+    EXPECT_EQ(str(ravel::closestInterface(sysRouteTableEntryPtrVector(), "10.0.0.1")), "NOT FOUND");
+
+    // The first covering route is kept even without an interface; later ones must name one.
+    sysRouteTableEntryPtrVector blank;
+    blank.insert(route("10.0.0.0", "255.0.0.0", ""));
+    blank.insert(route("10.1.0.0", "255.255.0.0", ""));
+    EXPECT_EQ(str(ravel::closestInterface(blank, "10.1.2.3")), "");
+}
+
+TEST(RouteRules, ClosestInterfaceOnRealTables)
+{
+    struct Case { const char* file; const char* address; const char* nic; };
+    const Case cases[] = {
+        // Two default routes through one interface; the host route wins over the /21.
+        {"01-nt4-kb162055-active-only.txt", "100.50.41.50", "100.50.84.54"},
+        {"01-nt4-kb162055-active-only.txt", "8.8.8.8", "100.50.84.54"},
+        {"01-nt4-kb162055-active-only.txt", "127.0.0.9", "127.0.0.1"},
+        // "On-link" leaves the gateway empty, the interface is still read.
+        {"13-win10-getmac-route4-over4kb.txt", "10.0.0.77", "10.0.0.185"},
+        // Two words for On-link push the interface out of its column: the default route stays best.
+        {"10-win81-de-netstat-rn-cp1252.txt", "192.168.2.50", "192.168.2.111"},
+        {"10-win81-de-netstat-rn-cp1252.txt", "192.168.222.9", "192.168.2.111"},
+        {"17-win10plus-multiple-default-gw.txt", "203.0.113.9", nullptr},
+    };
+    for (const Case& c : cases) {
+        sysRouteTableEntryPtrVector entries;
+        ravel::appendRouteEntries(rw(readFile(sharedNet() / "route" / c.file)), entries);
+        if (c.nic == nullptr) {
+            // With equal default routes the last one with an interface wins.
+            ASSERT_GE(entries.entries(), 2u);
+            RWCString last;
+            for (unsigned int i = 0; i < entries.entries(); ++i)
+                if (entries[i]->m_netmask == "0.0.0.0" && !entries[i]->m_interface.isNull())
+                    last = entries[i]->m_interface;
+            EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), str(last)) << c.file;
+        } else {
+            EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
+        }
+    }
+}
+
+TEST(ListingText, LinesEndAtLineFeedsAndTheLastPieceIsNeverRead)
+{
+    EXPECT_EQ(str(ravel::reshapeListing("")), "\n");
+    // The last two characters go, whatever they are: lines of two or fewer vanish.
+    EXPECT_EQ(str(ravel::reshapeListing("abc\r\n\r\nx\nde\r\nlast")), "ab\nd\n\n");
+    EXPECT_EQ(str(ravel::reshapeListing("Route Table\n  1.2.3.4  x\r\n")), "Route Tab\n  1.2.3.4  \n\n");
+
+    const RWCString listing("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
+    EXPECT_FALSE(ravel::routeListingHolds(listing, "10.0.0.1"));
+    EXPECT_TRUE(ravel::routeListingHolds(listing, "110.0.0.1"));
+    EXPECT_TRUE(ravel::routeListingHolds(listing, "10.0.0.10"));
+    EXPECT_TRUE(ravel::routeListingHolds(listing, "ON-LINK") == false);
+    EXPECT_TRUE(ravel::routeListingHolds(listing, "On-link"));
+    EXPECT_FALSE(ravel::routeListingHolds(listing, "7.7.7.7"));
+    EXPECT_TRUE(ravel::routeListingHolds("10.0.0.1\n", "10.0.0.1"));
+    EXPECT_TRUE(ravel::routeListingHolds("  x10.0.0.1.\r\n", "10.0.0.1"));
+}
+
+TEST(ListingText, EveryArpFixtureAnswersItsCases)
+{
+    const std::vector<fs::path> listings = fixtures("arp", ".cases");
+    ASSERT_GE(listings.size(), 8u);
+    for (const fs::path& listing : listings) {
+        const RWCString text = rw(readFile(listing));
+        std::istringstream cases(readFile(fs::path(listing).replace_extension(".cases")));
+        std::string ip, mac, expected;
+        int count = 0;
+        while (cases >> ip >> mac >> expected) {
+            const RWCString dashed = ravel::replaceEach(rw(mac), ":", "-");
+            EXPECT_EQ(ravel::arpListingHolds(text, rw(ip), dashed), expected == "true")
+                << listing.filename() << ": " << ip << " " << mac;
+            ++count;
+        }
+        EXPECT_GT(count, 0) << listing.filename();
+    }
+}
+
+TEST(ListingText, CommandLinesAndSeparators)
+{
+    RWCString line;
+    EXPECT_TRUE(ravel::formatCommandLine("route -p ADD %s %s", {"192.0.0.192", "10.1.2.3"}, line));
+    EXPECT_EQ(str(line), "route -p ADD 192.0.0.192 10.1.2.3");
+    EXPECT_TRUE(ravel::formatCommandLine("arp -s %s %s %s", {"1.2.3.4", "00-11", RWCString("n\0x", 3)}, line));
+    EXPECT_EQ(str(line), "arp -s 1.2.3.4 00-11 n");
+    EXPECT_TRUE(ravel::formatCommandLine("arp -d %s", {RWCString('x', 248)}, line));
+    EXPECT_EQ(line.length(), 255u);
+    EXPECT_FALSE(ravel::formatCommandLine("arp -d %s", {RWCString('x', 249)}, line));
+    EXPECT_EQ(line.length(), 256u);
+
+    EXPECT_EQ(str(ravel::replaceEach("00:11:22:33:44:5a", ":", "-")), "00-11-22-33-44-5a");
+    EXPECT_EQ(str(ravel::replaceEach("::", ":", "-")), "--");
+    EXPECT_EQ(str(ravel::replaceEach("00-11", ":", "-")), "00-11");
+    EXPECT_EQ(str(ravel::replaceEach("", ":", "-")), "");
+}
