@@ -1,0 +1,587 @@
+// LZX as cabinets carry it: a folder is one LZX stream cut into 32 KiB frames, one frame per
+// CFDATA block. Blocks (verbatim, aligned offset, uncompressed) may run across frames; every frame
+// ends on a 16-bit boundary of its own input. Everything read from the input is bounded by inLen,
+// every write lands inside the window or the caller's outLen bytes.
+#include "lzx.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace cabinet {
+namespace {
+
+constexpr char kTag[4] = {'L', 'D', 'I', 'C'};
+constexpr unsigned kFrameSize = 32768;
+constexpr unsigned kMinWindowBits = 15;
+constexpr unsigned kMaxWindowBits = 21;
+constexpr unsigned kNumChars = 256;
+constexpr unsigned kMaxSlots = 50;
+constexpr unsigned kMainMax = kNumChars + 8 * kMaxSlots;
+constexpr unsigned kLenSyms = 249;
+constexpr unsigned kAlignedSyms = 8;
+constexpr unsigned kPreSyms = 20;
+constexpr unsigned kMaxCodeLen = 16;
+constexpr unsigned kMinMatch = 2;
+constexpr unsigned kLenHeaderEscape = 7;
+// Call translation covers the first 32768 frames (1 GiB) of a folder and never the last
+// 10 bytes of a frame, where a 5-byte instruction could not be whole.
+constexpr uint32_t kE8Frames = 32768;
+constexpr unsigned kE8Tail = 10;
+
+enum BlockType : unsigned { kBlockNone = 0, kBlockVerbatim = 1, kBlockAligned = 2, kBlockUncompressed = 3 };
+
+struct SlotTables {
+    uint8_t footer[kMaxSlots];
+    uint32_t base[kMaxSlots];
+};
+
+constexpr SlotTables makeSlots() {
+    SlotTables t{};
+    uint32_t base = 0;
+    for (unsigned i = 0; i < kMaxSlots; ++i) {
+        unsigned f = i < 4 ? 0 : (i - 2) / 2;
+        if (f > 17) f = 17;
+        t.footer[i] = static_cast<uint8_t>(f);
+        t.base[i] = base;
+        base += 1u << f;
+    }
+    return t;
+}
+constexpr SlotTables kSlots = makeSlots();
+
+constexpr unsigned slotsFor(unsigned windowBits) {
+    // Window 2^21 is not 2 x 21 slots: the last slots all carry 17 footer bits.
+    return windowBits == 21 ? 50 : windowBits == 20 ? 42 : windowBits * 2;
+}
+
+// Canonical Huffman decoding table: a root table indexed by the next `Root` bits and, for codes
+// longer than that, second-level tables. Entry: symbol (or second-level offset) << 16, a flag, and
+// the code length (or second-level width). Entry 0 marks a code that the tree does not assign.
+constexpr uint32_t kSubFlag = 0x20;
+constexpr uint32_t kLenMask = 0x1F;
+
+template <unsigned NSyms, unsigned Root, unsigned MaxLen>
+struct HuffTable {
+    static constexpr unsigned kRoot = Root;
+    // Each second-level table holds at least one code of its full width, so there are at most
+    // NSyms of them, each at most 2^(MaxLen-Root) entries.
+    static constexpr unsigned kSize = (1u << Root) + (MaxLen > Root ? NSyms << (MaxLen - Root) : 0);
+    uint32_t e[kSize];
+};
+
+// Builds the table for `n` code lengths. Over-subscribed trees fail; incomplete ones are kept
+// (their unassigned codes fail when met); an all-zero tree is empty and fails on any use.
+template <unsigned NSyms, unsigned Root, unsigned MaxLen>
+bool buildTable(HuffTable<NSyms, Root, MaxLen>& t, const uint8_t* lens, unsigned n) {
+    unsigned count[kMaxCodeLen + 1] = {};
+    for (unsigned s = 0; s < n; ++s) {
+        if (lens[s] > MaxLen) return false;
+        ++count[lens[s]];
+    }
+    count[0] = 0;
+    int left = 1;
+    for (unsigned len = 1; len <= kMaxCodeLen; ++len) {
+        left = (left << 1) - static_cast<int>(count[len]);
+        if (left < 0) return false;
+    }
+    uint32_t next[kMaxCodeLen + 2] = {};
+    uint32_t code = 0;
+    for (unsigned len = 1; len <= kMaxCodeLen; ++len) {
+        code = (code + count[len - 1]) << 1;
+        next[len] = code;
+    }
+    std::memset(t.e, 0, sizeof(uint32_t) << Root);
+
+    if (MaxLen > Root) {
+        uint8_t subBits[1u << Root] = {};
+        uint32_t scan[kMaxCodeLen + 2];
+        std::memcpy(scan, next, sizeof scan);
+        for (unsigned s = 0; s < n; ++s) {
+            unsigned len = lens[s];
+            if (len <= Root) continue;
+            uint32_t c = scan[len]++;
+            uint32_t prefix = c >> (len - Root);
+            if (subBits[prefix] < len - Root) subBits[prefix] = static_cast<uint8_t>(len - Root);
+        }
+        uint32_t offset = 1u << Root;
+        for (uint32_t p = 0; p < (1u << Root); ++p) {
+            if (!subBits[p]) continue;
+            t.e[p] = (offset << 16) | kSubFlag | subBits[p];
+            std::memset(t.e + offset, 0, sizeof(uint32_t) << subBits[p]);
+            offset += 1u << subBits[p];
+        }
+    }
+    for (unsigned s = 0; s < n; ++s) {
+        unsigned len = lens[s];
+        if (!len) continue;
+        uint32_t c = next[len]++;
+        uint32_t entry = (static_cast<uint32_t>(s) << 16) | len;
+        if (len <= Root) {
+            uint32_t start = c << (Root - len);
+            for (uint32_t i = 0, k = 1u << (Root - len); i < k; ++i) t.e[start + i] = entry;
+        } else {
+            uint32_t root = t.e[c >> (len - Root)];
+            unsigned sb = root & kLenMask;
+            uint32_t low = c & ((1u << (len - Root)) - 1);
+            uint32_t start = (root >> 16) + (low << (sb - (len - Root)));
+            for (uint32_t i = 0, k = 1u << (sb - (len - Root)); i < k; ++i) t.e[start + i] = entry;
+        }
+    }
+    return true;
+}
+
+// Bits arrive as 16-bit little-endian words, most significant bit first. The buffer is kept
+// left-aligned in 64 bits; past the end of the input it fills with zero words, and `pos` keeps
+// counting them so that what was consumed can be checked against the input afterwards.
+struct BitReader {
+    const uint8_t* in;
+    size_t len;
+    size_t pos;   // next byte to load, may run past len
+    uint64_t buf;
+    unsigned cnt;
+
+    uint64_t limitBits;  // end of the last whole word of input
+
+    void start(const uint8_t* data, size_t n, size_t at) {
+        in = data;
+        len = n;
+        pos = at;
+        buf = 0;
+        cnt = 0;
+        limitBits = (at + (at < n ? (n - at) & ~size_t{1} : 0)) * uint64_t{8};
+    }
+
+    // Leaves at least 48 bits in the buffer.
+    inline void refill() {
+        if (cnt >= 48) return;
+        if (pos + 8 <= len) {
+            uint64_t v;
+            std::memcpy(&v, in + pos, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            v = __builtin_bswap64(v);
+#endif
+            unsigned k = (64 - cnt) >> 4;
+            if (k > 3) k = 3;
+            uint64_t words = ((v & 0xFFFF) << 32) | (((v >> 16) & 0xFFFF) << 16) | ((v >> 32) & 0xFFFF);
+            words >>= 16 * (3 - k);
+            buf |= words << (64 - cnt - 16 * k);
+            cnt += 16 * k;
+            pos += 2 * k;
+            if (cnt >= 48) return;
+        }
+        while (cnt <= 48) {
+            uint64_t w = 0;
+            // A lone last byte is half a word: it reads as missing, like everything past the end.
+            if (pos + 2 <= len) w = in[pos] | (static_cast<uint32_t>(in[pos + 1]) << 8);
+            pos += 2;
+            buf |= w << (48 - cnt);
+            cnt += 16;
+        }
+    }
+    inline uint32_t peek(unsigned n) const { return static_cast<uint32_t>(buf >> (64 - n)); }
+    inline void drop(unsigned n) {
+        buf <<= n;
+        cnt -= n;
+    }
+    // n from 0 to 32; the caller has made sure the bits are buffered.
+    inline uint32_t take(unsigned n) {
+        uint32_t v = static_cast<uint32_t>((buf >> (63 - n)) >> 1);
+        buf <<= n;
+        cnt -= n;
+        return v;
+    }
+    uint32_t read(unsigned n) {
+        if (cnt < n) refill();
+        return take(n);
+    }
+    uint64_t consumedBits() const { return static_cast<uint64_t>(pos) * 8 - cnt; }
+    bool overrun() const { return consumedBits() > limitBits; }
+    // A frame ends with its last token: what follows may only be zero padding (some compressors
+    // leave a whole zero word), never more data.
+    bool endsHere() const {
+        if (buf) return false;
+        for (size_t p = pos; p < len; ++p)
+            if (in[p]) return false;
+        return true;
+    }
+};
+
+template <typename Table>
+inline int decodeSym(const Table& t, BitReader& br) {
+    uint32_t e = t.e[br.peek(Table::kRoot)];
+    if (e & kSubFlag) {
+        unsigned sb = e & kLenMask;
+        e = t.e[(e >> 16) + static_cast<uint32_t>((br.buf << Table::kRoot) >> (64 - sb))];
+    }
+    unsigned len = e & kLenMask;
+    if (!len) return -1;
+    br.drop(len);
+    return static_cast<int>(e >> 16);
+}
+
+using MainTable = HuffTable<kMainMax, 11, kMaxCodeLen>;
+using LenTable = HuffTable<kLenSyms, 10, kMaxCodeLen>;
+using AlignedTable = HuffTable<kAlignedSyms, 7, 7>;
+using PreTable = HuffTable<kPreSyms, 8, 15>;
+
+}  // namespace
+
+struct LzxDecoder {
+    char tag[4];
+    DecoderMemory mem;
+    uint8_t* window;
+    uint32_t windowSize;
+    unsigned mainSyms;
+
+    // Folder state.
+    bool failed;
+    bool headerRead;
+    bool e8;
+    uint32_t e8Size;
+    uint32_t framesDone;
+    uint64_t folderPos;
+    uint32_t windowPos;
+    uint32_t r0, r1, r2;
+    unsigned blockType;
+    uint32_t blockRemaining;
+    bool blockOdd;
+
+    uint8_t mainLen[kMainMax];
+    uint8_t lenLen[kLenSyms];
+    uint8_t alignedLen[kAlignedSyms];
+    MainTable mainTab;
+    LenTable lenTab;
+    AlignedTable alignedTab;
+    PreTable preTab;
+};
+
+namespace {
+
+bool validHandle(const LzxDecoder* d) { return d && std::memcmp(d->tag, kTag, 4) == 0; }
+
+void resetFolder(LzxDecoder* d) {
+    d->failed = false;
+    d->headerRead = false;
+    d->e8 = false;
+    d->e8Size = 0;
+    d->framesDone = 0;
+    d->folderPos = 0;
+    d->windowPos = 0;
+    d->r0 = d->r1 = d->r2 = 1;
+    d->blockType = kBlockNone;
+    d->blockRemaining = 0;
+    d->blockOdd = false;
+    std::memset(d->mainLen, 0, sizeof d->mainLen);
+    std::memset(d->lenLen, 0, sizeof d->lenLen);
+}
+
+// Reads code lengths [first, last) through a freshly read pretree, each coded against the
+// length the same symbol had in the previous tree.
+bool readLengths(LzxDecoder* d, BitReader& br, uint8_t* lens, unsigned first, unsigned last) {
+    uint8_t pre[kPreSyms];
+    for (unsigned i = 0; i < kPreSyms; ++i) pre[i] = static_cast<uint8_t>(br.read(4));
+    if (!buildTable(d->preTab, pre, kPreSyms)) return false;
+    unsigned i = first;
+    while (i < last) {
+        br.refill();
+        int code = decodeSym(d->preTab, br);
+        if (code < 0) return false;
+        if (code == 17 || code == 18) {
+            unsigned run = code == 17 ? 4 + br.take(4) : 20 + br.take(5);
+            if (run > last - i) return false;
+            std::memset(lens + i, 0, run);
+            i += run;
+        } else if (code == 19) {
+            unsigned run = 4 + br.take(1);
+            int z = decodeSym(d->preTab, br);
+            if (z < 0 || z > 16 || run > last - i) return false;
+            uint8_t v = static_cast<uint8_t>((lens[i] + 17 - z) % 17);
+            std::memset(lens + i, v, run);
+            i += run;
+        } else {
+            lens[i] = static_cast<uint8_t>((lens[i] + 17 - code) % 17);
+            ++i;
+        }
+        if (br.overrun()) return false;
+    }
+    return true;
+}
+
+bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
+    d->blockType = br.read(3);
+    uint32_t size = br.read(24);
+    if (br.overrun() || size == 0) return false;
+    d->blockRemaining = size;
+    switch (d->blockType) {
+    case kBlockAligned:
+        for (unsigned i = 0; i < kAlignedSyms; ++i) d->alignedLen[i] = static_cast<uint8_t>(br.read(3));
+        if (!buildTable(d->alignedTab, d->alignedLen, kAlignedSyms)) return false;
+        [[fallthrough]];
+    case kBlockVerbatim: {
+        if (!readLengths(d, br, d->mainLen, 0, kNumChars)) return false;
+        if (!readLengths(d, br, d->mainLen, kNumChars, d->mainSyms)) return false;
+        if (!buildTable(d->mainTab, d->mainLen, d->mainSyms)) return false;
+        if (!readLengths(d, br, d->lenLen, 0, kLenSyms)) return false;
+        if (!buildTable(d->lenTab, d->lenLen, kLenSyms)) return false;
+        return !br.overrun();
+    }
+    case kBlockUncompressed: {
+        // 1 to 16 bits of padding up to the next 16-bit boundary, then bytes.
+        uint64_t at = br.consumedBits();
+        at = (at | 15) + 1;
+        bytePos = static_cast<size_t>(at / 8);
+        if (bytePos > br.len || br.len - bytePos < 12) return false;
+        const uint8_t* p = br.in + bytePos;
+        d->r0 = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        d->r1 = p[4] | (p[5] << 8) | (p[6] << 16) | (static_cast<uint32_t>(p[7]) << 24);
+        d->r2 = p[8] | (p[9] << 8) | (p[10] << 16) | (static_cast<uint32_t>(p[11]) << 24);
+        bytePos += 12;
+        d->blockOdd = size & 1;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// Exact-length forward copy inside the window; overlapping sources repeat the pattern as LZ77
+// requires. Nothing is written past dst + len: bytes ahead of the write position are still history.
+inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint32_t mask) {
+    if (src < dst) {
+        uint8_t* o = w + dst;
+        const uint8_t* s = w + src;
+        uint32_t dist = dst - src;
+        if (dist >= 8) {
+            while (len >= 8) {
+                std::memcpy(o, s, 8);
+                o += 8;
+                s += 8;
+                len -= 8;
+            }
+        } else if (dist == 1) {
+            std::memset(o, *s, len);
+            return;
+        }
+        while (len--) *o++ = *s++;
+    } else {
+        // The source wraps around the end of the window.
+        while (len--) {
+            w[dst++] = w[src];
+            src = (src + 1) & mask;
+        }
+    }
+}
+
+// Decodes tokens of a verbatim or aligned block until the window position reaches `end`.
+// `history` is how many bytes of the folder precede the window position `wp` (capped).
+template <bool Aligned>
+bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, uint32_t history) {
+    BitReader br = brRef;
+    uint8_t* const w = d->window;
+    const uint32_t mask = d->windowSize - 1;
+    const uint32_t windowSize = d->windowSize;
+    uint32_t r0 = d->r0, r1 = d->r1, r2 = d->r2;
+    bool ok = true;
+    while (wp < end) {
+        if (br.cnt < 32) br.refill();
+        int sym = decodeSym(d->mainTab, br);
+        if (sym < 0) {
+            ok = false;
+            break;
+        }
+        if (sym < static_cast<int>(kNumChars)) {
+            w[wp++] = static_cast<uint8_t>(sym);
+            ++history;
+            continue;
+        }
+        sym -= kNumChars;
+        uint32_t matchLen = sym & 7;
+        unsigned slot = static_cast<unsigned>(sym) >> 3;
+        if (matchLen == kLenHeaderEscape) {
+            int ls = decodeSym(d->lenTab, br);
+            if (ls < 0) {
+                ok = false;
+                break;
+            }
+            matchLen += static_cast<uint32_t>(ls);
+        }
+        matchLen += kMinMatch;
+        uint32_t off;
+        if (slot == 0) {
+            off = r0;
+        } else if (slot == 1) {
+            off = r1;
+            r1 = r0;
+            r0 = off;
+        } else if (slot == 2) {
+            off = r2;
+            r2 = r0;
+            r0 = off;
+        } else {
+            if (br.cnt < 24) br.refill();
+            unsigned extra = kSlots.footer[slot];
+            uint32_t formatted = kSlots.base[slot];
+            if (Aligned && extra >= 3) {
+                formatted += br.take(extra - 3) << 3;
+                int a = decodeSym(d->alignedTab, br);
+                if (a < 0) {
+                    ok = false;
+                    break;
+                }
+                formatted += static_cast<uint32_t>(a);
+            } else {
+                formatted += br.take(extra);
+            }
+            off = formatted - 2;
+            r2 = r1;
+            r1 = r0;
+            r0 = off;
+        }
+        uint32_t reach = history < windowSize ? history : windowSize;
+        if (off == 0 || off > reach || matchLen > end - wp) {
+            ok = false;
+            break;
+        }
+        copyMatch(w, wp, (wp - off) & mask, matchLen, mask);
+        wp += matchLen;
+        history += matchLen;
+    }
+    d->r0 = r0;
+    d->r1 = r1;
+    d->r2 = r2;
+    brRef = br;
+    return ok && !br.overrun();
+}
+
+void undoCallTranslation(uint8_t* out, size_t n, uint64_t frameOffset, uint32_t translationSize) {
+    if (n <= kE8Tail) return;
+    const uint8_t* const stop = out + (n - kE8Tail);
+    uint8_t* p = out;
+    while (p < stop) {
+        p = static_cast<uint8_t*>(std::memchr(p, 0xE8, static_cast<size_t>(stop - p)));
+        if (!p) break;
+        int64_t value = static_cast<int32_t>(p[1] | (p[2] << 8) | (p[3] << 16) | (static_cast<uint32_t>(p[4]) << 24));
+        int64_t cur = static_cast<int64_t>(frameOffset + static_cast<uint64_t>(p - out));
+        if (value >= -cur && value < static_cast<int64_t>(translationSize)) {
+            uint32_t rel = static_cast<uint32_t>(value >= 0 ? value - cur : value + translationSize);
+            p[1] = static_cast<uint8_t>(rel);
+            p[2] = static_cast<uint8_t>(rel >> 8);
+            p[3] = static_cast<uint8_t>(rel >> 16);
+            p[4] = static_cast<uint8_t>(rel >> 24);
+        }
+        p += 5;
+    }
+}
+
+bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen) {
+    BitReader br;
+    br.start(in, inLen, 0);
+    // Inside an uncompressed block the input is read by bytes from bytePos.
+    bool byteMode = d->blockType == kBlockUncompressed && d->blockRemaining > 0;
+    size_t bytePos = 0;
+
+    if (!d->headerRead) {
+        d->headerRead = true;
+        d->e8 = br.read(1) != 0;
+        if (d->e8) {
+            uint32_t hi = br.read(16);
+            d->e8Size = (hi << 16) | br.read(16);
+        }
+    }
+
+    const uint32_t frameStart = d->windowPos;
+    const uint32_t frameEnd = frameStart + outLen;
+    const uint32_t historyAtStart =
+        d->folderPos < d->windowSize ? static_cast<uint32_t>(d->folderPos) : d->windowSize;
+    uint32_t wp = frameStart;
+    while (wp < frameEnd) {
+        if (d->blockRemaining == 0) {
+            if (byteMode) {
+                // The uncompressed block just ended: skip its odd-length padding byte and go back
+                // to bits at the 16-bit boundary that follows.
+                if (d->blockOdd && bytePos < inLen) ++bytePos;
+                br.start(in, inLen, bytePos);
+                byteMode = false;
+            }
+            if (!readBlockHeader(d, br, bytePos)) return false;
+            byteMode = d->blockType == kBlockUncompressed;
+        }
+        uint32_t run = frameEnd - wp;
+        if (run > d->blockRemaining) run = d->blockRemaining;
+        uint32_t history = historyAtStart + (wp - frameStart);
+        if (byteMode) {
+            if (bytePos > inLen || inLen - bytePos < run) return false;
+            std::memcpy(d->window + wp, in + bytePos, run);
+            bytePos += run;
+        } else if (d->blockType == kBlockAligned) {
+            if (!decodeTokens<true>(d, br, wp, wp + run, history)) return false;
+        } else {
+            if (!decodeTokens<false>(d, br, wp, wp + run, history)) return false;
+        }
+        wp += run;
+        d->blockRemaining -= run;
+    }
+    if (byteMode) {
+        if (d->blockRemaining == 0 && d->blockOdd && bytePos < inLen) ++bytePos;
+        br.start(in, inLen, bytePos);
+    }
+    return !br.overrun() && br.endsHere();
+}
+
+}  // namespace
+
+bool lzxWindowValid(unsigned windowBits) {
+    return windowBits >= kMinWindowBits && windowBits <= kMaxWindowBits;
+}
+
+LzxDecoder* lzxCreate(unsigned windowBits, const DecoderMemory& mem) {
+    if (!lzxWindowValid(windowBits) || !mem.alloc || !mem.release) return nullptr;
+    void* raw = mem.alloc(mem.ctx, sizeof(LzxDecoder));
+    if (!raw) return nullptr;
+    auto* d = static_cast<LzxDecoder*>(raw);
+    std::memset(raw, 0, sizeof(LzxDecoder));
+    d->windowSize = 1u << windowBits;
+    d->window = static_cast<uint8_t*>(mem.alloc(mem.ctx, d->windowSize));
+    if (!d->window) {
+        mem.release(mem.ctx, raw);
+        return nullptr;
+    }
+    std::memcpy(d->tag, kTag, 4);
+    d->mem = mem;
+    d->mainSyms = kNumChars + 8 * slotsFor(windowBits);
+    resetFolder(d);
+    return d;
+}
+
+bool lzxReset(LzxDecoder* d) {
+    if (!validHandle(d)) return false;
+    resetFolder(d);
+    return true;
+}
+
+int lzxDecode(LzxDecoder* d, const unsigned char* in, std::size_t inLen, unsigned char* out,
+              std::size_t outLen) {
+    if (!validHandle(d) || d->failed || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen))
+        return -1;
+    // Frames are whole 32 KiB except the last of a folder, so one never wraps the window.
+    if (d->windowPos + outLen > d->windowSize || !decodeFrame(d, in, inLen, static_cast<uint32_t>(outLen))) {
+        d->failed = true;
+        return -1;
+    }
+    std::memcpy(out, d->window + d->windowPos, outLen);
+    if (d->e8 && d->framesDone < kE8Frames) undoCallTranslation(out, outLen, d->folderPos, d->e8Size);
+    d->windowPos = static_cast<uint32_t>((d->windowPos + outLen) & (d->windowSize - 1));
+    d->folderPos += outLen;
+    ++d->framesDone;
+    return static_cast<int>(outLen);
+}
+
+void lzxDestroy(LzxDecoder* d) {
+    if (!validHandle(d)) return;
+    DecoderMemory mem = d->mem;
+    std::memset(d->tag, 0, 4);
+    mem.release(mem.ctx, d->window);
+    mem.release(mem.ctx, d);
+}
+
+}  // namespace cabinet
