@@ -1,0 +1,54 @@
+// Just enough of the cabinet container to feed real folders to the block decoders without the
+// copy driver: one cabinet, no spanning, blocks read as stored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decoder_memory.h"
+
+namespace cabtest {
+
+struct CabBlock {
+    std::vector<uint8_t> data;
+    uint16_t uncompressed;
+};
+
+struct CabFolder {
+    uint16_t typeCompress;
+    std::vector<CabBlock> blocks;
+};
+
+struct CabFile {
+    std::string name;
+    uint32_t size;
+    uint32_t offset;
+    uint16_t folder;
+};
+
+struct CabImage {
+    std::vector<CabFolder> folders;
+    std::vector<CabFile> files;
+};
+
+// False when the file is not a readable single cabinet.
+bool readCabinet(const std::string& path, CabImage& image);
+
+// Decodes an LZX (3) or Quantum (2) folder block by block into `out`; false at the first block
+// the decoder rejects or that comes out at another size than cbUncomp.
+bool decodeFolder(const CabFolder& folder, const cabinet::DecoderMemory& mem, std::vector<uint8_t>& out);
+
+// Where the shared test data lives.
+std::string sharedCabDir();
+
+// Rows of the reference table for one cabinet: name, size, sha256, status.
+struct ExpectedFile {
+    std::string name;
+    uint64_t size;
+    std::string sha256;
+    std::string status;
+};
+std::vector<ExpectedFile> expectedFiles(const std::string& cabRelative);
+
+}  // namespace cabtest

@@ -1,0 +1,61 @@
+// A small LZX encoder for the decoder tests: greedy matching, Huffman trees from the block's own
+// frequencies, and every block type, so that decoding can be checked against known input.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace cabtest {
+
+enum class LzxBlock { Verbatim = 1, Aligned = 2, Uncompressed = 3 };
+
+struct LzxPlanStep {
+    LzxBlock type;
+    uint32_t size;  // uncompressed bytes in the block
+};
+
+struct LzxOptions {
+    unsigned windowBits = 16;
+    bool e8 = false;
+    uint32_t e8Size = 0;
+    // Blocks cycle through this plan until the data is used up (the last block is cut short).
+    std::vector<LzxPlanStep> plan{{LzxBlock::Verbatim, 1u << 20}};
+    bool matches = true;          // false: literals only
+    unsigned chainDepth = 16;     // match-finder effort
+    // Hostile streams: let one match run across the end of the first frame.
+    bool matchAcrossFrame = false;
+};
+
+struct Frame {
+    std::vector<uint8_t> bytes;  // the CFDATA block's compressed data
+    uint32_t size = 0;           // its cbUncomp
+};
+
+// E8 call translation as a compressor applies it before matching (the inverse of the decoder's).
+void lzxTranslateCalls(std::vector<uint8_t>& frame, uint64_t frameOffset, uint32_t translationSize);
+
+std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& options);
+
+// Writes 16-bit little-endian words, most significant bit first: for hand-built streams.
+class LzxBitWriter {
+public:
+    void bits(uint32_t value, unsigned n);
+    void align16();  // zero bits up to the next word
+    void byte(uint8_t b) { out_.push_back(b); }  // only when aligned
+    std::vector<uint8_t> take();
+    size_t pendingBits() const { return n_; }
+
+private:
+    std::vector<uint8_t> out_;
+    uint32_t acc_ = 0;
+    unsigned n_ = 0;
+};
+
+// Canonical code lengths for `freq` (zero frequency: no code), at most `maxLen` bits.
+std::vector<uint8_t> huffmanLengths(const std::vector<uint32_t>& freq, unsigned maxLen);
+
+// Writes `lens` coded against `prev` through a pretree, as the block header carries them.
+void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const std::vector<uint8_t>& lens);
+
+}  // namespace cabtest

@@ -1,0 +1,12 @@
+// SHA-256 of a byte range, as lower-case hex: the reference values of the shared cabinets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace cabtest {
+
+std::string sha256Hex(const uint8_t* data, size_t n);
+
+}  // namespace cabtest
