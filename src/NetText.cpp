@@ -10,6 +10,8 @@
 namespace ravel {
 
 const char kNotFound[] = "NOT FOUND";
+const char kRoutePrintCommand[] = "route print";
+const char kArpListCommand[] = "arp.exe -a";
 
 namespace {
 const char kLineFeed = '\n';

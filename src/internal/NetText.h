@@ -62,5 +62,8 @@ bool closerMatch(const RWCString& netmask, const RWCString& than);
 RWCString closestInterface(const sysRouteTableEntryPtrVector& entries, const RWCString& address);
 
 extern const char kNotFound[];
+// The listings the library reads.
+extern const char kRoutePrintCommand[];
+extern const char kArpListCommand[];
 
 } // namespace ravel

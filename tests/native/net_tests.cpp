@@ -182,7 +182,8 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     sysRouteTableEntryPtrVector assigned;
     assigned.insert(route("x", "", ""));
     assigned = copy;
-    assigned = assigned;
+    sysRouteTableEntryPtrVector& self = assigned;
+    assigned = self;
     ASSERT_EQ(assigned.entries(), 200u);
     EXPECT_EQ(str(assigned[0]->m_destination), "changed");
     EXPECT_NE(assigned[1], copy[1]);
