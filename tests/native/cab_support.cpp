@@ -220,6 +220,7 @@ FNSEEK(testSeek)
 }
 
 Handler g_handler;
+int g_decryptAnswer = 0;
 CopyResult* g_run = nullptr;
 
 FNFDINOTIFY(testNotify)
@@ -237,7 +238,7 @@ FNFDINOTIFY(testNotify)
     e.iCabinet = pfdin->iCabinet;
     e.iFolder = pfdin->iFolder;
     e.fdie = pfdin->fdie;
-    if (pfdin->pv != g_run) e.fdie = -100;  // the user pointer must ride along
+    if (pfdin->pv != g_run) g_run->userPointerRode = false;
     g_run->events.push_back(e);
     return g_handler(fdint, pfdin);
 }
@@ -245,6 +246,7 @@ FNFDINOTIFY(testNotify)
 FNFDIDECRYPT(testDecrypt)
 {
     g_run->decrypts.push_back(*pfdid);
+    if (pfdid->pvUser != g_run) g_run->userPointerRode = false;
     const void* reserve = nullptr;
     std::size_t size = 0;
     if (pfdid->fdidt == fdidtNEW_CABINET) {
@@ -259,7 +261,7 @@ FNFDIDECRYPT(testDecrypt)
     }
     const auto* r = static_cast<const std::uint8_t*>(reserve);
     g_run->decryptReserves.emplace_back(r, r + (r ? size : 0));
-    return 0;
+    return g_decryptAnswer;
 }
 
 }  // namespace
@@ -291,6 +293,14 @@ FDI_INT_PTR newOutput(const std::string& name)
     g_handles.push_back(h);
     return kFirstHandle + static_cast<FDI_INT_PTR>(g_handles.size() - 1);
 }
+
+FDI_INT_PTR openInput(const std::string& path)
+{
+    std::string name = path;
+    return testOpen(name.data(), FDI_OPEN_READ_BINARY, FDI_OPEN_PERMISSION);
+}
+
+int& decryptAnswer() { return g_decryptAnswer; }
 
 Output& outputOf(FDI_INT_PTR hf)
 {
@@ -325,6 +335,10 @@ CopyResult copy(Context& context, const std::string& dir, const std::string& nam
 {
     CopyResult run;
     g_run = &run;
+    if (context.get() == nullptr) {
+        run.erf = context.erf();
+        return run;
+    }
     g_handler = std::move(handler);
     const std::size_t firstOutput = g_outputs.size();
     std::string path = dir;

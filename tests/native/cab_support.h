@@ -44,6 +44,8 @@ struct Output {
     bool closed = false;
 };
 FDI_INT_PTR newOutput(const std::string& name);
+FDI_INT_PTR openInput(const std::string& path);  // as the engine would open a cabinet
+int& decryptAnswer();                            // what the decryption callback answers (0)
 Output& outputOf(FDI_INT_PTR hf);
 std::vector<Output>& outputs();
 
@@ -81,6 +83,7 @@ struct CopyResult {
     std::vector<Output> files;  // closed outputs in order
     std::vector<FDIDECRYPT> decrypts;
     std::vector<Bytes> decryptReserves;
+    bool userPointerRode = true;  // every callback received the copy's user pointer
 };
 FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n);
 CopyResult copy(Context& context, const std::string& dir, const std::string& name, Handler handler = extractAll,
