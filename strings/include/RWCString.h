@@ -31,8 +31,9 @@ public:
     char& operator[](size_t i) { return at(i); }
     char& operator()(size_t i) { return at(i); }
 
-    // Replace the viewed part of the parent string (a null sub-string ignores the assignment).
-    RWCSubString& operator=(const RWCSubString& s);
+    // Another sub-string re-points this view (so `t = next()` loops over tokens safely).
+    RWCSubString& operator=(const RWCSubString&) = default;
+    // Text replaces the viewed part of the parent string (a null sub-string ignores it).
     RWCSubString& operator=(const RWCString& s);
     RWCSubString& operator=(const char* s);
 

@@ -597,15 +597,6 @@ RWCString toUpper(const RWCString& s)
 
 // ---- RWCSubString ----
 
-RWCSubString& RWCSubString::operator=(const RWCSubString& s)
-{
-    if (this != &s && !isNull()) {
-        str_->replaceAt(begin_, extent_, s.data(), s.length());
-        extent_ = s.length();
-    }
-    return *this;
-}
-
 RWCSubString& RWCSubString::operator=(const RWCString& s)
 {
     if (!isNull()) {

@@ -243,6 +243,13 @@ TEST(RWCTokenizerTest, RunsOfDelimitersSeparateTokens)
     EXPECT_EQ(end.length(), 0u);
     EXPECT_TRUE(next().isNull());   // stays used up
 
+    // Assigning a token re-points the view; it never writes into the text.
+    RWCTokenizer words("a bb ccc");
+    std::string seen;
+    for (RWCSubString t = words(); !t.isNull(); t = words())
+        seen += std::string(t.data(), t.length()) + "|";
+    EXPECT_EQ(seen, "a|bb|ccc|");
+
     RWCTokenizer dots("010..1.");
     EXPECT_EQ(dots("."), "010");
     EXPECT_EQ(dots("."), "1");
