@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "lzx.h"
+#include "mszip.h"
 #include "quantum.h"
 
 namespace cabtest {
@@ -30,6 +31,10 @@ bool readCabinet(const std::string& path, CabImage& image) {
     std::ifstream f(path, std::ios::binary);
     if (!f) return false;
     std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    return readCabinet(b, image);
+}
+
+bool readCabinet(const std::vector<uint8_t>& b, CabImage& image) {
     if (b.size() < 36 || b[0] != 'M' || b[1] != 'S' || b[2] != 'C' || b[3] != 'F') return false;
     uint32_t coffFiles = u32(b, 16);
     uint16_t cFolders = u16(b, 26), cFiles = u16(b, 28), flags = u16(b, 30);
@@ -69,41 +74,46 @@ bool readCabinet(const std::string& path, CabImage& image) {
     return true;
 }
 
-bool decodeFolder(const CabFolder& folder, const cabinet::DecoderMemory& mem, std::vector<uint8_t>& out) {
+bool decodeFolderBlocks(const CabFolder& folder, const cabinet::DecoderMemory& mem,
+                        const std::function<void(const uint8_t*, size_t)>& sink) {
     const unsigned method = folder.typeCompress & 15, bits = (folder.typeCompress >> 8) & 31;
-    out.clear();
     std::vector<uint8_t> frame(32768);
+    std::function<int(const CabBlock&)> decode;
+    std::function<void()> destroy;
     if (method == 3) {
         cabinet::LzxDecoder* d = cabinet::lzxCreate(bits, mem);
         if (!d) return false;
-        bool ok = true;
-        for (const auto& blk : folder.blocks) {
-            int n = cabinet::lzxDecode(d, blk.data.data(), blk.data.size(), frame.data(), blk.uncompressed);
-            if (n != blk.uncompressed) {
-                ok = false;
-                break;
-            }
-            out.insert(out.end(), frame.begin(), frame.begin() + n);
-        }
-        cabinet::lzxDestroy(d);
-        return ok;
-    }
-    if (method == 2) {
+        decode = [&, d](const CabBlock& b) { return cabinet::lzxDecode(d, b.data.data(), b.data.size(), frame.data(), b.uncompressed); };
+        destroy = [d] { cabinet::lzxDestroy(d); };
+    } else if (method == 2) {
         cabinet::QtmDecoder* d = cabinet::qtmCreate(bits, mem);
         if (!d) return false;
-        bool ok = true;
-        for (const auto& blk : folder.blocks) {
-            int n = cabinet::qtmDecode(d, blk.data.data(), blk.data.size(), frame.data(), blk.uncompressed);
-            if (n != blk.uncompressed) {
-                ok = false;
-                break;
-            }
-            out.insert(out.end(), frame.begin(), frame.begin() + n);
-        }
-        cabinet::qtmDestroy(d);
-        return ok;
+        decode = [&, d](const CabBlock& b) { return cabinet::qtmDecode(d, b.data.data(), b.data.size(), frame.data(), b.uncompressed); };
+        destroy = [d] { cabinet::qtmDestroy(d); };
+    } else if (method == 1) {
+        cabinet::MszipDecoder* d = cabinet::mszipCreate(mem);
+        if (!d) return false;
+        decode = [&, d](const CabBlock& b) { return cabinet::mszipDecode(d, b.data.data(), b.data.size(), frame.data(), frame.size()); };
+        destroy = [d] { cabinet::mszipDestroy(d); };
+    } else {
+        return false;
     }
-    return false;
+    bool ok = true;
+    for (const auto& blk : folder.blocks) {
+        int n = decode(blk);
+        if (n != blk.uncompressed) {
+            ok = false;
+            break;
+        }
+        sink(frame.data(), static_cast<size_t>(n));
+    }
+    destroy();
+    return ok;
+}
+
+bool decodeFolder(const CabFolder& folder, const cabinet::DecoderMemory& mem, std::vector<uint8_t>& out) {
+    out.clear();
+    return decodeFolderBlocks(folder, mem, [&](const uint8_t* p, size_t n) { out.insert(out.end(), p, p + n); });
 }
 
 std::string sharedCabDir() {

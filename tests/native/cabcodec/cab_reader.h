@@ -2,7 +2,9 @@
 // copy driver: one cabinet, no spanning, blocks read as stored.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,9 +36,13 @@ struct CabImage {
 
 // False when the file is not a readable single cabinet.
 bool readCabinet(const std::string& path, CabImage& image);
+bool readCabinet(const std::vector<uint8_t>& bytes, CabImage& image);
 
-// Decodes an LZX (3) or Quantum (2) folder block by block into `out`; false at the first block
-// the decoder rejects or that comes out at another size than cbUncomp.
+// Decodes an MSZIP (1), Quantum (2) or LZX (3) folder block by block, handing each block's output
+// to `sink`; false at the first block the decoder rejects or that comes out at another size than
+// cbUncomp.
+bool decodeFolderBlocks(const CabFolder& folder, const cabinet::DecoderMemory& mem,
+                        const std::function<void(const uint8_t*, size_t)>& sink);
 bool decodeFolder(const CabFolder& folder, const cabinet::DecoderMemory& mem, std::vector<uint8_t>& out);
 
 // Where the shared test data lives.

@@ -113,6 +113,11 @@ public:
             if (j >= bits_.size() && r == raws_.size()) break;
             put(j < bits_.size() ? bits_[j] : 0);
         }
+        // Room for everything the decoder reads ahead by the end of the frame, so that it never
+        // has to look past the block (decoders that pad blocks with a marker byte rely on it).
+        uint64_t rawBits = 0;
+        for (const Raw& rw : raws_) rawBits += rw.n;
+        while (stream.size() < shifts_ + 16 + rawBits) stream.push_back(0);
         std::vector<uint8_t> bytes((stream.size() + 7) / 8, 0);
         for (size_t k = 0; k < stream.size(); ++k)
             if (stream[k]) bytes[k / 8] |= static_cast<uint8_t>(0x80 >> (k % 8));
