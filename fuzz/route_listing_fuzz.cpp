@@ -1,6 +1,5 @@
 // Fuzz target: "route print" and "arp -a" text as the library reads it. Any bytes must parse,
-// search and reshape without a fault. Built with RAVEL_FUZZ_REPLAY it is a plain program that
-// runs the target over the files and folders named on its command line (the test corpus).
+// search and reshape without a fault.
 #include "internal/NetText.h"
 #include "sysRouteTableEntryPtrVector.h"
 
@@ -25,34 +24,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ravel::reshapeListing(text);
     return 0;
 }
-
-#ifdef RAVEL_FUZZ_REPLAY
-#include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <vector>
-
-int main(int argc, char** argv)
-{
-    namespace fs = std::filesystem;
-    int files = 0;
-    for (int i = 1; i < argc; ++i) {
-        std::vector<fs::path> inputs;
-        if (fs::is_directory(argv[i])) {
-            for (const auto& item : fs::directory_iterator(argv[i]))
-                inputs.push_back(item.path());
-        } else {
-            inputs.emplace_back(argv[i]);
-        }
-        for (const fs::path& input : inputs) {
-            std::ifstream in(input, std::ios::binary);
-            const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-            ++files;
-        }
-    }
-    std::cout << "replayed " << files << " inputs\n";
-    return files > 0 ? 0 : 1;
-}
-#endif
