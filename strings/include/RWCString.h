@@ -192,6 +192,7 @@ private:
     static void release(char* p) noexcept;
     void assignText(const char* s, size_t len);
     void growTo(size_t newLen);      // room for newLen bytes, content kept, geometric growth
+    void reallocate(size_t cap);     // exactly cap bytes of room, content kept
     RWCString& replaceAt(size_t pos, size_t n, const char* s, size_t len); // checked by caller
     void checkIndex(size_t i) const
     {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 // The pattern compiles to a straight sequence of items (there is no grouping or alternation),
@@ -40,6 +41,44 @@ const size_t kMaxItems = 4096;
 struct RWCRegexp::Program {
     std::vector<Item> items;
     std::vector<ByteClass> sets;
+    // Bytes that can begin a match, when every match needs at least one byte; lets the search
+    // skip text that cannot start one. leadByte >= 0 when that is a single byte.
+    bool leadUsable = false;
+    ByteClass lead;
+    int leadByte = -1;
+
+    void computeLead()
+    {
+        for (const Item& it : items) {
+            switch (it.kind) {
+            case Kind::Literal: lead.add(it.ch); break;
+            case Kind::Any:
+                for (uint32_t& w : lead.bits)
+                    w = ~0u;
+                break;
+            case Kind::Set:
+                for (int w = 0; w < 8; ++w)
+                    lead.bits[w] |= sets[it.set].bits[w];
+                break;
+            case Kind::Begin: continue;
+            case Kind::End: return;   // an empty match may be possible at the end
+            }
+            if (it.repeat == Repeat::One) {
+                leadUsable = true;
+                break;
+            }
+        }
+        if (!leadUsable)
+            return;
+        int count = 0;
+        for (int c = 0; c < 256; ++c)
+            if (lead.has(static_cast<unsigned char>(c))) {
+                ++count;
+                leadByte = c;
+            }
+        if (count != 1)
+            leadByte = -1;
+    }
 
     bool consumes(const Item& it, unsigned char c) const
     {
@@ -190,8 +229,10 @@ void RWCRegexp::compile(const char* pat, size_t len)
         items.push_back(it);
         lastIsAtom = it.kind != Kind::Begin && it.kind != Kind::End;
     }
-    if (status_ == OK)
+    if (status_ == OK) {
+        prog->computeLead();
         prog_ = prog;
+    }
     else
         delete prog;
 }
@@ -255,14 +296,24 @@ size_t RWCRegexp::index(const char* text, size_t n, size_t* matchLength, size_t 
 
     // at[i]: earliest start of a partial match that has reached item i (none when inactive);
     // at[m] is the accepting state.
-    std::vector<size_t> at(m + 1, none);
-    std::vector<size_t> next(m + 1, none);
+    // Short patterns (the usual case) keep both state rows on the stack.
+    const size_t kStackStates = 32;
+    size_t stackRows[2 * kStackStates];
+    std::vector<size_t> heapRows;
+    size_t* at = stackRows;
+    if (m + 1 > kStackStates) {
+        heapRows.resize(2 * (m + 1));
+        at = heapRows.data();
+    }
+    size_t* next = at + (m + 1);
+    for (size_t i = 0; i <= m; ++i)
+        at[i] = none;
 
     size_t bestStart = none;
     size_t bestEnd = 0;
 
     // Lets matches flow over items that need no character here (optional, repeated, anchors).
-    auto closure = [&](std::vector<size_t>& s, size_t pos) {
+    auto closure = [&](size_t* s, size_t pos) {
         for (size_t i = 0; i < m; ++i) {
             if (s[i] == none)
                 continue;
@@ -274,8 +325,6 @@ size_t RWCRegexp::index(const char* text, size_t n, size_t* matchLength, size_t 
         }
     };
 
-    // A plain leading character lets us jump straight to its next occurrence.
-    const bool literalLead = m > 0 && items[0].kind == Kind::Literal && items[0].repeat == Repeat::One;
 
     const bool anchored = m > 0 && items[0].kind == Kind::Begin;
 
@@ -285,13 +334,19 @@ size_t RWCRegexp::index(const char* text, size_t n, size_t* matchLength, size_t 
             if (!active)
                 break;
         } else if (bestStart == none) {
-            if (!active && literalLead) {
-                if (pos >= n)
-                    return RW_NPOS;
-                const void* hit = std::memchr(text + pos, items[0].ch, n - pos);
-                if (!hit)
-                    return RW_NPOS;
-                pos = static_cast<size_t>(static_cast<const char*>(hit) - text);
+            if (!active && prog.leadUsable) {
+                // Nothing in progress: jump to the next byte that can begin a match.
+                if (prog.leadByte >= 0) {
+                    const void* hit = pos < n ? std::memchr(text + pos, prog.leadByte, n - pos) : nullptr;
+                    if (!hit)
+                        return RW_NPOS;
+                    pos = static_cast<size_t>(static_cast<const char*>(hit) - text);
+                } else {
+                    while (pos < n && !prog.lead.has(static_cast<unsigned char>(text[pos])))
+                        ++pos;
+                    if (pos >= n)
+                        return RW_NPOS;
+                }
             }
             if (pos < at[0])
                 at[0] = pos;
@@ -321,7 +376,7 @@ size_t RWCRegexp::index(const char* text, size_t n, size_t* matchLength, size_t 
                 next[to] = from;
             active = true;
         }
-        at.swap(next);
+        std::swap(at, next);
         if (!active && bestStart != none)
             break;
     }

@@ -88,17 +88,30 @@ void RWCString::growTo(size_t newLen)
     size_t cap = capacity();
     if (newLen <= cap)
         return;
-    size_t want = cap + cap / 2;
+    // Doubling keeps repeated appends linear overall.
+    size_t want = cap > (~static_cast<size_t>(0)) / 2 ? newLen : cap * 2;
     if (want < newLen)
         want = newLen;
     if (want < kMinCapacity)
         want = kMinCapacity;
-    char* fresh = allocate(want);
-    size_t len = length();
-    std::memcpy(fresh, p_, len + 1);
-    (reinterpret_cast<Header*>(fresh) - 1)->len = len;
-    release(p_);
-    p_ = fresh;
+    reallocate(want);
+}
+
+void RWCString::reallocate(size_t cap)
+{
+    if (p_ == emptyText()) {
+        p_ = allocate(cap);
+        return;
+    }
+    if (cap > (~static_cast<size_t>(0)) - sizeof(Header) - 1)
+        throw std::bad_alloc();
+    // realloc may extend the block in place; the text keeps its offset behind the header.
+    void* block = std::realloc(header(), sizeof(Header) + cap + 1);
+    if (!block)
+        throw std::bad_alloc();
+    Header* h = static_cast<Header*>(block);
+    h->cap = cap;
+    p_ = reinterpret_cast<char*>(h + 1);
 }
 
 void RWCString::assignText(const char* s, size_t len)
@@ -206,21 +219,14 @@ RWCString& RWCString::append(const char* s, size_t len)
     if (len > (~static_cast<size_t>(0)) - old)
         throw std::bad_alloc();
     if (old + len > capacity()) {
-        // s may point into our own text: copy before the old buffer goes.
-        size_t cap = capacity();
-        size_t want = cap + cap / 2;
-        if (want < old + len)
-            want = old + len;
-        if (want < kMinCapacity)
-            want = kMinCapacity;
-        char* fresh = allocate(want);
-        std::memcpy(fresh, p_, old);
-        std::memcpy(fresh + old, s, len);
-        release(p_);
-        p_ = fresh;
-    } else {
-        std::memmove(p_ + old, s, len);
+        // s may point into our own text, which is about to move.
+        const bool inside = s >= p_ && s <= p_ + old;
+        const size_t offset = inside ? static_cast<size_t>(s - p_) : 0;
+        growTo(old + len);
+        if (inside)
+            s = p_ + offset;
     }
+    std::memmove(p_ + old, s, len);
     p_[old + len] = '\0';
     header()->len = old + len;
     return *this;
@@ -279,18 +285,9 @@ RWCString& RWCString::replaceAt(size_t pos, size_t n, const char* s, size_t len)
         RWCString copy(s, len);
         return replaceAt(pos, n, copy.p_, len);
     }
-    if (newLen > capacity()) {
-        size_t cap = capacity();
-        size_t want = cap + cap / 2;
-        if (want < newLen)
-            want = newLen;
-        char* fresh = allocate(want);
-        std::memcpy(fresh, p_, pos);
-        std::memcpy(fresh + pos, s, len);
-        std::memcpy(fresh + pos + len, p_ + pos + n, old - pos - n);
-        release(p_);
-        p_ = fresh;
-    } else if (newLen != 0 || capacity() != 0) {
+    if (newLen > capacity())
+        growTo(newLen);
+    if (newLen != 0) {
         std::memmove(p_ + pos + len, p_ + pos + n, old - pos - n);
         if (len)
             std::memcpy(p_ + pos, s, len);
@@ -535,14 +532,8 @@ const RWCSubString RWCString::strip(stripType s, char c) const
 
 void RWCString::capacity(size_t n)
 {
-    if (n > capacity()) {
-        char* fresh = allocate(n);
-        size_t len = length();
-        std::memcpy(fresh, p_, len + 1);
-        (reinterpret_cast<Header*>(fresh) - 1)->len = len;
-        release(p_);
-        p_ = fresh;
-    }
+    if (n > capacity())
+        reallocate(n);
 }
 
 void RWCString::resize(size_t n)
