@@ -352,12 +352,19 @@ inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint
         const uint8_t* s = w + src;
         uint32_t dist = dst - src;
         if (dist >= 8) {
-            while (len >= 8) {
-                std::memcpy(o, s, 8);
-                o += 8;
-                s += 8;
-                len -= 8;
+            // Fixed-size pieces; the last one overlaps the previous so the copy ends exactly.
+            if (len >= 8) {
+                uint32_t done = 0;
+                for (; done + 8 < len; done += 8) std::memcpy(o + done, s + done, 8);
+                std::memcpy(o + len - 8, s + len - 8, 8);
+            } else if (len >= 4) {
+                std::memcpy(o, s, 4);
+                std::memcpy(o + len - 4, s + len - 4, 4);
+            } else {
+                std::memcpy(o, s, 2);
+                std::memcpy(o + len - 2, s + len - 2, 2);
             }
+            return;
         } else if (dist == 1) {
             std::memset(o, *s, len);
             return;
