@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -229,6 +230,98 @@ TEST(RWCRegexpTest, DialectAndInvalidPatterns)
         pattern += "a?";
     pattern += std::string(30, 'a') + "b";
     EXPECT_TRUE(RWCString(hostile.c_str())(RWCRegexp(pattern.c_str())).isNull());
+}
+
+namespace {
+
+// A deliberately naive matcher for small random patterns, to check the real one against.
+struct RefItem {
+    int kind;     // 0 literal, 1 any, 2 class [ab], 3 class [^a]
+    char ch;
+    char repeat;  // 0, '?', '*', '+'
+};
+
+bool refAtom(const RefItem& it, char c)
+{
+    switch (it.kind) {
+    case 0: return c == it.ch;
+    case 1: return true;
+    case 2: return c == 'a' || c == 'b';
+    default: return c != 'a';
+    }
+}
+
+// Whether items[i..] match text[pos..end) exactly; depth bounded by the tiny sizes used.
+bool refMatch(const std::vector<RefItem>& items, size_t i, const std::string& t, size_t pos, size_t end)
+{
+    if (i == items.size())
+        return pos == end;
+    const RefItem& it = items[i];
+    size_t min = (it.repeat == 0 || it.repeat == '+') ? 1 : 0;
+    size_t max = (it.repeat == 0 || it.repeat == '?') ? 1 : end - pos;
+    for (size_t k = 0;; ++k) {
+        if (k >= min && refMatch(items, i + 1, t, pos + k, end))
+            return true;
+        if (k >= max || pos + k >= end || !refAtom(it, t[pos + k]))
+            return false;
+    }
+}
+
+} // namespace
+
+TEST(RWCRegexpTest, AgreesWithNaiveLeftmostLongestSearch)
+{
+    unsigned seed = 12345;
+    auto rnd = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    const char* atomText[] = {"", ".", "[ab]", "[^a]"};
+    const char repeats[] = {0, '?', '*', '+'};
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<RefItem> items;
+        std::string pattern;
+        bool bol = rnd(4) == 0;
+        bool eol = rnd(4) == 0;
+        if (bol)
+            pattern += '^';
+        for (unsigned k = 0, count = 1 + rnd(4); k < count; ++k) {
+            RefItem it{static_cast<int>(rnd(4)), static_cast<char>("abc"[rnd(3)]), repeats[rnd(4)]};
+            pattern += it.kind == 0 ? std::string(1, it.ch) : atomText[it.kind];
+            if (it.repeat)
+                pattern += it.repeat;
+            items.push_back(it);
+        }
+        if (eol)
+            pattern += '$';
+        std::string text;
+        for (unsigned k = 0, len = rnd(8); k < len; ++k)
+            text += "abc"[rnd(3)];
+
+        size_t wantStart = RWCString::npos;
+        size_t wantLen = 0;
+        for (size_t s = 0; s <= text.size() && wantStart == RWCString::npos; ++s) {
+            if (bol && s != 0)
+                break;
+            for (size_t e = text.size() + 1; e-- > s;) {
+                if (eol && e != text.size())
+                    continue;
+                if (refMatch(items, 0, text, s, e)) {
+                    wantStart = s;
+                    wantLen = e - s;
+                    break;
+                }
+            }
+        }
+        RWCRegexp re(pattern.c_str());
+        ASSERT_EQ(re.status(), RWCRegexp::OK) << pattern;
+        size_t len = 0;
+        size_t got = re.index(RWCString(text.c_str()), &len, 0);
+        ASSERT_EQ(got, wantStart) << pattern << " on " << text;
+        if (got != RWCString::npos) {
+            ASSERT_EQ(len, wantLen) << pattern << " on " << text;
+        }
+    }
 }
 
 TEST(RWCTokenizerTest, RunsOfDelimitersSeparateTokens)
