@@ -344,37 +344,42 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
     }
 }
 
+// Copies len bytes forward in fixed-size pieces, the last one overlapping the previous so that
+// nothing is written past o + len. The source must lie at least 8 bytes before or after o.
+inline void copyPieces(uint8_t* o, const uint8_t* s, uint32_t len) {
+    if (len >= 8) {
+        for (uint32_t done = 0; done + 8 < len; done += 8) std::memcpy(o + done, s + done, 8);
+        std::memcpy(o + len - 8, s + len - 8, 8);
+    } else if (len >= 4) {
+        std::memcpy(o, s, 4);
+        std::memcpy(o + len - 4, s + len - 4, 4);
+    } else {
+        std::memcpy(o, s, 2);
+        std::memcpy(o + len - 2, s + len - 2, 2);
+    }
+}
+
 // Exact-length forward copy inside the window; overlapping sources repeat the pattern as LZ77
 // requires. Nothing is written past dst + len: bytes ahead of the write position are still history.
-inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint32_t mask) {
+inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint32_t windowSize) {
     if (src < dst) {
-        uint8_t* o = w + dst;
-        const uint8_t* s = w + src;
         uint32_t dist = dst - src;
         if (dist >= 8) {
-            // Fixed-size pieces; the last one overlaps the previous so the copy ends exactly.
-            if (len >= 8) {
-                uint32_t done = 0;
-                for (; done + 8 < len; done += 8) std::memcpy(o + done, s + done, 8);
-                std::memcpy(o + len - 8, s + len - 8, 8);
-            } else if (len >= 4) {
-                std::memcpy(o, s, 4);
-                std::memcpy(o + len - 4, s + len - 4, 4);
-            } else {
-                std::memcpy(o, s, 2);
-                std::memcpy(o + len - 2, s + len - 2, 2);
-            }
-            return;
+            copyPieces(w + dst, w + src, len);
         } else if (dist == 1) {
-            std::memset(o, *s, len);
-            return;
+            std::memset(w + dst, w[src], len);
+        } else {
+            for (uint32_t k = 0; k < len; ++k) w[dst + k] = w[src + k];
         }
-        while (len--) *o++ = *s++;
+    } else if (src + len <= windowSize) {
+        // The source is from the window's previous pass, still ahead of the write position.
+        if (src - dst >= 8) copyPieces(w + dst, w + src, len);
+        else std::memmove(w + dst, w + src, len);
     } else {
         // The source wraps around the end of the window.
-        while (len--) {
-            w[dst++] = w[src];
-            src = (src + 1) & mask;
+        for (uint32_t k = 0; k < len; ++k) {
+            w[dst + k] = w[src];
+            src = (src + 1) & (windowSize - 1);
         }
     }
 }
@@ -449,7 +454,7 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
             ok = false;
             break;
         }
-        copyMatch(w, wp, (wp - off) & mask, matchLen, mask);
+        copyMatch(w, wp, (wp - off) & mask, matchLen, windowSize);
         wp += matchLen;
         history += matchLen;
     }
