@@ -15,6 +15,14 @@
 #include "block_decoders.h"
 #include "checksum.h"
 
+#if defined(_WIN32) && !defined(_WIN64)
+// The published 32-bit layouts, which callers compiled against that interface rely on.
+static_assert(sizeof(ERF) == 12, "ERF layout");
+static_assert(sizeof(FDICABINETINFO) == 24, "FDICABINETINFO layout");
+static_assert(sizeof(FDINOTIFICATION) == 40, "FDINOTIFICATION layout");
+static_assert(sizeof(FDIDECRYPT) == 32, "FDIDECRYPT layout");
+#endif
+
 namespace {
 
 using cabinet::BlockDecoders;

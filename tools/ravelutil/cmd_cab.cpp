@@ -1,0 +1,196 @@
+// Cabinet commands: the summary, the stored names, and extraction of a whole set or named files.
+#include "command.h"
+
+#include "BCabExtractor.h"
+#include "BStringVector.h"
+#include "internal/CabinetNames.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+using namespace ravelutil;
+
+namespace {
+
+const char* const kCabUsage = "cab info <cab> | cab list <cab> | cab extract <cab> <destination> [name ...]";
+constexpr int kMostCabinetsInASet = 1000;
+
+std::string windowsPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string directoryOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The engine's error text, or why the engine never saw the file.
+std::string failureText(BCabExtractor& cab, const std::string& path)
+{
+    const ERF& erf = cab.getErrorInfo();
+    if (erf.fError)
+        return str(cab.return_fdi_error_string(static_cast<FDIERROR>(erf.erfOper)));
+    struct _stat info;
+    return str(cab.return_fdi_error_string(_stat(path.c_str(), &info) == 0 ? FDIERROR_NOT_A_CABINET
+                                                                             : FDIERROR_CABINET_NOT_FOUND));
+}
+
+int fail(const std::string& path, const std::string& text)
+{
+    std::fprintf(stderr, "ravelutil: %s: %s\n", path.c_str(), text.c_str());
+    return kFalse;
+}
+
+struct Progress {
+    std::string destination;
+    const BStringVector* wanted = nullptr;  // null: every file
+    std::string pending;                     // the file being written, counted once it is done
+    unsigned long files = 0;
+    unsigned long long bytes = 0;
+
+    void settle()
+    {
+        if (pending.empty())
+            return;
+        struct _stat64 info;
+        if (_stat64((destination + pending).c_str(), &info) == 0)
+            bytes += static_cast<unsigned long long>(info.st_size);
+        ++files;
+        pending.clear();
+        std::fprintf(stderr, "\rextracted %lu files, %llu bytes", files, bytes);
+    }
+};
+
+bool selects(const Progress& p, const RWCString& name)
+{
+    return p.wanted == nullptr || p.wanted->find(name, false) != static_cast<unsigned int>(-1);
+}
+
+bool filter(RWCString fileName, void* data)
+{
+    auto* p = static_cast<Progress*>(data);
+    p->settle();
+    if (!selects(*p, fileName))
+        return false;
+    p->pending = str(fileName);
+    return true;
+}
+
+// Follows a set in the directory of its first cabinet; a second request for the same cabinet
+// means it is not there.
+struct Finder {
+    std::string directory;
+    std::string lastAsked;
+};
+
+bool findNext(RWCString, RWCString cabinetName, RWCString, RWCString* newPath, void* data)
+{
+    auto* f = static_cast<Finder*>(data);
+    if (str(cabinetName) == f->lastAsked)
+        return false;
+    f->lastAsked = str(cabinetName);
+    *newPath = rw(f->directory);
+    return true;
+}
+
+// Makes every directory along a path that ends in a backslash.
+void makePath(const std::string& path)
+{
+    for (std::size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+}
+
+// Stored names may carry directories below the destination; make them first.
+void makeDirectories(const std::string& destination, BStringVector& contents, const Progress& p)
+{
+    for (unsigned int i = 0; i < contents.entries(); ++i) {
+        const RWCString name = contents[i];
+        if (!selects(p, name) || ravel::isUnsafeCabinetName(name.data()))
+            continue;
+        const std::string relative = windowsPath(str(name));
+        const std::size_t last = relative.rfind('\\');
+        if (last != std::string::npos)
+            makePath(destination + relative.substr(0, last + 1));
+    }
+}
+
+int info(const std::string& path)
+{
+    BCabExtractor cab;
+    if (!cab.initialize(rw(path)))
+        return fail(path, failureText(cab, path));
+    std::fflush(stdout);
+    cab.printOutSummaryInfo();
+    return kTrue;
+}
+
+int list(const std::string& path)
+{
+    BCabExtractor cab;
+    if (!cab.initialize(rw(path)))
+        return fail(path, failureText(cab, path));
+    BStringVector& contents = cab.getContents();
+    for (unsigned int i = 0; i < contents.entries(); ++i)
+        std::printf("%s\n", contents[i].data());
+    return kTrue;
+}
+
+int extract(const Args& args)
+{
+    std::string path = windowsPath(args[1]);
+    std::string destination = windowsPath(args[2]);
+    if (destination.empty() || destination.back() != '\\')
+        destination += '\\';
+    BStringVector wanted;
+    for (std::size_t i = 3; i < args.size(); ++i)
+        wanted.insert(rw(args[i]));
+
+    makePath(destination);
+    Progress progress;
+    progress.destination = destination;
+    progress.wanted = args.size() > 3 ? &wanted : nullptr;
+    Finder finder{directoryOf(path), std::string()};
+
+    // Each cabinet of a set extracts the files that start in it (and their continuations).
+    for (int cabinets = 0; cabinets < kMostCabinetsInASet; ++cabinets) {
+        BCabExtractor cab;
+        if (!cab.initialize(rw(path)))
+            return fail(path, failureText(cab, path));
+        makeDirectories(destination, cab.getContents(), progress);
+        finder.lastAsked.clear();
+        if (!cab.copy(rw(destination), filter, &progress, findNext, &finder)) {
+            std::fprintf(stderr, "\n");
+            return fail(path, failureText(cab, path));
+        }
+        progress.settle();
+        if (!cab.getNextCabinetExists())
+            break;
+        const std::string next = str(cab.getNextCabinetName());
+        if (next.empty())
+            break;
+        path = directoryOf(path) + next;
+    }
+    std::fprintf(stderr, "\rextracted %lu files, %llu bytes\n", progress.files, progress.bytes);
+    return kTrue;
+}
+
+}  // namespace
+
+RAVEL_COMMAND(cmdCab, "cab", kCabUsage, "a cabinet's summary, its stored names, or extraction of all or named files")
+{
+    if (args.size() == 2 && args[0] == "info")
+        return info(windowsPath(args[1]));
+    if (args.size() == 2 && args[0] == "list")
+        return list(windowsPath(args[1]));
+    if (args.size() >= 3 && args[0] == "extract")
+        return extract(args);
+    return usage(kCabUsage);
+}
