@@ -52,13 +52,18 @@ private:
     size_t extent_;
 };
 
+// Kept out of the exported class so each module has its own constant instead of importing one
+// that the DLL never emits.
+struct RWCStringConstants {
+    static constexpr size_t npos = RW_NPOS;
+};
+
 // A length-counted, 8-bit string with value semantics (copies never share storage).
 // Embedded zero bytes are allowed; data() is always zero-terminated after length() bytes.
-class TLS7912D_API RWCString {
+class TLS7912D_API RWCString : public RWCStringConstants {
 public:
     enum caseCompare { exact, ignoreCase };
     enum stripType { leading = 0x1, trailing = 0x2, both = 0x3 };
-    static constexpr size_t npos = RW_NPOS;
 
     RWCString();
     RWCString(const RWCString& s);

@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <new>
 
+// A string is one pointer to its own block, so arrays of strings may be moved bytewise
+// (qsort over string slots).
+static_assert(sizeof(RWCString) == sizeof(char*), "RWCString must stay a single pointer");
+
 namespace {
 
 inline unsigned char foldCase(unsigned char c) noexcept

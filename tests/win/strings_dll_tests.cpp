@@ -39,6 +39,7 @@ TEST(StringsDll, StringsCrossTheBoundary)
     EXPECT_EQ(s(0, 7), "Printer");
     EXPECT_EQ(copy.index("GATEWAY-X", 0, RWCString::ignoreCase), 0u);
     EXPECT_EQ(copy.rindex("-x"), 2005u);
+    EXPECT_EQ(copy.index("absent"), RWCString::npos);
 
     RWCString route("  0.0.0.0  0.0.0.0  192.168.001.001  192.168.1.100  20\r");
     RWCTokenizer next(route);
