@@ -256,11 +256,18 @@ inline void copyMatch(std::uint8_t* dst, std::size_t distance, std::size_t lengt
 }
 
 // One block of Huffman codes into window[pos, limit); nothing below floor may be referenced.
-bool decodeCodes(Bits& bits, const std::uint32_t* lit, const std::uint32_t* dist, std::uint8_t* window,
+bool decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint32_t* dist, std::uint8_t* window,
                  std::size_t& position, std::size_t limit, std::size_t floor)
 {
     constexpr std::uint32_t litMask = (1u << kLitRoot) - 1;
     constexpr std::uint32_t distMask = (1u << kDistRoot) - 1;
+    // A local copy: byte stores into the window could alias the caller's state and force reloads.
+    Bits bits = state;
+    struct WriteBack {
+        Bits& to;
+        const Bits& from;
+        ~WriteBack() { to = from; }
+    } writeBack{state, bits};
     std::size_t pos = position;
     for (;;) {
         if (!bits.refill()) return false;
