@@ -56,8 +56,10 @@ Handler answering(FDINOTIFICATIONTYPE which, FDI_INT_PTR answer)
 TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder)
 {
     const Bytes cab = buildCabinet(twoFiles());
+    resetCounters();
     const CopyResult r = copyBytes(cab, extractAll, true);
     ASSERT_TRUE(r.ok) << r.erf.erfOper;
+    EXPECT_EQ(counters().sizes.front(), 2052u) << "the context";
     EXPECT_EQ(types(r), (std::vector<FDINOTIFICATIONTYPE>{fdintCABINET_INFO, fdintENUMERATE, fdintCOPY_FILE,
                                                           fdintCLOSE_FILE_INFO, fdintCOPY_FILE,
                                                           fdintCLOSE_FILE_INFO, fdintENUMERATE}));
