@@ -219,16 +219,20 @@ struct Coder {
             s[i].cumfreq = static_cast<uint16_t>(s[i].cumfreq + kFreqStep);
         } while (i);
         if (s[0].cumfreq > kRescaleAbove) rescale(m);
-        for (;;) {
-            if ((low ^ high) & 0x8000) {
-                // Straddling the middle: shift out only when both sit in the inner half.
-                if (!((low & 0x4000) && !(high & 0x4000))) break;
-                code ^= 0x4000;
-                low &= 0x3FFF;
-                high |= 0x4000;
-            }
-            low = (low << 1) & 0xFFFF;
-            high = ((high << 1) | 1) & 0xFFFF;
+        // Renormalise: first every leading bit low and high agree on, in one step...
+        const uint32_t same = low ^ high;
+        const unsigned n = same ? static_cast<unsigned>(__builtin_clz(same)) - 16 : 16;
+        if (n) {
+            low = (low << n) & 0xFFFF;
+            high = ((high << n) | ((1u << n) - 1)) & 0xFFFF;
+            code = ((code << n) | br.read(n)) & 0xFFFF;
+        }
+        // ...then, while they straddle the middle within the inner half, one bit at a time
+        // (afterwards their top bits always differ, so the first case cannot come back).
+        while ((low & 0x4000) && !(high & 0x4000)) {
+            code ^= 0x4000;
+            low = (low & 0x3FFF) << 1;
+            high = (((high | 0x4000) << 1) | 1) & 0xFFFF;
             code = ((code << 1) | br.bit()) & 0xFFFF;
         }
         return sym;
@@ -302,12 +306,24 @@ bool decodeFrame(QtmDecoder* d, const uint8_t* in, size_t inLen, uint8_t* out, u
             g.ended = true;
         }
         uint32_t src = (wp - off) & mask;
-        for (uint32_t k = 0; k < len; ++k) {
-            uint8_t b = w[src];
-            w[wp] = b;
-            out[produced + k] = b;
-            src = (src + 1) & mask;
-            wp = (wp + 1) & mask;
+        const uint32_t apart = src < wp ? wp - src : src - wp;
+        if (apart >= 8 && src + len <= windowSize && wp + len <= windowSize) {
+            // Neither side wraps and they are far enough apart for 8-byte pieces.
+            uint8_t* o = w + wp;
+            const uint8_t* from = w + src;
+            uint32_t done = 0;
+            for (; done + 8 <= len; done += 8) std::memcpy(o + done, from + done, 8);
+            for (; done < len; ++done) o[done] = from[done];
+            std::memcpy(out + produced, o, len);
+            wp = (wp + len) & mask;
+        } else {
+            for (uint32_t k = 0; k < len; ++k) {
+                uint8_t b = w[src];
+                w[wp] = b;
+                out[produced + k] = b;
+                src = (src + 1) & mask;
+                wp = (wp + 1) & mask;
+            }
         }
         produced += len;
         if (c.br.consumedBits() > inLen * uint64_t{8} + kLookAheadAllowanceBits) return false;
