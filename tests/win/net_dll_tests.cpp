@@ -1,0 +1,440 @@
+// Route table, ARP cache and ICMP probing through the DLL. This program runs in a folder of its
+// own beside the route.exe and arp.exe doubles, which the library starts by command line; the
+// platform branches and the icmp.dll double are exercised through copies of ravelutil.exe in
+// scratch folders. The only real echo goes to 127.0.0.1.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <ipexport.h>
+
+#include "LogCapture.h"
+#include "RunProgram.h"
+#include "TestPaths.h"
+
+#include "sysArpTable.h"
+#include "sysICMP.h"
+#include "sysNetwork.h"
+#include "sysRouteTable.h"
+#include "sysRouteTableEntryPtrVector.h"
+#include "sysRouteTableParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
+
+// Sets an environment variable of this process (and so of its children) for a scope.
+class ScopedVariable
+{
+public:
+    ScopedVariable(const std::string& name, const std::string& value) : m_name(name)
+    {
+        char old[4096];
+        const DWORD n = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
+        m_had = n > 0 && n < sizeof old;
+        if (m_had)
+            m_old.assign(old, n);
+        SetEnvironmentVariableA(name.c_str(), value.c_str());
+    }
+    ~ScopedVariable() { SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::string m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> all;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1)
+        all.push_back(text.substr(from, at - from));
+    return all;
+}
+
+// A route or arp double: the listing it prints and the file its command lines go to.
+class CommandDouble
+{
+public:
+    CommandDouble(const char* name, const std::string& listing, const std::string& scratch)
+        : m_log(scratch + name + ".log"), m_output(std::string("RAVEL_") + name + "_OUTPUT", listing),
+          m_logVariable(std::string("RAVEL_") + name + "_LOG", m_log)
+    {
+    }
+    std::vector<std::string> commands() const { return lines(testpaths::readFile(m_log)); }
+
+private:
+    std::string m_log;
+    ScopedVariable m_output;
+    ScopedVariable m_logVariable;
+};
+
+std::string sharedListing(const char* kind, const char* file)
+{
+    return testpaths::shared(std::string("testdata\\net\\") + kind + "\\" + file);
+}
+
+std::string record(const std::string& comment, const char* category, const char* type, const char* level,
+                   const char* file)
+{
+    return "COMMENT: " + comment + "   CAT: " + category + "  TYPE: " + type + "  LEVEL: " + level +
+           "  FILE: " + file + "  LINE: ";
+}
+
+std::string buildBin() { return testpaths::binDir() + "..\\"; }
+
+bool copyInto(const std::string& from, const std::string& folder, const std::string& name)
+{
+    return CopyFileA(from.c_str(), (folder + name).c_str(), FALSE) != FALSE;
+}
+
+// A scratch folder holding ravelutil.exe under the given name and the DLLs it needs.
+std::string ravelutilFolder(const std::string& scratchName, const std::string& exeName)
+{
+    const std::string folder = testpaths::scratchDir(scratchName);
+    EXPECT_TRUE(copyInto(buildBin() + "ravelutil.exe", folder, exeName));
+    EXPECT_TRUE(copyInto(buildBin() + "qvzkut01.dll", folder, "qvzkut01.dll"));
+    EXPECT_TRUE(copyInto(buildBin() + "tls7912d.dll", folder, "tls7912d.dll"));
+    return folder;
+}
+
+// A per-program Wine setting, by the program's file name: the Windows version it is told, or a
+// library it loads from its own folder rather than Wine's.
+class ScopedWineSetting
+{
+public:
+    ScopedWineSetting(const std::string& exeName, const std::string& subkey, const char* name, const char* value)
+        : m_key("Software\\Wine\\AppDefaults\\" + exeName)
+    {
+        const std::string path = subkey.empty() ? m_key : m_key + "\\" + subkey;
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                           static_cast<DWORD>(strlen(value) + 1));
+            RegCloseKey(key);
+        }
+    }
+    ~ScopedWineSetting() { RegDeleteTreeA(HKEY_CURRENT_USER, m_key.c_str()); }
+    ScopedWineSetting(const ScopedWineSetting&) = delete;
+    ScopedWineSetting& operator=(const ScopedWineSetting&) = delete;
+
+private:
+    std::string m_key;
+};
+
+} // namespace
+
+TEST(RouteTable, AddAndDeleteRunTheRouteCommandAndLogEachStep)
+{
+    const std::string scratch = testpaths::scratchDir("net-route-add");
+    CommandDouble route("ROUTE", "", scratch);
+    LogCapture log;
+    sysRouteTable table;
+    EXPECT_TRUE(table.addToRouteTable("192.0.0.192", "10.1.2.3"));
+    EXPECT_TRUE(table.deleteFromRouteTable("192.0.0.192"));
+    // Too long for the command-line buffer: never run, reported like a command that cannot start.
+    const RWCString longAddress('1', 300);
+    EXPECT_FALSE(table.addToRouteTable(longAddress, "10.1.2.3"));
+    EXPECT_FALSE(table.deleteFromRouteTable(longAddress));
+
+    // Wine reports Windows 10 unless told otherwise: the route is persistent.
+    EXPECT_EQ(route.commands(), (std::vector<std::string>{"route -p ADD 192.0.0.192 10.1.2.3", "route delete 192.0.0.192"}));
+    EXPECT_TRUE(log.has("[sysRouteTable::addToRouteTable] attempting to add IP {192.0.0.192} NIC {10.1.2.3}", "general",
+                        "info", "release"));
+    EXPECT_TRUE(log.has("[sysRouteTable::deleteFromRouteTable] attempting to delete IP {192.0.0.192}", "general", "info",
+                        "release"));
+    EXPECT_TRUE(log.contains(record("[sysRouteTable::addToRouteTable] FAILED to SpawnProcess - route -p ADD " +
+                                        str(longAddress) + " 10.1.2.3",
+                                    "network", "error", "release", "src/sysRouteTable.cpp")));
+    EXPECT_TRUE(log.contains(record("[sysRouteTable::deleteFromRouteTable] FAILED to SpawnProcess - route delete " +
+                                        str(longAddress),
+                                    "network", "error", "release", "src/sysRouteTable.cpp")));
+}
+
+TEST(RouteTable, ListingIsSearchedForWholeNumbersAndReshapedForPeople)
+{
+    const std::string scratch = testpaths::scratchDir("net-route-listing");
+    const std::string listing = scratch + "listing.txt";
+    testpaths::writeFile(listing, "Active Routes:\r\n\r\n  10.0.0.0  255.0.0.0  10.0.0.1  10.0.0.5  1\r\n"
+                                  "  110.0.0.1  10.0.0.10  On-link  7\r\n  10.9.9.9  x");
+    CommandDouble route("ROUTE", listing, scratch);
+    sysRouteTable table;
+    EXPECT_TRUE(table.inRouteTable("10.0.0.5"));
+    EXPECT_TRUE(table.inRouteTable("10.0.0.10"));
+    EXPECT_FALSE(table.inRouteTable("10.0.0.11"));
+    EXPECT_FALSE(table.inRouteTable("0.0.0.1"));
+    EXPECT_FALSE(table.inRouteTable("10.9.9.9"));
+    EXPECT_EQ(str(table.dumpRouteTable()), "Active Routes\n  10.0.0.0  255.0.0.0  10.0.0.1  10.0.0.5  \n"
+                                           "  110.0.0.1  10.0.0.10  On-link  \n\n");
+    EXPECT_EQ(route.commands().size(), 6u);
+    EXPECT_EQ(route.commands().front(), "route print");
+}
+
+TEST(RouteTable, ParserAppendsEachParseAndSharesItsVector)
+{
+    const std::string scratch = testpaths::scratchDir("net-route-parser");
+    CommandDouble route("ROUTE", sharedListing("route", "01-nt4-kb162055-active-only.txt"), scratch);
+    sysRouteTableEntryPtrVector entries;
+    sysRouteTableParser parser;
+    EXPECT_FALSE(parser.beenInitialized());
+    EXPECT_FALSE(parser.init(nullptr));
+    EXPECT_FALSE(parser.beenInitialized());
+    EXPECT_TRUE(parser.init(&entries));
+    EXPECT_TRUE(parser.beenInitialized());
+    ASSERT_EQ(entries.entries(), 9u);
+    EXPECT_EQ(str(entries[3]->m_destination) + " " + str(entries[3]->m_netmask) + " " + str(entries[3]->m_gateway) +
+                  " " + str(entries[3]->m_interface),
+              "100.50.41.50 255.255.255.255 100.50.80.2 100.50.84.54");
+    EXPECT_TRUE(parser.reset());
+    sysRouteTableParser copy(parser);
+    EXPECT_TRUE(copy.beenInitialized());
+    EXPECT_TRUE(copy.reset());
+    EXPECT_EQ(entries.entries(), 27u);
+    EXPECT_EQ(str(entries[26]->m_destination), "255.255.255.255");
+    EXPECT_THROW(entries[27], RWBoundsErr);
+}
+
+TEST(RouteTable, ClosestInterfaceComesFromOneParseUntilReset)
+{
+    const std::string scratch = testpaths::scratchDir("net-route-closest");
+    const std::string newer = scratch + "newer.txt";
+    testpaths::writeFile(newer, "          0.0.0.0          0.0.0.0       10.7.7.1       10.7.7.7    1\r\n");
+    std::vector<std::string> commands;
+    {
+        CommandDouble route("ROUTE", sharedListing("route", "01-nt4-kb162055-active-only.txt"), scratch);
+        sysRouteTable table;
+        EXPECT_EQ(str(table.getNICforClosestMatch("100.50.41.50")), "100.50.84.54");
+        EXPECT_EQ(str(table.getNICforClosestMatch("127.0.0.5")), "127.0.0.1");
+        EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "100.50.84.54");
+        EXPECT_EQ(str(table.getNICforClosestMatch("0.0.0.0")), "NOT FOUND");
+        EXPECT_TRUE(sysRouteTable::initializeParser());
+        commands = route.commands();
+    }
+    EXPECT_EQ(commands, std::vector<std::string>{"route print"});
+    {
+        CommandDouble route("ROUTE", newer, scratch);
+        sysRouteTable table;
+        // Not seen until the table is parsed again; then the newest equal route wins.
+        EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "100.50.84.54");
+        EXPECT_TRUE(sysRouteTable::resetParser());
+        EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "10.7.7.7");
+        EXPECT_EQ(str(table.getNICforClosestMatch("100.50.41.50")), "100.50.84.54");
+    }
+}
+
+TEST(ArpTable, ListingAnswersAndCommandsCarryTheDashForm)
+{
+    const std::string scratch = testpaths::scratchDir("net-arp");
+    CommandDouble arp("ARP", sharedListing("arp", "08-win10-getmac-multi-if.txt"), scratch);
+    LogCapture log;
+    sysArpTable table;
+    EXPECT_TRUE(table.inARPTable("10.0.0.187", "5C:AA:FD:5E:49:48"));
+    EXPECT_FALSE(table.inARPTable("10.0.0.175", "5c:aa:fd:5e:49:48"));
+    EXPECT_TRUE(table.addToArpTableWithInterface("192.0.0.192", "00:11:22:33:44:55", "10.1.2.3"));
+    EXPECT_TRUE(table.deleteFromArpTable("192.0.0.192"));
+    EXPECT_FALSE(table.deleteFromArpTable(RWCString('9', 300)));
+    EXPECT_EQ(arp.commands(), (std::vector<std::string>{"arp.exe -a", "arp.exe -a",
+                                                        "arp -s 192.0.0.192 00-11-22-33-44-55 10.1.2.3",
+                                                        "arp -d 192.0.0.192"}));
+    EXPECT_TRUE(log.contains(record("[sysArpTable::addToArpTableWithInterface] IP : 192.0.0.192 MAC : "
+                                    "00-11-22-33-44-55 NIC : 10.1.2.3",
+                                    "general", "info", "release", "src/sysArpTable.cpp")));
+    EXPECT_TRUE(log.has("[sysArpTable::deleteFromArpTable] IP : 192.0.0.192", "general", "info", "release"));
+    EXPECT_TRUE(log.contains(record("[sysArpTable::deleteFromArpTable] FAILED to SpawnProcess - arp -d " +
+                                        std::string(300, '9'),
+                                    "network", "error", "release", "src/sysArpTable.cpp")));
+
+    const std::string small = scratch + "small.txt";
+    testpaths::writeFile(small, "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
+    CommandDouble smallArp("ARP", small, scratch);
+    EXPECT_EQ(str(table.dumpArpTable()), "Interface: 10.0.0.5 --- 0x\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynami\n\n");
+}
+
+TEST(RavelutilNet, RouteAddFollowsThePlatform)
+{
+    struct Case { const char* version; const char* command; };
+    const Case cases[] = {{"win95", "route ADD"}, {"win98", "route ADD"}, {"winme", "route -p ADD"},
+                          {"nt40", "route -p ADD"}, {"winxp", "route -p ADD"}};
+    for (const Case& c : cases) {
+        const std::string exe = std::string("ru-") + c.version + ".exe";
+        const std::string folder = ravelutilFolder(std::string("net-version-") + c.version, exe);
+        ASSERT_TRUE(copyInto(buildBin() + "doubles\\route.exe", folder, "route.exe"));
+        CommandDouble route("ROUTE", "", folder);
+        ScopedWineSetting version(exe, "", "Version", c.version);
+        const testpaths::ProgramResult run =
+            testpaths::runProgram("\"" + folder + exe + "\" route-add 192.0.0.192 10.1.2.3");
+        EXPECT_EQ(run.exitCode, 0) << c.version << run.err;
+        EXPECT_EQ(route.commands(), std::vector<std::string>{std::string(c.command) + " 192.0.0.192 10.1.2.3"})
+            << c.version;
+    }
+}
+
+TEST(RavelutilNet, CommandsAnswerFromTheDoublesBesideThem)
+{
+    const std::string folder = ravelutilFolder("net-cli", "ravelutil.exe");
+    ASSERT_TRUE(copyInto(buildBin() + "doubles\\route.exe", folder, "route.exe"));
+    ASSERT_TRUE(copyInto(buildBin() + "doubles\\arp.exe", folder, "arp.exe"));
+    CommandDouble route("ROUTE", sharedListing("route", "17-win10plus-multiple-default-gw.txt"), folder);
+    CommandDouble arp("ARP", sharedListing("arp", "10-win10-fr-localized.txt"), folder);
+    const std::string exe = "\"" + folder + "ravelutil.exe\" ";
+
+    testpaths::ProgramResult run = testpaths::runProgram(exe + "nic-for 203.0.113.9");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // Two default routes: the later one wins.
+    EXPECT_EQ(run.out, "10.21.38.97\n");
+    run = testpaths::runProgram(exe + "in-routes 10.21.38.97");
+    EXPECT_EQ(run.out, "true\n");
+    run = testpaths::runProgram(exe + "in-routes 10.21.38.9");
+    EXPECT_EQ(run.out, "false\n");
+    run = testpaths::runProgram(exe + "arp-has 10.33.65.63 44:AF:28:C3:6A:9F");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "true\n");
+    run = testpaths::runProgram(exe + "arp-has 10.33.79.25 7c:5a:1c:d3:d8:76");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "false\n");
+    run = testpaths::runProgram(exe + "arp-add 192.0.0.192 00:11:22:33:44:55 10.1.2.3");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(arp.commands().back(), "arp -s 192.0.0.192 00-11-22-33-44-55 10.1.2.3");
+
+    // Without a route program nothing can run: the failure is reported, the listing is empty.
+    DeleteFileA((folder + "route.exe").c_str());
+    run = testpaths::runProgram(exe + "route-delete 192.0.0.192");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(record("[sysRouteTable::deleteFromRouteTable] FAILED to SpawnProcess - route delete 192.0.0.192",
+                                  "network", "error", "release", "src/sysRouteTable.cpp")),
+              std::string::npos)
+        << run.err;
+    run = testpaths::runProgram(exe + "routes");
+    EXPECT_EQ(run.out, "\n");
+    run = testpaths::runProgram(exe + "nic-for 10.0.0.1");
+    EXPECT_EQ(run.out, "NOT FOUND\n");
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+TEST(HostPresence, LoopbackAnswersThroughTheSystemLibrary)
+{
+    LogCapture log;
+    sysNetwork network;
+    EXPECT_TRUE(network.isIcmpDllPresent());
+    EXPECT_EQ(network.hostPresent("127.0.0.1", 60), sysNetwork::HOST_PRESENT);
+    EXPECT_TRUE(log.has("hostPresent: started IP:127.0.0.1", "general", "info", "omega"));
+    EXPECT_TRUE(log.contains(record("Received replies from host [127.0.0.1]", "network", "info", "release",
+                                    "src/sysNetwork.cpp")));
+    // The reply's source is compared as text: leading zeros never match it.
+    EXPECT_EQ(network.hostPresent("127.000.000.001", 0), sysNetwork::HOST_NOT_PRESENT);
+    EXPECT_TRUE(log.has("Received replies from router [127.0.0.1] not host [127.000.000.001]", "network", "info",
+                        "release"));
+
+    const testpaths::ProgramResult run = testpaths::runProgram("\"" + buildBin() + "ravelutil.exe\" ping 127.0.0.1");
+    EXPECT_EQ(run.out, "HOST_PRESENT\n");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
+{
+    // Every scripted probe is of a loopback address, so that even a program that failed to load
+    // the double could not send a packet anywhere else.
+    const std::string exe = "ru-icmp.exe";
+    const std::string folder = ravelutilFolder("net-icmp", exe);
+    const std::string incomplete = ravelutilFolder("net-icmp-incomplete", exe);
+    ASSERT_TRUE(copyInto(buildBin() + "doubles\\icmp\\icmp.dll", folder, "icmp.dll"));
+    ASSERT_TRUE(copyInto(buildBin() + "doubles\\icmp-incomplete\\icmp.dll", incomplete, "icmp.dll"));
+    // Both folders hold the program under this one name.
+    ScopedWineSetting native(exe, "DllOverrides", "icmp", "native");
+    const std::string icmpLog = folder + "icmp.log";
+    ScopedVariable logVariable("RAVEL_ICMP_LOG", icmpLog);
+    const std::string replySize = std::to_string(sizeof(ICMP_ECHO_REPLY) + 64 + 8);
+
+    struct Case { const char* script; const char* address; const char* answer; const char* comment; };
+    const Case cases[] = {
+        {"host", "127.0.0.2", "HOST_PRESENT", "Received replies from host [127.0.0.2]"},
+        {"other:10.0.0.254", "127.0.0.2", "HOST_NOT_PRESENT", "Received replies from router [10.0.0.254] not host [127.0.0.2]"},
+        {"none", "127.0.0.2", "HOST_NOT_PRESENT", "No replies received from host [127.0.0.2]"},
+        {"nocreate", "127.0.0.2", "HOST_PROBE_FAILED", "Unable to create ICMP file!"},
+        // Not resolved: the name goes to the dotted conversion, which gives all ones. Run only
+        // once the double has proved to be the library loaded.
+        {"host", "printer", "HOST_NOT_PRESENT", "Received replies from router [255.255.255.255] not host [printer]"},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.address) == "printer" && HasFailure())
+            break;
+        ScopedVariable script("RAVEL_ICMP_SCRIPT", c.script);
+        DeleteFileA(icmpLog.c_str());
+        const testpaths::ProgramResult run =
+            testpaths::runProgram("\"" + folder + exe + "\" ping " + c.address + " --log-level omega");
+        const std::vector<std::string> calls = lines(testpaths::readFile(icmpLog));
+        ASSERT_FALSE(calls.empty()) << "the icmp.dll double was not loaded";
+        EXPECT_EQ(run.out, std::string(c.answer) + "\n") << c.script;
+        const bool failure = std::string(c.answer) == "HOST_PROBE_FAILED";
+        EXPECT_NE(run.err.find(record(c.comment, "network", failure ? "error" : "info", "release", "src/sysNetwork.cpp")),
+                  std::string::npos)
+            << c.script << "\n" << run.err;
+        EXPECT_NE(run.err.find(record(std::string("hostPresent: started IP:") + c.address, "general", "info", "omega",
+                                      "src/sysNetwork.cpp")),
+                  std::string::npos);
+        if (failure) {
+            EXPECT_EQ(calls, std::vector<std::string>{"IcmpCreateFile failed"});
+            continue;
+        }
+        const std::string sent = std::string(c.address) == "printer" ? "255.255.255.255" : c.address;
+        EXPECT_EQ(calls, (std::vector<std::string>{
+                             "IcmpCreateFile",
+                             "IcmpSendEcho " + sent + " handle=ok request=64 head=aaaaaaaa options=none reply=" +
+                                 replySize + " timeout=1000 script=" + c.script,
+                             "IcmpCloseHandle"}))
+            << c.script;
+    }
+
+    const testpaths::ProgramResult run = testpaths::runProgram("\"" + incomplete + exe + "\" ping 127.0.0.2");
+    EXPECT_EQ(run.out, "HOST_PROBE_FAILED\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(record("icmp.dll was not loaded!", "network", "error", "release", "src/sysNetwork.cpp")),
+              std::string::npos)
+        << run.err;
+}
+
+TEST(IcmpBinding, CopiesKeepTheLibraryLoaded)
+{
+    sysICMP* first = new sysICMP;
+    ASSERT_TRUE(first->isLoaded());
+    sysICMP copy(*first);
+    sysICMP assigned;
+    assigned = copy;
+    delete first;
+    void* handle = nullptr;
+    ASSERT_TRUE(assigned.IcmpCreateFile(handle));
+    ASSERT_NE(handle, nullptr);
+    int closed = 0;
+    EXPECT_TRUE(copy.IcmpCloseHandle(handle, closed));
+    EXPECT_NE(closed, 0);
+}
+
+TEST(NetworkQueries, InterfacesHostNamesAndProtocols)
+{
+    LogCapture log;
+    sysNetwork network;
+    RWCString addresses("stale");
+    int count = -1;
+    ASSERT_TRUE(network.getInterfaces(addresses, count));
+    ASSERT_GE(count, 1);
+    const std::string text = str(addresses);
+    EXPECT_EQ(text.back(), ' ');
+    EXPECT_EQ(static_cast<int>(std::count(text.begin(), text.end(), ' ')), count);
+    EXPECT_TRUE(log.has("[sysNetwork::getInterfaces] returning: " + text, "general", "info", "omega"));
+
+    EXPECT_TRUE(network.isIPProtocolPresent());
+    // Only a name the hosts file knows: any other lookup could leave this machine.
+    RWCString name("untouched");
+    ASSERT_TRUE(network.getHostName("127.0.0.1", &name));
+    EXPECT_FALSE(name.isNull());
+    EXPECT_TRUE(log.has("sysNetwork::getHostName : HostName (" + str(name) + ") IP (127.0.0.1)", "general", "info",
+                        "release"));
+}
