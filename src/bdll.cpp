@@ -1,0 +1,69 @@
+#include "BDll.h"
+
+#include <cstring>
+
+namespace {
+const char kLoadDll[] = "BDll::LoadDll [";
+const char kGetFunction[] = "BDll::getFunction [";
+const char kLoadedTail[] = "]";
+const char kFailedTail[] = "] FAILED";
+
+void trace(const RWCString& text)
+{
+    RAVEL_LOG(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_OMEGA, text);
+}
+} // namespace
+
+BDll::BDll() : m_bLoaded(false), m_hInstDll(nullptr) {}
+BDll::BDll(const BDll&) = default;
+BDll& BDll::operator=(const BDll&) = default;
+BDll::~BDll() = default;
+
+bool BDll::LoadDll(RWCString name)
+{
+    m_bLoaded = false;
+    m_hInstDll = LoadLibraryA(name.data());
+    if (m_hInstDll == nullptr) {
+        trace(kLoadDll + name + kFailedTail);
+        return false;
+    }
+    m_bLoaded = true;
+    trace(kLoadDll + name + kLoadedTail);
+    return true;
+}
+
+bool BDll::getFunction(RWCString name, void** function)
+{
+    const FARPROC address = GetProcAddress(m_hInstDll, name.data());
+    if (function != nullptr) {
+        // Function and data pointers share one representation on Windows.
+        static_assert(sizeof(address) == sizeof(void*), "function pointers fit a void*");
+        std::memcpy(function, &address, sizeof address);
+    }
+    if (address == nullptr) {
+        m_bLoaded = false;
+        trace(kGetFunction + name + kFailedTail);
+        return false;
+    }
+    return true;
+}
+
+bool BDll::UnLoadDll()
+{
+    m_bLoaded = false;
+    if (m_hInstDll == nullptr)
+        return true;
+    const BOOL freed = FreeLibrary(m_hInstDll);
+    m_hInstDll = nullptr;
+    return freed != FALSE;
+}
+
+bool BDll::isLoaded() { return m_bLoaded; }
+
+HINSTANCE BDll::getHinstDll() { return m_hInstDll; }
+
+bool BDll::setHinstDll(HINSTANCE handle)
+{
+    m_hInstDll = handle;
+    return true;
+}

@@ -1,0 +1,125 @@
+// Portable pieces of the platform and option-string families: the platform table and the
+// command-string parser.
+#include "BCommandStringParser.h"
+#include "internal/PlatformTable.h"
+
+#include <gtest/gtest.h>
+
+using ravel::platformFromVersion;
+
+TEST(PlatformTable, NineXFamilyIsToldApartByMinorVersionOnly)
+{
+    for (unsigned long major : {0ul, 4ul, 5ul, 99ul}) {
+        EXPECT_EQ(platformFromVersion(1, major, 0), PLATFORM_WIN95);
+        EXPECT_EQ(platformFromVersion(1, major, 10), PLATFORM_WIN98);
+        EXPECT_EQ(platformFromVersion(1, major, 90), PLATFORM_WINME);
+    }
+    for (unsigned long minor : {1ul, 9ul, 11ul, 89ul, 91ul})
+        EXPECT_EQ(platformFromVersion(1, 4, minor), PLATFORM_UNRECOGNIZED) << minor;
+}
+
+TEST(PlatformTable, NTFamilyByMajorAndMinor)
+{
+    EXPECT_EQ(platformFromVersion(2, 4, 0), PLATFORM_WINNT4);
+    EXPECT_EQ(platformFromVersion(2, 4, 7), PLATFORM_WINNT4);
+    EXPECT_EQ(platformFromVersion(2, 5, 0), PLATFORM_WIN2000);
+    EXPECT_EQ(platformFromVersion(2, 5, 1), PLATFORM_WINXP);
+    EXPECT_EQ(platformFromVersion(2, 5, 2), PLATFORM_WIN2000);  // the server line is not XP
+    EXPECT_EQ(platformFromVersion(2, 6, 0), PLATFORM_WINVISTA);
+    EXPECT_EQ(platformFromVersion(2, 6, 1), PLATFORM_WINVISTA);
+    EXPECT_EQ(platformFromVersion(2, 6, 3), PLATFORM_WINVISTA);
+    EXPECT_EQ(platformFromVersion(2, 3, 51), PLATFORM_UNRECOGNIZED);
+    EXPECT_EQ(platformFromVersion(2, 7, 0), PLATFORM_UNRECOGNIZED);
+    EXPECT_EQ(platformFromVersion(2, 10, 0), PLATFORM_UNRECOGNIZED);
+}
+
+TEST(PlatformTable, OtherPlatformIds)
+{
+    EXPECT_EQ(platformFromVersion(0, 3, 10), PLATFORM_WIN32S);
+    EXPECT_EQ(platformFromVersion(0, 0, 0), PLATFORM_WIN32S);
+    EXPECT_EQ(platformFromVersion(3, 5, 1), PLATFORM_UNRECOGNIZED);
+    EXPECT_EQ(platformFromVersion(0xFFFFFFFFul, 6, 0), PLATFORM_UNRECOGNIZED);
+}
+
+TEST(CommandStringParser, ValuesAreTheFollowingToken)
+{
+    BCommandStringParser parser("-f file.txt  -n\t5\n-m -12x -e", "-");
+    RWCString text("stale");
+    EXPECT_TRUE(parser.getString('f', &text));
+    EXPECT_EQ(text, "file.txt");
+    int number = 77;
+    EXPECT_TRUE(parser.getInt('n', &number));
+    EXPECT_EQ(number, 5);
+    EXPECT_TRUE(parser.getInt('m', &number));
+    EXPECT_EQ(number, -12);
+    EXPECT_FALSE(parser.exists('x'));
+    EXPECT_FALSE(parser.exists('F'));  // case matters
+
+    // The option is last: present, but without a value.
+    EXPECT_TRUE(parser.exists('e'));
+    text = "stale";
+    EXPECT_FALSE(parser.getString('e', &text));
+    EXPECT_EQ(text, "");
+    number = 77;
+    EXPECT_FALSE(parser.getInt('e', &number));
+    EXPECT_EQ(number, 77);
+    EXPECT_FALSE(parser.getInt('q', &number));
+    EXPECT_EQ(number, 77);
+}
+
+TEST(CommandStringParser, TokenShapes)
+{
+    // Characters after the letter are ignored and do not form a value.
+    BCommandStringParser joined("-ab -sfoo bar", "-");
+    EXPECT_TRUE(joined.exists('a'));
+    EXPECT_FALSE(joined.exists('b'));
+    RWCString text;
+    EXPECT_TRUE(joined.getString('s', &text));
+    EXPECT_EQ(text, "bar");
+
+    // A lone switch character and a token with the switch elsewhere are not options.
+    BCommandStringParser odd("- x a-b -", "-");
+    EXPECT_FALSE(odd.exists('x'));
+    EXPECT_FALSE(odd.exists('b'));
+
+    // A value that is not a number converts to 0 and still counts.
+    BCommandStringParser notNumber("-n abc", "-");
+    int number = 5;
+    EXPECT_TRUE(notNumber.getInt('n', &number));
+    EXPECT_EQ(number, 0);
+
+    // The first matching token wins.
+    BCommandStringParser twice("-v one -v two", "-");
+    EXPECT_TRUE(twice.getString('v', &text));
+    EXPECT_EQ(text, "one");
+}
+
+TEST(CommandStringParser, FurtherSwitchCharactersAreRewritten)
+{
+    BCommandStringParser parser("/s x -v /q", "-/");
+    EXPECT_EQ(parser.getCommandString(), "-s x -v -q");
+    EXPECT_TRUE(parser.exists('q'));
+    RWCString text;
+    EXPECT_TRUE(parser.getString('s', &text));
+    EXPECT_EQ(text, "x");
+
+    // Every further character is rewritten, in the whole text, values included.
+    BCommandStringParser three("/a +b c/d", "-/+-");
+    EXPECT_EQ(three.getCommandString(), "-a -b c-d");
+
+    // Only the first character switches: "-" is literal text here.
+    BCommandStringParser slash("-s /t", "/");
+    EXPECT_FALSE(slash.exists('s'));
+    EXPECT_TRUE(slash.exists('t'));
+
+    // Without switch characters nothing is an option, and the command stays as given.
+    BCommandStringParser none("-s x", "");
+    EXPECT_EQ(none.getCommandString(), "-s x");
+    EXPECT_FALSE(none.exists('s'));
+
+    BCommandStringParser copy(parser);
+    EXPECT_EQ(copy.getCommandString(), "-s x -v -q");
+    copy = slash;
+    EXPECT_TRUE(copy.exists('t'));
+    EXPECT_EQ(copy.getCommandString(), "-s /t");
+}

@@ -1,0 +1,158 @@
+// Platform detection under Wine's per-program Windows versions, and the library loader.
+#include "BDll.h"
+#include "LogCapture.h"
+#include "RunProgram.h"
+#include "TestPaths.h"
+#include "sysVersion.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+// Wine reports the version named under AppDefaults for the program of that file name.
+bool setWineVersion(const std::string& exeName, const char* version)
+{
+    const std::string key = "Software\\Wine\\AppDefaults\\" + exeName;
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG result = RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                                       static_cast<DWORD>(std::strlen(version) + 1));
+    RegCloseKey(handle);
+    return result == ERROR_SUCCESS;
+}
+
+void forgetWineVersion(const std::string& exeName)
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + exeName).c_str());
+}
+
+struct VersionCase
+{
+    const char* wineVersion;
+    const char* platformLine;
+    const char* versionPrefix;  // major.minor. (the build differs per version)
+    bool win9x;
+    bool ntBased;
+    int exitCode;
+};
+
+const VersionCase kCases[] = {
+    {"win31", "platform 1 PLATFORM_WIN32S", "3.10.", false, false, 0},
+    {"win95", "platform 2 PLATFORM_WIN95", "4.0.", true, false, 0},
+    {"win98", "platform 3 PLATFORM_WIN98", "4.10.", true, false, 0},
+    {"winme", "platform 6 PLATFORM_WINME", "4.90.", true, false, 0},
+    {"nt351", "platform 0 PLATFORM_UNRECOGNIZED", "3.51.", false, false, 1},
+    {"nt40", "platform 4 PLATFORM_WINNT4", "4.0.", false, true, 0},
+    {"win2k", "platform 5 PLATFORM_WIN2000", "5.0.", false, true, 0},
+    {"winxp", "platform 7 PLATFORM_WINXP", "5.1.", false, true, 0},
+    {"win2003", "platform 5 PLATFORM_WIN2000", "5.2.", false, true, 0},
+    {"vista", "platform 8 PLATFORM_WINVISTA", "6.0.", false, false, 0},
+    {"win7", "platform 8 PLATFORM_WINVISTA", "6.1.", false, false, 0},
+    // Without a compatibility manifest Wine, like Windows, reports 6.2 for later versions.
+    {"win10", "platform 8 PLATFORM_WINVISTA", "6.2.", false, false, 0},
+};
+
+} // namespace
+
+TEST(SysVersion, EveryPlatformRowUnderWinesVersions)
+{
+    const std::string original = testpaths::binDir() + "ravelutil.exe";
+    for (const VersionCase& c : kCases) {
+        SCOPED_TRACE(c.wineVersion);
+        const std::string name = std::string("ravelutil_ver_") + c.wineVersion + ".exe";
+        const std::string copy = testpaths::binDir() + name;
+        ASSERT_TRUE(CopyFileA(original.c_str(), copy.c_str(), FALSE));
+        ASSERT_TRUE(setWineVersion(name, c.wineVersion));
+        const testpaths::ProgramResult r = testpaths::runProgram("\"" + copy + "\" platform");
+        forgetWineVersion(name);
+        DeleteFileA(copy.c_str());
+
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), c.platformLine);
+        EXPECT_NE(r.out.find(std::string("\nversion ") + c.versionPrefix), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(std::string("\nisWin9x ") + (c.win9x ? "true" : "false") + "\n"), std::string::npos);
+        EXPECT_NE(r.out.find(std::string("\nisWinNTBased ") + (c.ntBased ? "true" : "false") + "\n"),
+                  std::string::npos);
+    }
+}
+
+TEST(SysVersion, VersionNumbersMatchTheSystemAndNullBuildIsSkipped)
+{
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(GetVersionExA(&info));
+    sysVersion version;
+    unsigned long major = 99, minor = 99, build = 99;
+    version.getPlatformVersion(&major, &minor, &build);
+    EXPECT_EQ(major, info.dwMajorVersion);
+    EXPECT_EQ(minor, info.dwMinorVersion);
+    EXPECT_EQ(build, info.dwBuildNumber);
+    major = minor = 99;
+    version.getPlatformVersion(&major, &minor, nullptr);
+    EXPECT_EQ(major, info.dwMajorVersion);
+    EXPECT_EQ(minor, info.dwMinorVersion);
+
+    sysVersion copy(version);
+    copy = version;
+    EXPECT_EQ(copy.getPlatform(), version.getPlatform());
+}
+
+TEST(BDll, LoadFindAndFreeWithTheirRecords)
+{
+    LogCapture log;
+    BDll dll;
+    EXPECT_FALSE(dll.isLoaded());
+    EXPECT_EQ(dll.getHinstDll(), nullptr);
+    EXPECT_TRUE(dll.UnLoadDll()) << "nothing loaded is not a failure";
+
+    ASSERT_TRUE(dll.LoadDll("version.dll"));
+    EXPECT_TRUE(dll.isLoaded());
+    EXPECT_EQ(dll.getHinstDll(), GetModuleHandleA("version.dll"));
+    EXPECT_TRUE(log.has("BDll::LoadDll [version.dll]", "general", "info", "omega"));
+
+    void* function = nullptr;
+    EXPECT_TRUE(dll.getFunction("GetFileVersionInfoSizeA", &function));
+    EXPECT_EQ(function, reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("version.dll"),
+                                                               "GetFileVersionInfoSizeA")));
+    EXPECT_TRUE(dll.isLoaded());
+
+    // A missing function clears the flag but keeps the library and its handle.
+    HINSTANCE handle = dll.getHinstDll();
+    EXPECT_FALSE(dll.getFunction("NoSuchFunction", &function));
+    EXPECT_EQ(function, nullptr);
+    EXPECT_FALSE(dll.isLoaded());
+    EXPECT_EQ(dll.getHinstDll(), handle);
+    EXPECT_TRUE(log.has("BDll::getFunction [NoSuchFunction] FAILED", "general", "info", "omega"));
+
+    EXPECT_TRUE(dll.UnLoadDll());
+    EXPECT_EQ(dll.getHinstDll(), nullptr);
+    EXPECT_FALSE(dll.isLoaded());
+
+    EXPECT_FALSE(dll.LoadDll("qvk_no_such_library.dll"));
+    EXPECT_FALSE(dll.isLoaded());
+    EXPECT_EQ(dll.getHinstDll(), nullptr);
+    EXPECT_TRUE(log.has("BDll::LoadDll [qvk_no_such_library.dll] FAILED", "general", "info", "omega"));
+}
+
+TEST(BDll, AdoptedHandlesAndCopiesShareTheLibrary)
+{
+    HMODULE own = LoadLibraryA("version.dll");
+    ASSERT_NE(own, nullptr);
+    BDll adopted;
+    EXPECT_TRUE(adopted.setHinstDll(own));
+    EXPECT_FALSE(adopted.isLoaded()) << "adopting leaves the flag alone";
+    void* function = nullptr;
+    EXPECT_TRUE(adopted.getFunction("VerQueryValueA", &function));
+    EXPECT_NE(function, nullptr);
+
+    BDll copy(adopted);
+    EXPECT_EQ(copy.getHinstDll(), own);
+    EXPECT_TRUE(copy.UnLoadDll());        // frees the one reference taken above
+    EXPECT_EQ(adopted.getHinstDll(), own);  // the original still names it
+}
