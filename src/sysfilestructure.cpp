@@ -1,0 +1,182 @@
+#include "sysFileStructure.h"
+
+#include "BFileInstaller.h"
+#include "RavelConvert.h"
+#include "internal/PathText.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <new>
+
+namespace {
+
+const char kSystemDirectoryReturned[] = "[sysFileStructure::getSystemDirectory] returned = ";
+const char kWindowsDirectoryReturned[] = "[sysFileStructure::getWindowsDirectory] returned = ";
+const char kCwdReturned[] = "[sysFileStructure::getCwd] returned = ";
+const char kCwdSet[] = "[sysFileStructure::setCwd] cwd set to: ";
+const char kTempReturned[] = "[sysFileStructure::getTempDirectory] returned = ";
+const char kTempFailed[] = "[sysFileStructure::getTempDirectory] FAILED in = getWindowsDirectory";
+const char kTempVariable[] = "%TMP%";
+const char kUniqueTempName[] = "qvkxotmp";
+
+// The system's maximum path length, terminator included.
+const DWORD kPathBufferSize = MAX_PATH;
+
+void info(const RWCString& text)
+{
+    RAVEL_LOG(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE, text);
+}
+
+struct FindHandle
+{
+    HANDLE handle;
+    ~FindHandle()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            FindClose(handle);
+    }
+};
+
+// The first entry the system's search finds for the path, if any.
+bool findFirst(const RWCString& path, WIN32_FIND_DATAA& found)
+{
+    if (path.isNull())
+        return false;
+    const FindHandle search{FindFirstFileA(path.data(), &found)};
+    return search.handle != INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+RWCString sysFileStructure::tempDirForService;
+
+sysFileStructure::sysFileStructure() = default;
+sysFileStructure::sysFileStructure(const sysFileStructure&) = default;
+sysFileStructure& sysFileStructure::operator=(const sysFileStructure&) = default;
+sysFileStructure::~sysFileStructure() = default;
+
+bool sysFileStructure::fileExists(RWCString path)
+{
+    WIN32_FIND_DATAA found;
+    return findFirst(path, found);
+}
+
+unsigned long sysFileStructure::fileSize(RWCString path)
+{
+    WIN32_FIND_DATAA found;
+    return findFirst(path, found) ? found.nFileSizeLow : 0;
+}
+
+bool sysFileStructure::getSystemDirectory(RWCString& directory)
+{
+    directory = RWCString();
+    char buffer[kPathBufferSize] = {};
+    GetSystemDirectoryA(buffer, kPathBufferSize);
+    directory = buffer;
+    info(kSystemDirectoryReturned + directory);
+    return true;
+}
+
+bool sysFileStructure::getWindowsDirectory(RWCString& directory)
+{
+    directory = RWCString();
+    char buffer[kPathBufferSize] = {};
+    GetWindowsDirectoryA(buffer, kPathBufferSize);
+    directory = buffer;
+    info(kWindowsDirectoryReturned + directory);
+    return true;
+}
+
+bool sysFileStructure::getCwd(RWCString& directory)
+{
+    directory = RWCString();
+    char buffer[kPathBufferSize] = {};
+    if (GetCurrentDirectoryA(kPathBufferSize, buffer) == 0)
+        return false;
+    directory = buffer;
+    info(kCwdReturned + directory);
+    return true;
+}
+
+bool sysFileStructure::setCwd(RWCString directory)
+{
+    if (directory.isNull() || !SetCurrentDirectoryA(directory.data()))
+        return false;
+    info(kCwdSet + directory);
+    return true;
+}
+
+bool sysFileStructure::getTempDirectory(RWCString& directory)
+{
+    if (!tempDirForService.isNull()) {
+        directory = tempDirForService;
+        return true;
+    }
+    directory = RWCString();
+    const DWORD needed = ExpandEnvironmentStringsA(kTempVariable, nullptr, 0);
+    if (needed != 0) {
+        const std::unique_ptr<char[]> buffer(new (std::nothrow) char[needed]());
+        if (!buffer)
+            return false;
+        ExpandEnvironmentStringsA(kTempVariable, buffer.get(), needed);
+        directory = buffer.get();
+    } else if (!getWindowsDirectory(directory)) {
+        directory = RWCString();
+        RAVEL_LOG(CAT_FILE, TYPE_ERROR, LEVEL_RELEASE, kTempFailed);
+        return false;
+    }
+    info(kTempReturned + directory);
+    return true;
+}
+
+bool sysFileStructure::permanentlySetTempDir(RWCString& directory)
+{
+    sysFileStructure files;
+    if (!files.fileExists(directory))
+        return false;
+    tempDirForService = directory;
+    return true;
+}
+
+bool sysFileStructure::createUniqueTempDirectory(RWCString* directory)
+{
+    *directory = RWCString();
+    RWCString temp;
+    if (!getTempDirectory(temp))
+        return false;
+    const RWCString base = temp + "\\" + kUniqueTempName;
+    RWCString candidate = base;
+    for (int n = 1; fileExists(candidate); ++n)
+        candidate = base + "_" + iToRWCString(n, 10);
+    if (!CreateDirectoryA(candidate.data(), nullptr))
+        return false;
+    *directory = candidate;
+    return true;
+}
+
+bool sysFileStructure::ensurePathIsAFullPath(RWCString* path)
+{
+    if (ravel::isFullPath(*path))
+        return true;
+    RWCString cwd;
+    getCwd(cwd);
+    *path = ravel::fullPathAgainst(*path, cwd);
+    return true;
+}
+
+bool sysFileStructure::compareFileTimeToSystemTime(RWCString path, int* months)
+{
+    *months = 0;
+    BFileInstaller::BFileInfo file(path);
+    FILETIME written = {};
+    if (file.getTimeStamp(&written) != BFileInstaller::FILE_OK)
+        return false;
+    SYSTEMTIME then = {};
+    if (!FileTimeToSystemTime(&written, &then))
+        return false;
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    *months = (static_cast<int>(now.wYear) - then.wYear) * 12 + (static_cast<int>(now.wMonth) - then.wMonth);
+    return true;
+}
