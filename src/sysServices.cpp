@@ -1,0 +1,184 @@
+#include "sysServices.h"
+
+#include "internal/CaptureText.h"
+#include "sysFileStructure.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kSpawnStarted[] = "SpawnProcess: Started";
+const char kSpawnWaitFailed[] = "SpawnProcess: Error, wait for single object failed.";
+const char kSpawnSucceeded[] = "SpawnProcess succeeded for: ";
+
+// Largest single read from the pipe.
+const DWORD kReadSize = 64 * 1024;
+// Pauses while the pipe is empty and the child still runs, in milliseconds: short at first, so
+// a writer blocked on the full pipe goes on quickly, longer for a child that works quietly.
+const DWORD kIdlePauses[] = {0, 0, 1, 1, 2, 4, 8, 16};
+
+struct Handle
+{
+    HANDLE h = nullptr;
+    Handle() = default;
+    explicit Handle(HANDLE handle) : h(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { reset(); }
+    void reset()
+    {
+        if (h != nullptr && h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        h = nullptr;
+    }
+};
+
+// Keeps the process's standard output switched to the pipe until restored, on every way out.
+class StdoutSwitch
+{
+public:
+    explicit StdoutSwitch(HANDLE saved) : m_saved(saved) {}
+    StdoutSwitch(const StdoutSwitch&) = delete;
+    StdoutSwitch& operator=(const StdoutSwitch&) = delete;
+    ~StdoutSwitch() { restore(); }
+    bool switchTo(HANDLE handle)
+    {
+        m_active = SetStdHandle(STD_OUTPUT_HANDLE, handle) != FALSE;
+        return m_active;
+    }
+    bool restore()
+    {
+        if (!m_active)
+            return true;
+        m_active = false;
+        return SetStdHandle(STD_OUTPUT_HANDLE, m_saved) != FALSE;
+    }
+
+private:
+    HANDLE m_saved;
+    bool m_active = false;
+};
+
+// Reads the pipe while the child runs and after it has ended, until the pipe is empty or broken.
+// The child's writes are all in the pipe once it has ended, so a grandchild that inherited the
+// write end and lives on cannot hold the reading up. False when a read of waiting bytes fails.
+bool drainUntilChildEnds(HANDLE pipe, HANDLE process, std::string& bytes)
+{
+    const size_t lastPause = sizeof kIdlePauses / sizeof kIdlePauses[0] - 1;
+    std::vector<char> buffer(kReadSize);
+    bool ended = false;
+    size_t idle = 0;
+    for (;;) {
+        DWORD waiting = 0;
+        // Failing here means every write end is closed and the pipe is empty.
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr))
+            break;
+        if (waiting > 0) {
+            DWORD got = 0;
+            if (!ReadFile(pipe, buffer.data(), waiting < kReadSize ? waiting : kReadSize, &got, nullptr) || got == 0)
+                return false;
+            bytes.append(buffer.data(), got);
+            idle = 0;
+            continue;
+        }
+        if (ended)
+            break;
+        ended = WaitForSingleObject(process, kIdlePauses[idle < lastPause ? idle++ : lastPause]) == WAIT_OBJECT_0;
+    }
+    // The output may end before the program does.
+    if (!ended)
+        WaitForSingleObject(process, INFINITE);
+    return true;
+}
+
+} // namespace
+
+sysServices::sysServices() = default;
+sysServices::sysServices(const sysServices&) = default;
+sysServices& sysServices::operator=(const sysServices&) = default;
+sysServices::~sysServices() = default;
+
+bool sysServices::SpawnProcessCaptureOutput(RWCString commandLine, RWCString& output)
+{
+    if (commandLine.isNull())
+        return false;
+    StdoutSwitch stdoutSwitch(GetStdHandle(STD_OUTPUT_HANDLE));
+
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    Handle inheritedRead;
+    Handle write;
+    if (!CreatePipe(&inheritedRead.h, &write.h, &inheritable, 0))
+        return false;
+    if (!stdoutSwitch.switchTo(write.h))
+        return false;
+    // The child inherits only the write end.
+    Handle read;
+    const HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, inheritedRead.h, self, &read.h, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return false;
+    inheritedRead.reset();
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = write.h;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started = {};
+    // The system may write into the command line it is given.
+    std::vector<char> line(commandLine.data(), commandLine.data() + commandLine.length() + 1);
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &startup,
+                        &started))
+        return false;
+    const Handle process(started.hProcess);
+    const Handle thread(started.hThread);
+
+    // The child has its own write end now; without ours the pipe breaks when the child's last
+    // writer closes it.
+    const bool restored = stdoutSwitch.restore();
+    write.reset();
+
+    std::string bytes;
+    const bool readAll = drainUntilChildEnds(read.h, process.h, bytes);
+    if (!restored || !readAll || bytes.empty())
+        return false;
+    output = ravel::capturedText(bytes);
+    return true;
+}
+
+bool sysServices::SpawnProcess(char* commandLine, RWCString workingDir, bool wait)
+{
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, kSpawnStarted);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+
+    RWCString directory;
+    if (!workingDir.isNull()) {
+        const bool absolute = workingDir.first(':') != RWCString::npos ||
+                              (workingDir.length() >= 2 && workingDir[0] == '\\' && workingDir[1] == '\\');
+        if (absolute) {
+            directory = workingDir;
+        } else {
+            sysFileStructure files;
+            files.getCwd(directory);
+            directory = directory + "\\" + workingDir;
+        }
+    }
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        directory.isNull() ? nullptr : directory.data(), &startup, &started))
+        return false;
+    const Handle process(started.hProcess);
+    const Handle thread(started.hThread);
+    if (!wait)
+        return true;
+    if (WaitForSingleObject(process.h, INFINITE) == WAIT_FAILED) {
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kSpawnWaitFailed);
+        return false;
+    }
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, RWCString(kSpawnSucceeded) + commandLine);
+    return true;
+}
