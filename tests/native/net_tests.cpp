@@ -132,32 +132,14 @@ TEST(RouteListing, EveryFixtureParsesToItsExpectedEntries)
     }
 }
 
-TEST(RouteListing, EachParseAppendsAFullCopyAfterTheEntriesAlreadyThere)
-{
-    const RWCString listing("  10.0.0.0  255.0.0.0  10.0.0.1  10.0.0.5  1\r\n"
-                            "  0.0.0.0  0.0.0.0  10.0.0.1  10.0.0.5  1\r\n");
-    sysRouteTableEntryPtrVector entries;
-    for (int i = 0; i < 3; ++i)
-        ravel::appendRouteEntries(listing, entries);
-    ASSERT_EQ(entries.entries(), 6u);
-    EXPECT_EQ(str(entries[4]->m_destination), "10.0.0.0");
-    EXPECT_EQ(str(entries[5]->m_destination), "0.0.0.0");
-}
-
 TEST(RouteListing, HostileTextFailsCleanly)
 {
-    std::string huge(1 << 20, '1');
-    std::string junk;
-    for (int i = 0; i < 4096; ++i)
-        junk += static_cast<char>((i * 37) & 0xFF);
-    const std::string manyTokens = "1.1.1.1" + std::string(100000, ' ') + [] {
-        std::string t;
-        for (int i = 0; i < 20000; ++i)
-            t += "1.1.1.1 ";
-        return t;
-    }() + "\n";
-    for (const std::string& text : {huge, huge + "\n", "1.1.1.1 " + huge + "\n", junk, std::string("\n\n\n"),
-                                    std::string("1.1.1.1\0 2.2.2.2\n", 17), manyTokens}) {
+    const std::string huge(1 << 20, '1');
+    std::string manyTokens = "1.1.1.1" + std::string(100000, ' ');
+    for (int i = 0; i < 20000; ++i)
+        manyTokens += "1.1.1.1 ";
+    for (const std::string& text : {huge + "\n", "1.1.1.1 " + huge + "\n", std::string("1.1.1.1\0 2.2.2.2\n", 17),
+                                    manyTokens + "\n"}) {
         sysRouteTableEntryPtrVector entries;
         ravel::appendRouteEntries(rw(text), entries);
         EXPECT_LE(entries.entries(), 1u);
@@ -171,7 +153,6 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     for (int i = 0; i < 200; ++i)
         entries.insert(route(std::to_string(i).c_str(), "", ""));
     ASSERT_EQ(entries.entries(), 200u);
-    EXPECT_EQ(str(entries[0]->m_destination), "0");
     EXPECT_EQ(str(entries[64]->m_destination), "64");
     EXPECT_EQ(str(entries[199]->m_destination), "199");
     EXPECT_THROW(entries[200], RWBoundsErr);
@@ -182,11 +163,8 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     sysRouteTableEntryPtrVector assigned;
     assigned.insert(route("x", "", ""));
     assigned = copy;
-    sysRouteTableEntryPtrVector& self = assigned;
-    assigned = self;
     ASSERT_EQ(assigned.entries(), 200u);
     EXPECT_EQ(str(assigned[0]->m_destination), "changed");
-    EXPECT_NE(assigned[1], copy[1]);
 }
 
 TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
@@ -198,18 +176,13 @@ TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
     EXPECT_EQ(str(low) + " " + str(high), "10.1.1.1 10.1.1.1");
     EXPECT_TRUE(ravel::routeEntryRange("0.0.0.0", "0.0.0.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "0.0.0.1 255.255.255.254");
-    EXPECT_TRUE(ravel::routeEntryRange("010.1.2.3", "255.255.248.0", low, high));
-    EXPECT_EQ(str(low) + " " + str(high), "10.1.0.1 10.1.7.254");
     low = high = "untouched";
-    EXPECT_FALSE(ravel::routeEntryRange("10.0.0.0", "", low, high));
     EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "untouched untouched");
 
     EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.0", "192.168.1.0", "255.255.255.0"));
     EXPECT_TRUE(ravel::inRouteEntryRange("192.168.1.77", "192.168.1.0", "255.255.255.0"));
     EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.255", "192.168.1.0", "255.255.255.0"));
-    EXPECT_TRUE(ravel::inRouteEntryRange("10.1.1.1", "10.1.1.1", "255.255.255.255"));
-    EXPECT_FALSE(ravel::inRouteEntryRange("10.1.1.2", "10.1.1.1", "255.255.255.255"));
     EXPECT_TRUE(ravel::inRouteEntryRange("10.0.1.0", "10.0.0.0", "255.255.0.0"));
     // Bytes are compared one at a time: a byte equal to a bound sends the next byte to both bounds.
     EXPECT_FALSE(ravel::inRouteEntryRange("10.0.0.255", "10.0.0.0", "255.255.0.0"));
@@ -251,29 +224,18 @@ TEST(RouteRules, ClosestInterfaceOnRealTables)
     const Case cases[] = {
         // Two default routes through one interface; the host route wins over the /21.
         {"01-nt4-kb162055-active-only.txt", "100.50.41.50", "100.50.84.54"},
-        {"01-nt4-kb162055-active-only.txt", "8.8.8.8", "100.50.84.54"},
         {"01-nt4-kb162055-active-only.txt", "127.0.0.9", "127.0.0.1"},
         // "On-link" leaves the gateway empty, the interface is still read.
         {"13-win10-getmac-route4-over4kb.txt", "10.0.0.77", "10.0.0.185"},
         // Two words for On-link push the interface out of its column: the default route stays best.
         {"10-win81-de-netstat-rn-cp1252.txt", "192.168.2.50", "192.168.2.111"},
-        {"10-win81-de-netstat-rn-cp1252.txt", "192.168.222.9", "192.168.2.111"},
-        {"17-win10plus-multiple-default-gw.txt", "203.0.113.9", nullptr},
+        // Two equal default routes: the later one wins.
+        {"17-win10plus-multiple-default-gw.txt", "203.0.113.9", "10.21.38.97"},
     };
     for (const Case& c : cases) {
         sysRouteTableEntryPtrVector entries;
         ravel::appendRouteEntries(rw(readFile(sharedNet() / "route" / c.file)), entries);
-        if (c.nic == nullptr) {
-            // With equal default routes the last one with an interface wins.
-            ASSERT_GE(entries.entries(), 2u);
-            RWCString last;
-            for (unsigned int i = 0; i < entries.entries(); ++i)
-                if (entries[i]->m_netmask == "0.0.0.0" && !entries[i]->m_interface.isNull())
-                    last = entries[i]->m_interface;
-            EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), str(last)) << c.file;
-        } else {
-            EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
-        }
+        EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
     }
 }
 
@@ -287,11 +249,9 @@ TEST(ListingText, LinesEndAtLineFeedsAndTheLastPieceIsNeverRead)
     const RWCString listing("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
     EXPECT_FALSE(ravel::routeListingHolds(listing, "10.0.0.1"));
     EXPECT_TRUE(ravel::routeListingHolds(listing, "110.0.0.1"));
-    EXPECT_TRUE(ravel::routeListingHolds(listing, "10.0.0.10"));
-    EXPECT_TRUE(ravel::routeListingHolds(listing, "ON-LINK") == false);
+    EXPECT_FALSE(ravel::routeListingHolds(listing, "ON-LINK"));
     EXPECT_TRUE(ravel::routeListingHolds(listing, "On-link"));
     EXPECT_FALSE(ravel::routeListingHolds(listing, "7.7.7.7"));
-    EXPECT_TRUE(ravel::routeListingHolds("10.0.0.1\n", "10.0.0.1"));
     EXPECT_TRUE(ravel::routeListingHolds("  x10.0.0.1.\r\n", "10.0.0.1"));
 }
 
@@ -328,6 +288,5 @@ TEST(ListingText, CommandLinesAndSeparators)
 
     EXPECT_EQ(str(ravel::replaceEach("00:11:22:33:44:5a", ":", "-")), "00-11-22-33-44-5a");
     EXPECT_EQ(str(ravel::replaceEach("::", ":", "-")), "--");
-    EXPECT_EQ(str(ravel::replaceEach("00-11", ":", "-")), "00-11");
     EXPECT_EQ(str(ravel::replaceEach("", ":", "-")), "");
 }
