@@ -7,11 +7,6 @@ const char kLoadDll[] = "BDll::LoadDll [";
 const char kGetFunction[] = "BDll::getFunction [";
 const char kLoadedTail[] = "]";
 const char kFailedTail[] = "] FAILED";
-
-void trace(const RWCString& text)
-{
-    RAVEL_LOG(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_OMEGA, text);
-}
 } // namespace
 
 BDll::BDll() : m_bLoaded(false), m_hInstDll(nullptr) {}
@@ -24,11 +19,11 @@ bool BDll::LoadDll(RWCString name)
     m_bLoaded = false;
     m_hInstDll = LoadLibraryA(name.data());
     if (m_hInstDll == nullptr) {
-        trace(kLoadDll + name + kFailedTail);
+        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, kLoadDll + name + kFailedTail);
         return false;
     }
     m_bLoaded = true;
-    trace(kLoadDll + name + kLoadedTail);
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, kLoadDll + name + kLoadedTail);
     return true;
 }
 
@@ -42,7 +37,7 @@ bool BDll::getFunction(RWCString name, void** function)
     }
     if (address == nullptr) {
         m_bLoaded = false;
-        trace(kGetFunction + name + kFailedTail);
+        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, kGetFunction + name + kFailedTail);
         return false;
     }
     return true;

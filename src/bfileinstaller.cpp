@@ -48,18 +48,6 @@ const unsigned short kCodePages[] = {1200, 1250, 1251, 1252, 1253, 1254, 1255, 1
 static_assert(sizeof kLanguages / sizeof kLanguages[0] == 145, "145 languages");
 static_assert(sizeof kCodePages / sizeof kCodePages[0] == 34, "34 code pages");
 
-void logError(const char* text)
-{
-    RAVEL_LOG(LogInterface::CAT_GENERAL, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE, text);
-}
-
-void logErrorCode(const char* text, unsigned long code)
-{
-    RAVEL_LOG_CODE(LogInterface::CAT_GENERAL, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE, text, code);
-}
-
-void logFileName(const RWCString& path) { logError((kFileNameLabel + path).data()); }
-
 #if defined(__GNUC__)
 __attribute__((format(gnu_printf, 1, 2)))
 #endif
@@ -155,7 +143,7 @@ BFileInstaller::teError BFileInstaller::BFileInfo::openFile(RWCString& path, HAN
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND)
         return FILE_NOT_FOUND;
-    logErrorCode(kCreateFileFailure, error);
+    RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kCreateFileFailure, error);
     return FILE_API_FAILURE;
 }
 
@@ -164,7 +152,7 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getTimeStamp(HANDLE& handle, 
 {
     if (GetFileTime(handle, creation, lastAccess, lastWrite))
         return FILE_OK;
-    logErrorCode(kGetFileTimeFailure, GetLastError());
+    RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kGetFileTimeFailure, GetLastError());
     return FILE_API_FAILURE;
 }
 
@@ -179,8 +167,8 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(RWCString& pa
     }
     const std::unique_ptr<char[]> block(new (std::nothrow) char[size]());
     if (!block || !GetFileVersionInfoA(path.data(), 0, size, block.get())) {
-        logErrorCode(kGetFileVersionFailure, GetLastError());
-        logFileName(path);
+        RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kGetFileVersionFailure, GetLastError());
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kFileNameLabel + path);
         fixed->dwSignature = 0;
         return FILE_API_FAILURE;
     }
@@ -188,8 +176,8 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(RWCString& pa
     UINT valueLength = 0;
     if (!VerQueryValueA(block.get(), kRootBlock, &value, &valueLength) || value == nullptr ||
         valueLength < sizeof(VS_FIXEDFILEINFO)) {
-        logErrorCode(kVerQueryValueFailure, GetLastError());
-        logFileName(path);
+        RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kVerQueryValueFailure, GetLastError());
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kFileNameLabel + path);
         fixed->dwSignature = 0;
         return FILE_API_FAILURE;
     }
@@ -202,15 +190,13 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(RWCString& pa
             if (!VerQueryValueA(block.get(), query, &value, &valueLength) || value == nullptr)
                 continue;
             *text = static_cast<const char*>(value);
-            if (LogInterface::isEnabled(LEVEL_OMEGA)) {
-                const RWCString found = path + format(kVersionFound, text->data(), language, codePage);
-                RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, found);
-            }
+            RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA,
+                      path + format(kVersionFound, text->data(), language, codePage));
             return FILE_OK;
         }
     }
-    logErrorCode(kVerQueryValueFailure, GetLastError());
-    logFileName(path);
+    RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kVerQueryValueFailure, GetLastError());
+    RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kFileNameLabel + path);
     return FILE_API_FAILURE;
 }
 

@@ -23,11 +23,6 @@ const char kUniqueTempName[] = "qvkxotmp";
 // The system's maximum path length, terminator included.
 const DWORD kPathBufferSize = MAX_PATH;
 
-void info(const RWCString& text)
-{
-    RAVEL_LOG(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE, text);
-}
-
 struct FindHandle
 {
     HANDLE handle;
@@ -74,7 +69,7 @@ bool sysFileStructure::getSystemDirectory(RWCString& directory)
     char buffer[kPathBufferSize] = {};
     GetSystemDirectoryA(buffer, kPathBufferSize);
     directory = buffer;
-    info(kSystemDirectoryReturned + directory);
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kSystemDirectoryReturned + directory);
     return true;
 }
 
@@ -84,7 +79,7 @@ bool sysFileStructure::getWindowsDirectory(RWCString& directory)
     char buffer[kPathBufferSize] = {};
     GetWindowsDirectoryA(buffer, kPathBufferSize);
     directory = buffer;
-    info(kWindowsDirectoryReturned + directory);
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kWindowsDirectoryReturned + directory);
     return true;
 }
 
@@ -95,7 +90,7 @@ bool sysFileStructure::getCwd(RWCString& directory)
     if (GetCurrentDirectoryA(kPathBufferSize, buffer) == 0)
         return false;
     directory = buffer;
-    info(kCwdReturned + directory);
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kCwdReturned + directory);
     return true;
 }
 
@@ -103,7 +98,7 @@ bool sysFileStructure::setCwd(RWCString directory)
 {
     if (directory.isNull() || !SetCurrentDirectoryA(directory.data()))
         return false;
-    info(kCwdSet + directory);
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kCwdSet + directory);
     return true;
 }
 
@@ -126,7 +121,7 @@ bool sysFileStructure::getTempDirectory(RWCString& directory)
         RAVEL_LOG(CAT_FILE, TYPE_ERROR, LEVEL_RELEASE, kTempFailed);
         return false;
     }
-    info(kTempReturned + directory);
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kTempReturned + directory);
     return true;
 }
 
