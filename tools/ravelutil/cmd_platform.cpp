@@ -1,10 +1,12 @@
-// Platform and option-string commands: platform, args.
+// Platform, option-string and process commands: platform, args, run, spawn.
 #include "command.h"
 
 #include "BCommandStringParser.h"
+#include "sysServices.h"
 #include "sysVersion.h"
 
 #include <cstdio>
+#include <vector>
 
 using namespace ravelutil;
 
@@ -14,6 +16,24 @@ const char* const kPlatformNames[] = {"PLATFORM_UNRECOGNIZED", "PLATFORM_WIN32S"
                                       "PLATFORM_WINME",        "PLATFORM_WINXP",  "PLATFORM_WINVISTA"};
 
 const char* yesNo(bool value) { return value ? "true" : "false"; }
+
+// The words from `first` on as one command line; words with blanks are quoted again, since the
+// shell's quotes were taken off on the way in.
+RWCString commandLine(const Args& args, std::size_t first)
+{
+    RWCString line;
+    for (std::size_t i = first; i < args.size(); ++i) {
+        if (i > first)
+            line += ' ';
+        const bool quote = args[i].find_first_of(" \t") != std::string::npos && args[i].front() != '"';
+        if (quote)
+            line += '"';
+        line += rw(args[i]);
+        if (quote)
+            line += '"';
+    }
+    return line;
+}
 } // namespace
 
 RAVEL_COMMAND(cmdPlatform, "platform", "platform", "print the Windows platform, its version and family")
@@ -60,4 +80,43 @@ RAVEL_COMMAND(cmdArgs, "args", "args <switch chars> <option letter> <command str
     else
         std::printf("int false\n");
     return exitFor(present);
+}
+
+RAVEL_COMMAND(cmdRun, "run", "run <command line>", "run a program and print what it wrote to standard output")
+{
+    if (args.empty())
+        return usage("run <command line>");
+    RWCString output;
+    sysServices services;
+    if (!services.SpawnProcessCaptureOutput(commandLine(args, 0), output))
+        return kFalse;
+    std::fwrite(output.data(), 1, output.length(), stdout);
+    return kTrue;
+}
+
+RAVEL_COMMAND(cmdSpawn, "spawn", "spawn [--wait] [--dir D] <command line>",
+              "start a program, optionally in a directory, optionally waiting for its end")
+{
+    static const char kUsage[] = "spawn [--wait] [--dir D] <command line>";
+    bool wait = false;
+    RWCString directory;
+    std::size_t at = 0;
+    for (; at < args.size(); ++at) {
+        if (args[at] == "--wait") {
+            wait = true;
+        } else if (args[at] == "--dir") {
+            if (++at >= args.size())
+                return usage(kUsage);
+            directory = rw(args[at]);
+        } else {
+            break;
+        }
+    }
+    if (at >= args.size())
+        return usage(kUsage);
+    const RWCString line = commandLine(args, at);
+    // The system may write into the line it is given.
+    std::vector<char> buffer(line.data(), line.data() + line.length() + 1);
+    sysServices services;
+    return exitFor(services.SpawnProcess(buffer.data(), directory, wait));
 }
