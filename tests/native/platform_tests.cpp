@@ -1,9 +1,12 @@
-// Portable pieces of the platform and option-string families: the platform table and the
-// command-string parser.
+// Portable pieces of the platform, option-string and process families: the platform table, the
+// command-string parser and the text a capture yields.
 #include "BCommandStringParser.h"
+#include "internal/CaptureText.h"
 #include "internal/PlatformTable.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 using ravel::platformFromVersion;
 
@@ -122,4 +125,29 @@ TEST(CommandStringParser, FurtherSwitchCharactersAreRewritten)
     copy = slash;
     EXPECT_TRUE(copy.exists('t'));
     EXPECT_EQ(copy.getCommandString(), "-s /t");
+}
+
+namespace {
+std::string captured(const std::string& bytes)
+{
+    const RWCString text = ravel::capturedText(bytes);
+    return std::string(text.data(), text.length());
+}
+} // namespace
+
+TEST(CapturedText, BlocksOf1024KeepTheirTextUpToTheFirstZero)
+{
+    EXPECT_EQ(captured("line\r\n"), "line\r\n");
+    EXPECT_EQ(captured(std::string("ab\0cd", 5)), "ab");
+    // A zero ends only its own block: the next block is taken again from its start.
+    std::string bytes(1024, 'a');
+    bytes[10] = '\0';
+    bytes += std::string("bb\0b", 4) + std::string(1020, 'b') + "tail";
+    EXPECT_EQ(captured(bytes), std::string(10, 'a') + "bb" + "tail");
+    // A block that starts with a zero contributes nothing.
+    EXPECT_EQ(captured(std::string(1024, 'x') + std::string(1, '\0') + "lost"), std::string(1024, 'x'));
+    // Text without zeros passes whole, across any number of blocks.
+    const std::string large(3 * 1024 + 7, 'z');
+    EXPECT_EQ(captured(large), large);
+    EXPECT_EQ(captured(""), "");
 }
