@@ -2,7 +2,6 @@
 // runtime buffer when it ends.
 //   bytes <n>            n bytes of a repeating text
 //   text <words...>      the words joined by blanks, and a line end
-//   zeros                1024 bytes with a zero at 10, then 1024 starting with a zero, then "tail"
 //   nothing              writes nothing
 //   stderr               writes only to standard error
 //   exit <code> <text>   writes the text and ends with that exit code
@@ -72,12 +71,6 @@ int main(int argc, char** argv)
         for (int i = 2; i < argc; ++i)
             text += (i > 2 ? " " : "") + std::string(argv[i]);
         return writeOut(text + "\n") ? 0 : 1;
-    }
-    if (mode == "zeros") {
-        std::string bytes(1024, 'a');
-        bytes[10] = '\0';
-        bytes += std::string(1, '\0') + std::string(1023, 'b');
-        return writeOut(bytes + "tail") ? 0 : 1;
     }
     if (mode == "nothing")
         return 0;
