@@ -19,6 +19,8 @@ ravel_start_wine() {
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1
+    # Let the boot's own processes finish before the tests start theirs.
+    wineserver -w >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || true
 }

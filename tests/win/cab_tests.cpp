@@ -177,7 +177,7 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
 {
     const std::string dir = scratchDir("cab-unsafe");
     CreateDirectoryA((dir + "out").c_str(), nullptr);
-    for (const char* name : {"..\\escaped.txt", "\\rooted.txt", "C:drive.txt", "sub\\..\\..\\escaped.txt"}) {
+    for (const char* name : {"..\\escaped.txt", "sub\\.. \\x.txt", "...\\x.txt", "\\rooted.txt", "C:drive.txt", "sub\\..\\..\\escaped.txt"}) {
         SCOPED_TRACE(name);
         LogCapture log;
         cabtest::CabSpec spec;
