@@ -339,13 +339,9 @@ TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
         {"other:10.0.0.254", "127.0.0.2", "HOST_NOT_PRESENT", "Received replies from router [10.0.0.254] not host [127.0.0.2]"},
         {"none", "127.0.0.2", "HOST_NOT_PRESENT", "No replies received from host [127.0.0.2]"},
         {"nocreate", "127.0.0.2", "HOST_PROBE_FAILED", "Unable to create ICMP file!"},
-        // Not resolved: the name goes to the dotted conversion, which gives all ones. Run only
-        // once the double has proved to be the library loaded.
-        {"host", "printer", "HOST_NOT_PRESENT", "Received replies from router [255.255.255.255] not host [printer]"},
     };
+    // Every scripted address is loopback: should the double ever fail to load, nothing leaves the machine.
     for (const Case& c : cases) {
-        if (std::string(c.address) == "printer" && HasFailure())
-            break;
         ScopedVariable script("RAVEL_ICMP_SCRIPT", c.script);
         DeleteFileA(icmpLog.c_str());
         const testpaths::ProgramResult run =
@@ -364,7 +360,7 @@ TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
             EXPECT_EQ(calls, std::vector<std::string>{"IcmpCreateFile failed"});
             continue;
         }
-        const std::string sent = std::string(c.address) == "printer" ? "255.255.255.255" : c.address;
+        const std::string sent = c.address;
         EXPECT_EQ(calls, (std::vector<std::string>{
                              "IcmpCreateFile",
                              "IcmpSendEcho " + sent + " handle=ok request=64 head=aaaaaaaa options=none reply=" +
