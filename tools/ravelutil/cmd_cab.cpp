@@ -89,13 +89,16 @@ bool filter(RWCString fileName, void* data)
 struct Finder {
     std::string directory;
     std::string lastAsked;
+    bool declined = false;
 };
 
 bool findNext(RWCString, RWCString cabinetName, RWCString, RWCString* newPath, void* data)
 {
     auto* f = static_cast<Finder*>(data);
-    if (str(cabinetName) == f->lastAsked)
+    if (str(cabinetName) == f->lastAsked) {
+        f->declined = true;
         return false;
+    }
     f->lastAsked = str(cabinetName);
     *newPath = rw(f->directory);
     return true;
@@ -168,6 +171,11 @@ int extract(const Args& args)
         finder.lastAsked.clear();
         if (!cab.copy(rw(destination), filter, &progress, findNext, &finder)) {
             std::fprintf(stderr, "\n");
+            if (finder.declined) {
+                // The engine asked twice for the same next cabinet: it is missing, or not of this set.
+                return fail(path, failureText(cab, path) + " (next cabinet " + finder.directory + finder.lastAsked +
+                                      " is missing or does not continue this set)");
+            }
             return fail(path, failureText(cab, path));
         }
         progress.settle();
