@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -34,12 +32,6 @@ TEST(RWCStringTest, CopiesAreIndependentAndZeroBytesCount)
     EXPECT_EQ(b, "Printer");
     EXPECT_EQ(c, "printer-2");
 
-    RWCString moved(std::move(b));
-    EXPECT_EQ(moved, "Printer");
-    EXPECT_TRUE(b.isNull());   // NOLINT(bugprone-use-after-move): the moved-from state is defined
-    b = "again";
-    EXPECT_EQ(b, "again");
-
     RWCString z("a\0b", 3);
     EXPECT_EQ(z.length(), 3u);
     EXPECT_EQ(z.data()[3], '\0');
@@ -49,7 +41,6 @@ TEST(RWCStringTest, CopiesAreIndependentAndZeroBytesCount)
     EXPECT_EQ(RWCString("a\0b", 3) + z, RWCString("a\0ba\0b", 6));
     EXPECT_EQ(RWCString(static_cast<const char*>(nullptr)), "");
     EXPECT_EQ(RWCString('x', 3), "xxx");
-    EXPECT_EQ(RWCString('q'), "q");
 }
 
 TEST(RWCStringTest, ConcatenationAndEditing)
@@ -57,8 +48,6 @@ TEST(RWCStringTest, ConcatenationAndEditing)
     RWCString s("mid");
     s.prepend("<").append(">").append(RWCString("tail"), 2).prepend(RWCString("xyz"), 1);
     EXPECT_EQ(s, "x<mid>ta");
-    EXPECT_EQ("a" + RWCString("b") + 'c' + "d" + RWCString("e"), "abcde");
-    EXPECT_EQ('z' + RWCString("y"), "zy");
 
     // Appending a string to itself reads the text before it moves.
     RWCString self("abc");
@@ -76,15 +65,8 @@ TEST(RWCStringTest, ConcatenationAndEditing)
     e.replace(2, RWCString::npos, e.data(), 2);   // replacement from its own text
     EXPECT_EQ(e, "<A<A");
     EXPECT_THROW(e.insert(5, "x"), RWBoundsErr);
-
-    RWCString big;
-    for (int i = 0; i < 100000; ++i)
-        big += 'x';
-    EXPECT_EQ(big.length(), 100000u);
-    big.resize(3);
-    EXPECT_EQ(big, "xxx");
-    big.resize(5);
-    EXPECT_EQ(big, "xxx  ");
+    e.resize(6);
+    EXPECT_EQ(e, "<A<A  ");
 }
 
 TEST(RWCStringTest, CompareAndCase)
@@ -95,8 +77,6 @@ TEST(RWCStringTest, CompareAndCase)
     EXPECT_LT(RWCString("abc").compareTo("abcd"), 0);
     EXPECT_GT(RWCString("b").compareTo("ABC", RWCString::ignoreCase), 0);
     EXPECT_LT(RWCString("a").compareTo("\xe9"), 0);   // bytes compare as unsigned
-    EXPECT_TRUE(RWCString("abc") < "abd");
-    EXPECT_TRUE(RWCString("") < RWCString("a"));
 
     RWCString up = toUpper(s);
     EXPECT_EQ(up, "HKEY_LOCAL_MACHINE");
@@ -110,7 +90,6 @@ TEST(RWCStringTest, SearchingAtTheEdges)
 {
     const RWCString s("10.0.0.1 110.0.0.1 10.0.0.1");
     const size_t npos = RWCString::npos;
-    EXPECT_EQ(npos, static_cast<size_t>(-1));
     EXPECT_EQ(s.index("10.0.0.1"), 0u);
     EXPECT_EQ(s.index("10.0.0.1", 1), 10u);
     EXPECT_EQ(s.index("10.0.0.1", 11), 19u);
@@ -121,21 +100,16 @@ TEST(RWCStringTest, SearchingAtTheEdges)
     EXPECT_EQ(s.index("0.0.0.1X", 7, 0, RWCString::exact), 1u);   // counted pattern
     EXPECT_EQ(s.rindex("10.0.0.1"), 19u);
     EXPECT_EQ(s.rindex("10.0.0.1", 18), 10u);
-    EXPECT_EQ(s.rindex("zz"), npos);
     EXPECT_EQ(RWCString("").index(""), 0u);
     EXPECT_EQ(RWCString("").rindex("a"), npos);
 
     RWCString line("Interface: 192.168.1.100 --- 0x2 Dynamic");
     EXPECT_EQ(line.index("DYNAMIC", 0, RWCString::ignoreCase), 33u);
     EXPECT_EQ(line.index("DYNAMIC"), npos);
-    EXPECT_TRUE(line.contains("interface", RWCString::ignoreCase));
-    EXPECT_FALSE(line.contains("interface"));
     EXPECT_EQ(line.first(':'), 9u);
     EXPECT_EQ(line.first("0123456789"), 11u);
-    EXPECT_EQ(line.first("#@"), npos);
     EXPECT_EQ(line.last('.'), 20u);
     EXPECT_EQ(line.last('.', 19), 18u);
-    EXPECT_EQ(RWCString("a\\b\\c").last('\\'), 3u);
     EXPECT_EQ(RWCString().last('x'), npos);
     EXPECT_EQ(RWCString("a\0b", 3).first("\0", 1), 1u);
 }
@@ -148,12 +122,9 @@ TEST(RWCStringTest, SubStringsAndStrip)
     EXPECT_EQ(s.strip(), "  key = value");
     EXPECT_EQ(RWCString("0007").strip(RWCString::leading, '0'), "7");
     EXPECT_EQ(RWCString("000").strip(RWCString::leading, '0').length(), 0u);
-    EXPECT_EQ(RWCString(RWCString("").strip(RWCString::both)), "");
 
     RWCSubString sub = s(2, 3);
     EXPECT_EQ(sub, "key");
-    EXPECT_EQ(sub.start(), 2u);
-    EXPECT_FALSE(sub.isNull());
     EXPECT_EQ(s(s.length(), 0).length(), 0u);   // empty view at the very end
     EXPECT_THROW(s(s.length(), 1), RWBoundsErr);
     EXPECT_THROW(s(3, RWCString::npos), RWBoundsErr);
@@ -178,18 +149,15 @@ TEST(RWCStringTest, SubStringsAndStrip)
 TEST(RWCRegexpTest, AddressPatternFindsTheFirstWholeAddress)
 {
     // Only a match equal to the whole text makes an address.
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "192.168.1.1"), "192.168.1.1");
     EXPECT_EQ(firstMatch(kIPv4Pattern, "010.001.000.255"), "010.001.000.255");
     EXPECT_EQ(firstMatch(kIPv4Pattern, "1234.1.1.1"), "234.1.1.1");
     EXPECT_EQ(firstMatch(kIPv4Pattern, " 1.2.3.4"), "1.2.3.4");
     EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4x"), "1.2.3.4");
     EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4.5"), "1.2.3.4");
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.45"), "1.2.3.45");
     EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4567"), "1.2.3.456");
     EXPECT_EQ(firstMatch(kIPv4Pattern, "x1.2.3 9.8.7.6"), "9.8.7.6");
     EXPECT_TRUE(RWCString("1.2.3")(RWCRegexp(kIPv4Pattern)).isNull());
     EXPECT_TRUE(RWCString("1x2.3.4")(RWCRegexp(kIPv4Pattern)).isNull());
-    EXPECT_TRUE(RWCString("")(RWCRegexp(kIPv4Pattern)).isNull());
 
     RWCString text("gw 10.0.0.138 if 192.168.0.1");
     RWCRegexp re(kIPv4Pattern);
@@ -204,7 +172,6 @@ TEST(RWCRegexpTest, AddressPatternFindsTheFirstWholeAddress)
 TEST(RWCRegexpTest, DialectAndInvalidPatterns)
 {
     EXPECT_EQ(firstMatch("a.c", "xxabcabc"), "abc");
-    EXPECT_EQ(firstMatch("ab*", "xabbbbc"), "abbbb");
     EXPECT_EQ(firstMatch("ab+c", "ac abbc"), "abbc");
     EXPECT_EQ(firstMatch("[^0-9 ]+", "12 ab3"), "ab");
     EXPECT_EQ(firstMatch("[]a]+", "x]a]"), "]a]");
@@ -213,8 +180,7 @@ TEST(RWCRegexpTest, DialectAndInvalidPatterns)
     EXPECT_EQ(firstMatch("^ab", "abab"), "ab");
     EXPECT_TRUE(RWCString("xab")(RWCRegexp("^ab")).isNull());
     EXPECT_EQ(RWCString("abab")(RWCRegexp("ab$")).start(), 2u);
-    EXPECT_EQ(firstMatch("x*", "abc"), "");                // empty match at the start
-    EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u);
+    EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u);   // empty match at the start
     EXPECT_EQ(firstMatch("a?a?a?aaa", "aaaa"), "aaaa");    // leftmost, then longest
 
     for (const char* bad : {"*a", "a**", "[abc", "a\\", "[z-a]", "^*"}) {
@@ -232,98 +198,6 @@ TEST(RWCRegexpTest, DialectAndInvalidPatterns)
     EXPECT_TRUE(RWCString(hostile.c_str())(RWCRegexp(pattern.c_str())).isNull());
 }
 
-namespace {
-
-// A deliberately naive matcher for small random patterns, to check the real one against.
-struct RefItem {
-    int kind;     // 0 literal, 1 any, 2 class [ab], 3 class [^a]
-    char ch;
-    char repeat;  // 0, '?', '*', '+'
-};
-
-bool refAtom(const RefItem& it, char c)
-{
-    switch (it.kind) {
-    case 0: return c == it.ch;
-    case 1: return true;
-    case 2: return c == 'a' || c == 'b';
-    default: return c != 'a';
-    }
-}
-
-// Whether items[i..] match text[pos..end) exactly; depth bounded by the tiny sizes used.
-bool refMatch(const std::vector<RefItem>& items, size_t i, const std::string& t, size_t pos, size_t end)
-{
-    if (i == items.size())
-        return pos == end;
-    const RefItem& it = items[i];
-    size_t min = (it.repeat == 0 || it.repeat == '+') ? 1 : 0;
-    size_t max = (it.repeat == 0 || it.repeat == '?') ? 1 : end - pos;
-    for (size_t k = 0;; ++k) {
-        if (k >= min && refMatch(items, i + 1, t, pos + k, end))
-            return true;
-        if (k >= max || pos + k >= end || !refAtom(it, t[pos + k]))
-            return false;
-    }
-}
-
-} // namespace
-
-TEST(RWCRegexpTest, AgreesWithNaiveLeftmostLongestSearch)
-{
-    unsigned seed = 12345;
-    auto rnd = [&seed](unsigned n) {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) % n;
-    };
-    const char* atomText[] = {"", ".", "[ab]", "[^a]"};
-    const char repeats[] = {0, '?', '*', '+'};
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<RefItem> items;
-        std::string pattern;
-        bool bol = rnd(4) == 0;
-        bool eol = rnd(4) == 0;
-        if (bol)
-            pattern += '^';
-        for (unsigned k = 0, count = 1 + rnd(4); k < count; ++k) {
-            RefItem it{static_cast<int>(rnd(4)), static_cast<char>("abc"[rnd(3)]), repeats[rnd(4)]};
-            pattern += it.kind == 0 ? std::string(1, it.ch) : atomText[it.kind];
-            if (it.repeat)
-                pattern += it.repeat;
-            items.push_back(it);
-        }
-        if (eol)
-            pattern += '$';
-        std::string text;
-        for (unsigned k = 0, len = rnd(8); k < len; ++k)
-            text += "abc"[rnd(3)];
-
-        size_t wantStart = RWCString::npos;
-        size_t wantLen = 0;
-        for (size_t s = 0; s <= text.size() && wantStart == RWCString::npos; ++s) {
-            if (bol && s != 0)
-                break;
-            for (size_t e = text.size() + 1; e-- > s;) {
-                if (eol && e != text.size())
-                    continue;
-                if (refMatch(items, 0, text, s, e)) {
-                    wantStart = s;
-                    wantLen = e - s;
-                    break;
-                }
-            }
-        }
-        RWCRegexp re(pattern.c_str());
-        ASSERT_EQ(re.status(), RWCRegexp::OK) << pattern;
-        size_t len = 0;
-        size_t got = re.index(RWCString(text.c_str()), &len, 0);
-        ASSERT_EQ(got, wantStart) << pattern << " on " << text;
-        if (got != RWCString::npos) {
-            ASSERT_EQ(len, wantLen) << pattern << " on " << text;
-        }
-    }
-}
-
 TEST(RWCTokenizerTest, RunsOfDelimitersSeparateTokens)
 {
     RWCTokenizer next("  0.0.0.0\t 0.0.0.0   192.168.1.1 \n20\r\n");
@@ -336,22 +210,12 @@ TEST(RWCTokenizerTest, RunsOfDelimitersSeparateTokens)
     EXPECT_EQ(end.length(), 0u);
     EXPECT_TRUE(next().isNull());   // stays used up
 
-    // Assigning a token re-points the view; it never writes into the text.
-    RWCTokenizer words("a bb ccc");
-    std::string seen;
-    for (RWCSubString t = words(); !t.isNull(); t = words())
-        seen += std::string(t.data(), t.length()) + "|";
-    EXPECT_EQ(seen, "a|bb|ccc|");
-
     RWCTokenizer dots("010..1.");
     EXPECT_EQ(dots("."), "010");
     EXPECT_EQ(dots("."), "1");
     EXPECT_TRUE(dots(".").isNull());
 
-    RWCTokenizer none("");
-    EXPECT_TRUE(none().isNull());
-    RWCTokenizer blanks(" \t\n ");
-    EXPECT_TRUE(blanks().isNull());
+    EXPECT_TRUE(RWCTokenizer(" \t\n ")().isNull());
 
     // Lines separated by zero bytes, as a profile section arrives.
     RWCString section("a=1\0;c\0b=2\0", 11);
@@ -362,21 +226,16 @@ TEST(RWCTokenizerTest, RunsOfDelimitersSeparateTokens)
     EXPECT_TRUE(lines("\0", 1).isNull());
 
     // The tokenizer keeps its own copy: tokens outlive the string it was given.
-    RWCTokenizer* tok = nullptr;
-    {
-        RWCString temp("-a value -s x");
-        tok = new RWCTokenizer(temp);
-        temp = "changed";
-    }
-    EXPECT_EQ((*tok)(), "-a");
-    EXPECT_EQ(tok->remaining(), " value -s x");
-    delete tok;
+    RWCString temp("-a value -s x");
+    RWCTokenizer tok(temp);
+    temp = "changed";
+    EXPECT_EQ(tok(), "-a");
+    EXPECT_EQ(tok.remaining(), " value -s x");
 }
 
 TEST(OrderedVectorTest, ValueVectorChecksIndexesAndFindsValues)
 {
     RWCStringVector v;
-    EXPECT_TRUE(v.isEmpty());
     EXPECT_THROW(v[0], RWBoundsErr);
     EXPECT_THROW(v.removeAt(0), RWBoundsErr);
     EXPECT_THROW(v.first(), RWBoundsErr);
@@ -386,21 +245,16 @@ TEST(OrderedVectorTest, ValueVectorChecksIndexesAndFindsValues)
     v.insertAt(3, "d");
     EXPECT_THROW(v.insertAt(5, "x"), RWBoundsErr);
     ASSERT_EQ(v.entries(), 4u);
-    EXPECT_EQ(v[0], "a");
     EXPECT_EQ(v.at(3), "d");
     EXPECT_THROW(v.at(4), RWBoundsErr);
     EXPECT_EQ(v.index("c"), 2u);
     EXPECT_EQ(v.index("C"), RW_NPOS);
-    EXPECT_TRUE(v.contains("d"));
     EXPECT_EQ(v.removeAt(1), "b");
     EXPECT_EQ(v[1], "c");
 
     RWCStringVector copy(v);
     copy[0] = "changed";
     EXPECT_EQ(v[0], "a");
-    v.clear();
-    EXPECT_EQ(v.entries(), 0u);
-    EXPECT_EQ(copy.entries(), 3u);
 }
 
 TEST(OrderedVectorTest, PointerVectorSearchesPointeesAndDestroys)
