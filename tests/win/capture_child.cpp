@@ -8,6 +8,8 @@
 //   cwd <file>           writes the current directory into the file
 //   grandchild <event>   starts "hold <event>" with the same standard output, writes its id, ends
 //   hold <event>         waits for the named event (at most a minute)
+#include "ChildPattern.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -30,16 +32,6 @@ bool writeAll(HANDLE out, const std::string& bytes)
 }
 
 bool writeOut(const std::string& bytes) { return writeAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
-
-std::string pattern(size_t n)
-{
-    static const char kLine[] = "0123456789abcdefghijklmnopqrstuvwxyz\r\n";
-    std::string text;
-    text.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-        text += kLine[i % (sizeof kLine - 1)];
-    return text;
-}
 
 int grandchild(const char* self, const char* event)
 {
@@ -65,7 +57,7 @@ int main(int argc, char** argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "bytes" && argc == 3)
-        return writeOut(pattern(std::strtoul(argv[2], nullptr, 10))) ? 0 : 1;
+        return writeOut(childPattern(std::strtoul(argv[2], nullptr, 10))) ? 0 : 1;
     if (mode == "text") {
         std::string text;
         for (int i = 2; i < argc; ++i)
