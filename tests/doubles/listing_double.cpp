@@ -3,6 +3,8 @@
 // of the file named by RAVEL_<NAME>_OUTPUT to standard output. Both variables are set by the test.
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #ifndef RAVEL_DOUBLE_NAME
@@ -33,16 +35,8 @@ void writeAll(HANDLE to, const std::string& bytes)
 
 std::string readAll(const std::string& path)
 {
-    std::string bytes;
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The first argument after the program name.

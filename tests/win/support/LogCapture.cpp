@@ -17,15 +17,12 @@ void LogCapture::sink(const char* record, void* context)
     static_cast<LogCapture*>(context)->m_records.emplace_back(record);
 }
 
-bool LogCapture::contains(const std::string& text) const { return count(text) != 0; }
-
-std::size_t LogCapture::count(const std::string& text) const
+bool LogCapture::contains(const std::string& text) const
 {
-    std::size_t n = 0;
     for (const std::string& r : m_records)
         if (r.find(text) != std::string::npos)
-            ++n;
-    return n;
+            return true;
+    return false;
 }
 
 bool LogCapture::has(const std::string& comment, const char* category, const char* type, const char* level) const

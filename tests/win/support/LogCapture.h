@@ -16,8 +16,6 @@ public:
     const std::vector<std::string>& records() const { return m_records; }
     // Whether any record holds the text.
     bool contains(const std::string& text) const;
-    // The number of records holding the text.
-    std::size_t count(const std::string& text) const;
     // Whether a record has exactly this comment, category, type and level words.
     bool has(const std::string& comment, const char* category, const char* type, const char* level) const;
     void clear() { m_records.clear(); }

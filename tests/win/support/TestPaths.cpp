@@ -65,8 +65,6 @@ std::string shared(const std::string& relative)
     return toWindows(root + "/" + relative);
 }
 
-std::string source(const std::string& relative) { return toWindows(env("RAVEL_SOURCE_DIR") + "/" + relative); }
-
 std::string scratchDir(const std::string& name)
 {
     std::string dir = binDir() + "..\\scratch\\";

@@ -6,8 +6,6 @@ namespace testpaths {
 std::string binDir();
 // A file of the shared test data, as a Windows path (Wine maps the Unix root to Z:).
 std::string shared(const std::string& relative);
-// A file of the repository, as a Windows path.
-std::string source(const std::string& relative);
 // A fresh empty scratch folder under the build's temporary area, with a trailing backslash.
 std::string scratchDir(const std::string& name);
 // Reads a whole file (binary); empty when it cannot be read.
