@@ -1,4 +1,4 @@
-// Test support for the cabinet engine: SHA-256, FDI callbacks over in-memory files (with files
+// Test support for the cabinet engine: FDI callbacks over in-memory files (with files
 // read from disk on demand), a notification recorder, and a builder of cabinets byte by byte.
 #pragma once
 
@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "cabcodec/sha256.h"
 #include "fdi.h"
 
 namespace cabtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string sha256Hex(const void* data, std::size_t length);
 inline std::string sha256Hex(const Bytes& b) { return sha256Hex(b.data(), b.size()); }
 
 Bytes readFile(const std::string& path);          // empty when missing
