@@ -8,8 +8,8 @@
 
 #include "cabcodec/cab_reader.h"
 #include "cabcodec/lzx_encoder.h"
-#include "cabcodec/sha256.h"
 #include "cabcodec/test_heap.h"
+#include "cabcodec/window_decoder_runs.h"
 #include "lzx.h"
 
 using namespace cabinet;
@@ -17,25 +17,9 @@ using namespace cabtest;
 
 namespace {
 
-struct LzxDeleter {
-    void operator()(LzxDecoder* d) const { lzxDestroy(d); }
-};
-using LzxPtr = std::unique_ptr<LzxDecoder, LzxDeleter>;
+using LzxPtr = DecoderPtr<LzxDecoder>;
 
-LzxPtr make(TestHeap& heap, unsigned bits) { return LzxPtr(lzxCreate(bits, heap.memory())); }
-
-// Decodes frames in order; the index of the first rejected frame, or -1 when all decode.
-int decodeFrames(LzxDecoder* d, const std::vector<Frame>& frames, std::vector<uint8_t>& out) {
-    out.clear();
-    std::vector<uint8_t> buf(32768);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const Frame& f = frames[i];
-        int n = lzxDecode(d, f.bytes.data(), f.bytes.size(), buf.data(), f.size);
-        if (n != static_cast<int>(f.size)) return static_cast<int>(i);
-        out.insert(out.end(), buf.begin(), buf.begin() + n);
-    }
-    return -1;
-}
+LzxPtr make(TestHeap& heap, unsigned bits) { return makeDecoder<LzxDecoder>(heap, bits); }
 
 int decodeOne(LzxDecoder* d, const std::vector<uint8_t>& in, size_t outLen) {
     std::vector<uint8_t> out(32768);
@@ -406,15 +390,7 @@ TEST(Lzx, HandlesAndMemoryGoThroughTheCallbacks) {
     lzxDestroy(d);
     EXPECT_EQ(heap.outstanding, 0);
 
-    // Something that is not an LZX handle: every operation refuses it.
-    alignas(16) unsigned char notLzx[64] = {'M', 'D', 'I', 'C'};
-    auto* fake = reinterpret_cast<LzxDecoder*>(notLzx);
-    unsigned char out[16];
-    EXPECT_FALSE(lzxReset(fake));
-    EXPECT_FALSE(lzxReset(nullptr));
-    EXPECT_EQ(lzxDecode(fake, out, 0, out, 16), -1);
-    lzxDestroy(fake);
-    lzxDestroy(nullptr);
+    expectForeignHandleRefused<LzxDecoder>("MDIC");
 }
 
 TEST(Lzx, SurvivesDamagedStreams) {
@@ -425,19 +401,7 @@ TEST(Lzx, SurvivesDamagedStreams) {
     const std::vector<Frame> frames = lzxEncode(data, opt);
     TestHeap heap;
     LzxPtr d = make(heap, 16);
-    std::mt19937 rng(1234);
-    std::vector<uint8_t> out;
-    for (int round = 0; round < 400; ++round) {
-        std::vector<Frame> damaged = frames;
-        for (int k = 1 + rng() % 4; k > 0; --k) {
-            Frame& f = damaged[rng() % damaged.size()];
-            if (f.bytes.empty()) continue;
-            if (rng() % 5 == 0) f.bytes.resize(rng() % f.bytes.size());
-            else f.bytes[rng() % f.bytes.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
-        }
-        ASSERT_TRUE(lzxReset(d.get()));
-        decodeFrames(d.get(), damaged, out);  // any result, but within bounds and finite
-    }
+    decodeDamagedFolders(d.get(), frames, 1234, 400);
 }
 
 TEST(Lzx, DecodesTheSharedCabinets) {
@@ -463,13 +427,8 @@ TEST(Lzx, DecodesTheSharedCabinets) {
         }
         EXPECT_EQ(heap.outstanding, 0);
         size_t checked = 0;
-        for (size_t k = 0; k < cab.files.size(); ++k) {
-            const CabFile& f = cab.files[k];
-            if (f.folder >= folders.size() || !decoded[f.folder]) continue;
-            ASSERT_LE(uint64_t{f.offset} + f.size, folders[f.folder].size()) << f.name;
-            EXPECT_EQ(sha256Hex(folders[f.folder].data() + f.offset, f.size), expected[k].sha256) << f.name;
-            ++checked;
-        }
+        for (size_t i = 0; i < folders.size(); ++i)
+            if (decoded[i]) checkFolderFiles(cab, i, folders[i], expected, checked);
         EXPECT_GT(checked, 0u);
     }
 }

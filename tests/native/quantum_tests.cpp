@@ -7,8 +7,8 @@
 
 #include "cabcodec/cab_reader.h"
 #include "cabcodec/qtm_encoder.h"
-#include "cabcodec/sha256.h"
 #include "cabcodec/test_heap.h"
+#include "cabcodec/window_decoder_runs.h"
 #include "quantum.h"
 
 using namespace cabinet;
@@ -16,24 +16,9 @@ using namespace cabtest;
 
 namespace {
 
-struct QtmDeleter {
-    void operator()(QtmDecoder* d) const { qtmDestroy(d); }
-};
-using QtmPtr = std::unique_ptr<QtmDecoder, QtmDeleter>;
+using QtmPtr = DecoderPtr<QtmDecoder>;
 
-QtmPtr make(TestHeap& heap, unsigned bits) { return QtmPtr(qtmCreate(bits, heap.memory())); }
-
-int decodeFrames(QtmDecoder* d, const std::vector<Frame>& frames, std::vector<uint8_t>& out) {
-    out.clear();
-    std::vector<uint8_t> buf(32768);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const Frame& f = frames[i];
-        int n = qtmDecode(d, f.bytes.data(), f.bytes.size(), buf.data(), f.size);
-        if (n != static_cast<int>(f.size)) return static_cast<int>(i);
-        out.insert(out.end(), buf.begin(), buf.begin() + n);
-    }
-    return -1;
-}
+QtmPtr make(TestHeap& heap, unsigned bits) { return makeDecoder<QtmDecoder>(heap, bits); }
 
 }  // namespace
 
@@ -169,14 +154,7 @@ TEST(Quantum, HandlesAndMemoryGoThroughTheCallbacks) {
     qtmDestroy(d);
     EXPECT_EQ(heap.outstanding, 0);
 
-    alignas(16) unsigned char notQtm[64] = {'L', 'D', 'I', 'C'};
-    auto* fake = reinterpret_cast<QtmDecoder*>(notQtm);
-    unsigned char out[16];
-    EXPECT_FALSE(qtmReset(fake));
-    EXPECT_FALSE(qtmReset(nullptr));
-    EXPECT_EQ(qtmDecode(fake, out, 0, out, 16), -1);
-    qtmDestroy(fake);
-    qtmDestroy(nullptr);
+    expectForeignHandleRefused<QtmDecoder>("LDIC");
 }
 
 TEST(Quantum, SurvivesDamagedStreams) {
@@ -186,19 +164,7 @@ TEST(Quantum, SurvivesDamagedStreams) {
     const std::vector<Frame> frames = qtmEncode(data, opt);
     TestHeap heap;
     QtmPtr d = make(heap, 17);
-    std::mt19937 rng(4321);
-    std::vector<uint8_t> out;
-    for (int round = 0; round < 300; ++round) {
-        std::vector<Frame> damaged = frames;
-        for (int k = 1 + rng() % 4; k > 0; --k) {
-            Frame& f = damaged[rng() % damaged.size()];
-            if (f.bytes.empty()) continue;
-            if (rng() % 5 == 0) f.bytes.resize(rng() % f.bytes.size());
-            else f.bytes[rng() % f.bytes.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
-        }
-        ASSERT_TRUE(qtmReset(d.get()));
-        decodeFrames(d.get(), damaged, out);
-    }
+    decodeDamagedFolders(d.get(), frames, 4321, 300);
 }
 
 TEST(Quantum, DecodesTheSharedCabinets) {
@@ -214,13 +180,7 @@ TEST(Quantum, DecodesTheSharedCabinets) {
             if ((cab.folders[i].typeCompress & 15) != 2) continue;
             std::vector<uint8_t> out;
             ASSERT_TRUE(decodeFolder(cab.folders[i], heap.memory(), out));
-            for (size_t k = 0; k < cab.files.size(); ++k) {
-                const CabFile& f = cab.files[k];
-                if (f.folder != i) continue;
-                ASSERT_LE(uint64_t{f.offset} + f.size, out.size());
-                EXPECT_EQ(sha256Hex(out.data() + f.offset, f.size), expected[k].sha256) << f.name;
-                ++checked;
-            }
+            checkFolderFiles(cab, i, out, expected, checked);
         }
         EXPECT_GT(checked, 0u);
         EXPECT_EQ(heap.outstanding, 0);
