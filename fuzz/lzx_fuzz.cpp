@@ -1,45 +1,11 @@
-// The LZX decoder alone. Input: one byte choosing the window (15 + byte % 7), then blocks, each a
-// 16-bit little-endian compressed length, a 16-bit output size (taken modulo 32768, plus 1) and
-// the compressed bytes; a zero length resets the decoder for a new folder. Each block is copied
-// into a buffer of exactly its size and decoded into one of exactly the output size, so any read
-// or write past either shows under the sanitizers.
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-
+// The LZX decoder alone, windows 2^15 to 2^21; the input format is described in
+// window_decoder_fuzz.h.
 #include "lzx.h"
-
-namespace {
-
-void* plainAlloc(void*, std::size_t bytes) { return std::malloc(bytes); }
-void plainFree(void*, void* p) { std::free(p); }
-
-}  // namespace
+#include "window_decoder_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 1) return 0;
-    const cabinet::DecoderMemory memory{plainAlloc, plainFree, nullptr};
-    cabinet::LzxDecoder* decoder = cabinet::lzxCreate(15 + data[0] % 7, memory);
-    if (decoder == nullptr) return 0;
-    std::size_t at = 1;
-    while (at + 4 <= size) {
-        std::size_t length = data[at] | (data[at + 1] << 8);
-        const std::size_t outLen = (data[at + 2] | (data[at + 3] << 8)) % 32768 + 1;
-        at += 4;
-        if (length == 0) {
-            cabinet::lzxReset(decoder);
-            continue;
-        }
-        if (length > size - at) length = size - at;
-        std::unique_ptr<unsigned char[]> in(new unsigned char[length]);
-        std::memcpy(in.get(), data + at, length);
-        at += length;
-        std::unique_ptr<unsigned char[]> out(new unsigned char[outLen]);
-        const int n = cabinet::lzxDecode(decoder, in.get(), length, out.get(), outLen);
-        if (n != -1 && n != static_cast<int>(outLen)) std::abort();
-    }
-    cabinet::lzxDestroy(decoder);
-    return 0;
+    static const fuzzcab::WindowDecoderApi<cabinet::LzxDecoder> api{cabinet::lzxCreate, cabinet::lzxReset,
+                                                                    cabinet::lzxDecode, cabinet::lzxDestroy};
+    return fuzzcab::runWindowDecoder(api, 15, 7, data, size);
 }
