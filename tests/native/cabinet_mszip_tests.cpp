@@ -1,6 +1,7 @@
 // The MSZIP decoder on its own: history across blocks and folders, and malformed streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "cab_support.h"
@@ -34,10 +35,15 @@ struct Decoder {
 
 Bytes storedStream(const Bytes& content, bool final = true)
 {
-    Bytes s = {static_cast<std::uint8_t>(final ? 1 : 0), static_cast<std::uint8_t>(content.size()),
-               static_cast<std::uint8_t>(content.size() >> 8), static_cast<std::uint8_t>(~content.size()),
-               static_cast<std::uint8_t>(~content.size() >> 8)};
-    s.insert(s.end(), content.begin(), content.end());
+    // Sized once and filled in place: appending to the five header bytes makes GCC's bounds
+    // analysis see a copy past them.
+    Bytes s(5 + content.size());
+    s[0] = static_cast<std::uint8_t>(final ? 1 : 0);
+    s[1] = static_cast<std::uint8_t>(content.size());
+    s[2] = static_cast<std::uint8_t>(content.size() >> 8);
+    s[3] = static_cast<std::uint8_t>(~content.size());
+    s[4] = static_cast<std::uint8_t>(~content.size() >> 8);
+    std::copy(content.begin(), content.end(), s.begin() + 5);
     return s;
 }
 
