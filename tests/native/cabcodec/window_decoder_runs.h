@@ -64,6 +64,17 @@ int decodeFrames(Decoder* d, const std::vector<Frame>& frames, std::vector<uint8
     return -1;
 }
 
+// The frames decode to `data`, and a reset folder decodes the same again from scratch.
+template <class Decoder>
+void expectDecodesTwice(Decoder* d, const std::vector<Frame>& frames, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out;
+    ASSERT_EQ(decodeFrames(d, frames, out), -1);
+    ASSERT_EQ(out, data);
+    ASSERT_TRUE(DecoderApi<Decoder>::reset(d));
+    ASSERT_EQ(decodeFrames(d, frames, out), -1);
+    EXPECT_EQ(out, data);
+}
+
 // Each round flips a bit in or cuts short one to four frames and decodes the folder from a reset:
 // any result will do, but within bounds and finite.
 template <class Decoder>
