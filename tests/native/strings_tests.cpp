@@ -148,16 +148,14 @@ TEST(RWCStringTest, SubStringsAndStrip)
 
 TEST(RWCRegexpTest, AddressPatternFindsTheFirstWholeAddress)
 {
-    // Only a match equal to the whole text makes an address.
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "010.001.000.255"), "010.001.000.255");
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "1234.1.1.1"), "234.1.1.1");
-    EXPECT_EQ(firstMatch(kIPv4Pattern, " 1.2.3.4"), "1.2.3.4");
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4x"), "1.2.3.4");
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4.5"), "1.2.3.4");
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "1.2.3.4567"), "1.2.3.456");
-    EXPECT_EQ(firstMatch(kIPv4Pattern, "x1.2.3 9.8.7.6"), "9.8.7.6");
-    EXPECT_TRUE(RWCString("1.2.3")(RWCRegexp(kIPv4Pattern)).isNull());
-    EXPECT_TRUE(RWCString("1x2.3.4")(RWCRegexp(kIPv4Pattern)).isNull());
+    // Only a match equal to the whole text makes an address; "" is no match.
+    const char* const cases[][2] = {
+        {"010.001.000.255", "010.001.000.255"}, {"1234.1.1.1", "234.1.1.1"}, {" 1.2.3.4", "1.2.3.4"},
+        {"1.2.3.4x", "1.2.3.4"}, {"1.2.3.4.5", "1.2.3.4"}, {"1.2.3.4567", "1.2.3.456"},
+        {"x1.2.3 9.8.7.6", "9.8.7.6"}, {"1.2.3", ""}, {"1x2.3.4", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(firstMatch(kIPv4Pattern, c[0]), c[1]) << c[0];
 
     RWCString text("gw 10.0.0.138 if 192.168.0.1");
     RWCRegexp re(kIPv4Pattern);
@@ -171,17 +169,16 @@ TEST(RWCRegexpTest, AddressPatternFindsTheFirstWholeAddress)
 
 TEST(RWCRegexpTest, DialectAndInvalidPatterns)
 {
-    EXPECT_EQ(firstMatch("a.c", "xxabcabc"), "abc");
-    EXPECT_EQ(firstMatch("ab+c", "ac abbc"), "abbc");
-    EXPECT_EQ(firstMatch("[^0-9 ]+", "12 ab3"), "ab");
-    EXPECT_EQ(firstMatch("[]a]+", "x]a]"), "]a]");
-    EXPECT_EQ(firstMatch("[a-]+", "z-a-"), "-a-");
-    EXPECT_EQ(firstMatch("\\\\[a-z]*", "C:\\dir"), "\\dir");
-    EXPECT_EQ(firstMatch("^ab", "abab"), "ab");
-    EXPECT_TRUE(RWCString("xab")(RWCRegexp("^ab")).isNull());
+    const char* const cases[][3] = {
+        {"a.c", "xxabcabc", "abc"}, {"ab+c", "ac abbc", "abbc"}, {"[^0-9 ]+", "12 ab3", "ab"},
+        {"[]a]+", "x]a]", "]a]"}, {"[a-]+", "z-a-", "-a-"}, {"\\\\[a-z]*", "C:\\dir", "\\dir"},
+        {"^ab", "abab", "ab"}, {"^ab", "xab", ""},
+        {"a?a?a?aaa", "aaaa", "aaaa"},  // leftmost, then longest
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(firstMatch(c[0], c[1]), c[2]) << c[0] << " on " << c[1];
     EXPECT_EQ(RWCString("abab")(RWCRegexp("ab$")).start(), 2u);
     EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u);   // empty match at the start
-    EXPECT_EQ(firstMatch("a?a?a?aaa", "aaaa"), "aaaa");    // leftmost, then longest
 
     for (const char* bad : {"*a", "a**", "[abc", "a\\", "[z-a]", "^*"}) {
         RWCRegexp re(bad);
