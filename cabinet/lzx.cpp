@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "canonical_code.h"
+#include "window_handle.h"
+
 namespace cabinet {
 namespace {
 
@@ -20,7 +23,7 @@ constexpr unsigned kMainMax = kNumChars + 8 * kMaxSlots;
 constexpr unsigned kLenSyms = 249;
 constexpr unsigned kAlignedSyms = 8;
 constexpr unsigned kPreSyms = 20;
-constexpr unsigned kMaxCodeLen = 16;
+constexpr unsigned kMaxCodeLen = kLongestCode;
 constexpr unsigned kMinMatch = 2;
 constexpr unsigned kLenHeaderEscape = 7;
 // Call translation covers the first 32768 frames (1 GiB) of a folder and never the last
@@ -73,28 +76,13 @@ struct HuffTable {
 // (their unassigned codes fail when met); an all-zero tree is empty and fails on any use.
 template <unsigned NSyms, unsigned Root, unsigned MaxLen>
 bool buildTable(HuffTable<NSyms, Root, MaxLen>& t, const uint8_t* lens, unsigned n) {
-    unsigned count[kMaxCodeLen + 1] = {};
-    for (unsigned s = 0; s < n; ++s) {
-        if (lens[s] > MaxLen) return false;
-        ++count[lens[s]];
-    }
-    count[0] = 0;
-    int left = 1;
-    for (unsigned len = 1; len <= kMaxCodeLen; ++len) {
-        left = (left << 1) - static_cast<int>(count[len]);
-        if (left < 0) return false;
-    }
-    uint32_t next[kMaxCodeLen + 2] = {};
-    uint32_t code = 0;
-    for (unsigned len = 1; len <= kMaxCodeLen; ++len) {
-        code = (code + count[len - 1]) << 1;
-        next[len] = code;
-    }
+    uint32_t next[kLongestCode + 1];
+    if (!firstCodes(lens, n, MaxLen, next)) return false;
     std::memset(t.e, 0, sizeof(uint32_t) << Root);
 
     if (MaxLen > Root) {
         uint8_t subBits[1u << Root] = {};
-        uint32_t scan[kMaxCodeLen + 2];
+        uint32_t scan[kLongestCode + 1];
         std::memcpy(scan, next, sizeof scan);
         for (unsigned s = 0; s < n; ++s) {
             unsigned len = lens[s];
@@ -257,7 +245,7 @@ struct LzxDecoder {
 
 namespace {
 
-bool validHandle(const LzxDecoder* d) { return d && std::memcmp(d->tag, kTag, 4) == 0; }
+bool validHandle(const LzxDecoder* d) { return hasTag(d, kTag); }
 
 void resetFolder(LzxDecoder* d) {
     d->failed = false;
@@ -547,19 +535,9 @@ bool lzxWindowValid(unsigned windowBits) {
 }
 
 LzxDecoder* lzxCreate(unsigned windowBits, const DecoderMemory& mem) {
-    if (!lzxWindowValid(windowBits) || !mem.alloc || !mem.release) return nullptr;
-    void* raw = mem.alloc(mem.ctx, sizeof(LzxDecoder));
-    if (!raw) return nullptr;
-    auto* d = static_cast<LzxDecoder*>(raw);
-    std::memset(raw, 0, sizeof(LzxDecoder));
-    d->windowSize = 1u << windowBits;
-    d->window = static_cast<uint8_t*>(mem.alloc(mem.ctx, d->windowSize));
-    if (!d->window) {
-        mem.release(mem.ctx, raw);
-        return nullptr;
-    }
-    std::memcpy(d->tag, kTag, 4);
-    d->mem = mem;
+    if (!lzxWindowValid(windowBits)) return nullptr;
+    LzxDecoder* d = createWithWindow<LzxDecoder>(kTag, windowBits, mem);
+    if (!d) return nullptr;
     d->mainSyms = kNumChars + 8 * slotsFor(windowBits);
     resetFolder(d);
     return d;
@@ -589,11 +567,7 @@ int lzxDecode(LzxDecoder* d, const unsigned char* in, std::size_t inLen, unsigne
 }
 
 void lzxDestroy(LzxDecoder* d) {
-    if (!validHandle(d)) return;
-    DecoderMemory mem = d->mem;
-    std::memset(d->tag, 0, 4);
-    mem.release(mem.ctx, d->window);
-    mem.release(mem.ctx, d);
+    if (validHandle(d)) destroyWithWindow(d);
 }
 
 }  // namespace cabinet

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 
+#include "canonical_code.h"
+
 namespace cabinet {
 namespace {
 
@@ -93,23 +95,8 @@ unsigned reverseBits(unsigned code, unsigned length)
 bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const std::uint8_t* lengths,
                 unsigned n, const std::uint32_t* payloadOf)
 {
-    unsigned count[kMaxBits + 1] = {};
-    for (unsigned s = 0; s < n; ++s) {
-        if (lengths[s] > kMaxBits) return false;
-        ++count[lengths[s]];
-    }
-    count[0] = 0;
-    int left = 1;
-    for (unsigned l = 1; l <= kMaxBits; ++l) {
-        left = (left << 1) - static_cast<int>(count[l]);
-        if (left < 0) return false;
-    }
-    unsigned next[kMaxBits + 1] = {};
-    unsigned code = 0;
-    for (unsigned l = 1; l <= kMaxBits; ++l) {
-        code = (code + count[l - 1]) << 1;
-        next[l] = code;
-    }
+    std::uint32_t next[kLongestCode + 1];
+    if (!firstCodes(lengths, n, kMaxBits, next)) return false;
 
     const std::size_t rootSize = std::size_t{1} << root;
     const std::uint32_t invalid = payload(kInvalid, 0, 0);

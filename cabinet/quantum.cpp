@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "window_handle.h"
+
 namespace cabinet {
 namespace {
 
@@ -251,7 +253,7 @@ struct QtmDecoder {
 
 namespace {
 
-bool validHandle(const QtmDecoder* d) { return d && std::memcmp(d->tag, kTag, 4) == 0; }
+bool validHandle(const QtmDecoder* d) { return hasTag(d, kTag); }
 
 void takeOver(QtmDecoder* d) {
     g_state.owner = d;
@@ -340,20 +342,10 @@ bool qtmWindowValid(unsigned windowBits) {
 }
 
 QtmDecoder* qtmCreate(unsigned windowBits, const DecoderMemory& mem) {
-    if (!qtmWindowValid(windowBits) || !mem.alloc || !mem.release) return nullptr;
-    void* raw = mem.alloc(mem.ctx, sizeof(QtmDecoder));
-    if (!raw) return nullptr;
-    std::memset(raw, 0, sizeof(QtmDecoder));
-    auto* d = static_cast<QtmDecoder*>(raw);
+    if (!qtmWindowValid(windowBits)) return nullptr;
+    QtmDecoder* d = createWithWindow<QtmDecoder>(kTag, windowBits, mem);
+    if (!d) return nullptr;
     d->windowBits = windowBits;
-    d->windowSize = 1u << windowBits;
-    d->window = static_cast<uint8_t*>(mem.alloc(mem.ctx, d->windowSize));
-    if (!d->window) {
-        mem.release(mem.ctx, raw);
-        return nullptr;
-    }
-    std::memcpy(d->tag, kTag, 4);
-    d->mem = mem;
     takeOver(d);
     return d;
 }
@@ -380,10 +372,7 @@ int qtmDecode(QtmDecoder* d, const unsigned char* in, std::size_t inLen, unsigne
 void qtmDestroy(QtmDecoder* d) {
     if (!validHandle(d)) return;
     if (g_state.owner == d) g_state.owner = nullptr;
-    DecoderMemory mem = d->mem;
-    std::memset(d->tag, 0, 4);
-    mem.release(mem.ctx, d->window);
-    mem.release(mem.ctx, d);
+    destroyWithWindow(d);
 }
 
 }  // namespace cabinet
