@@ -45,7 +45,8 @@ void block(uint32_t h[8], const uint8_t* p) {
 
 }  // namespace
 
-std::string sha256Hex(const uint8_t* data, size_t n) {
+std::string sha256Hex(const void* bytes, size_t n) {
+    const auto* data = static_cast<const uint8_t*>(bytes);
     uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     size_t full = n / 64 * 64;
     for (size_t i = 0; i < full; i += 64) block(h, data + i);

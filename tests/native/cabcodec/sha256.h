@@ -7,6 +7,6 @@
 
 namespace cabtest {
 
-std::string sha256Hex(const uint8_t* data, size_t n);
+std::string sha256Hex(const void* data, size_t n);
 
 }  // namespace cabtest
