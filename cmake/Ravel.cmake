@@ -65,7 +65,7 @@ function(ravel_test name)
   ravel_version_resource(${name} "RavelUtilities test ${name}" "${name}.exe")
   if(RAVEL_RUN_TESTS)
     add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
       "RAVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};RAVEL_BIN_DIR=${CMAKE_BINARY_DIR}/bin;RAVEL_SHARED_DIR=${PROJECT_SOURCE_DIR}/../shared")
   endif()
 endfunction()

@@ -23,6 +23,9 @@ ravel_start_wine() {
     wineserver -w >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || true
+  # The first program started in a new prefix can stall while Wine finishes setting it up; take
+  # that start here, bounded, rather than in the first test.
+  timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 ravel_stop_wine() {

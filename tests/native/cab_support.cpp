@@ -332,46 +332,46 @@ std::uint32_t blockChecksum(const Bytes& header, const Bytes& data)
 
 }  // namespace
 
-Bytes buildCabinet(const CabSpec& spec)
+Bytes buildCabinet(const CabLayout& layout)
 {
-    const bool hasPrevious = !spec.previousCabinet.empty() || !spec.previousDisk.empty();
-    const bool hasNext = !spec.nextCabinet.empty() || !spec.nextDisk.empty();
+    const bool hasPrevious = !layout.previousCabinet.empty() || !layout.previousDisk.empty();
+    const bool hasNext = !layout.nextCabinet.empty() || !layout.nextDisk.empty();
     Bytes b = {'M', 'S', 'C', 'F'};
     put32(b, 0);
     put32(b, 0);  // cbCabinet, patched below
     put32(b, 0);
     put32(b, 0);  // coffFiles, patched below
     put32(b, 0);
-    put16(b, spec.version);
-    put16(b, static_cast<unsigned>(spec.folders.size()));
-    put16(b, static_cast<unsigned>(spec.files.size()));
-    put16(b, (hasPrevious ? 1u : 0u) | (hasNext ? 2u : 0u) | (spec.reserve ? 4u : 0u));
-    put16(b, spec.setID);
-    put16(b, spec.iCabinet);
-    if (spec.reserve) {
-        put16(b, static_cast<unsigned>(spec.headerReserve.size()));
-        b.push_back(spec.folderReserve);
-        b.push_back(spec.dataReserve);
-        b.insert(b.end(), spec.headerReserve.begin(), spec.headerReserve.end());
+    put16(b, layout.version);
+    put16(b, static_cast<unsigned>(layout.folders.size()));
+    put16(b, static_cast<unsigned>(layout.files.size()));
+    put16(b, (hasPrevious ? 1u : 0u) | (hasNext ? 2u : 0u) | (layout.reserve ? 4u : 0u));
+    put16(b, layout.setID);
+    put16(b, layout.iCabinet);
+    if (layout.reserve) {
+        put16(b, static_cast<unsigned>(layout.headerReserve.size()));
+        b.push_back(layout.folderReserve);
+        b.push_back(layout.dataReserve);
+        b.insert(b.end(), layout.headerReserve.begin(), layout.headerReserve.end());
     }
     if (hasPrevious) {
-        putString(b, spec.previousCabinet);
-        putString(b, spec.previousDisk);
+        putString(b, layout.previousCabinet);
+        putString(b, layout.previousDisk);
     }
     if (hasNext) {
-        putString(b, spec.nextCabinet);
-        putString(b, spec.nextDisk);
+        putString(b, layout.nextCabinet);
+        putString(b, layout.nextDisk);
     }
     std::vector<std::size_t> folderAt;
-    for (const CabFolder& f : spec.folders) {
+    for (const CabFolder& f : layout.folders) {
         folderAt.push_back(b.size());
         put32(b, 0);
         put16(b, static_cast<unsigned>(f.blocks.size()));
         put16(b, f.type);
-        for (unsigned i = 0; i < spec.folderReserve; ++i) b.push_back(static_cast<std::uint8_t>(0xF0 + i));
+        for (unsigned i = 0; i < layout.folderReserve; ++i) b.push_back(static_cast<std::uint8_t>(0xF0 + i));
     }
     set32(b, 16, static_cast<std::uint32_t>(b.size()));
-    for (const CabFile& f : spec.files) {
+    for (const CabFile& f : layout.files) {
         put32(b, f.size);
         put32(b, f.offset);
         put16(b, f.folder);
@@ -380,14 +380,14 @@ Bytes buildCabinet(const CabSpec& spec)
         put16(b, f.attribs);
         putString(b, f.name);
     }
-    for (std::size_t i = 0; i < spec.folders.size(); ++i) {
+    for (std::size_t i = 0; i < layout.folders.size(); ++i) {
         set32(b, folderAt[i], static_cast<std::uint32_t>(b.size()));
-        for (const CabBlock& block : spec.folders[i].blocks) {
+        for (const CabBlock& block : layout.folders[i].blocks) {
             Bytes header;
             put32(header, 0);
             put16(header, static_cast<unsigned>(block.data.size()));
             put16(header, block.uncompressed);
-            for (unsigned r = 0; r < spec.dataReserve; ++r) header.push_back(static_cast<std::uint8_t>(0xD0 + r));
+            for (unsigned r = 0; r < layout.dataReserve; ++r) header.push_back(static_cast<std::uint8_t>(0xD0 + r));
             if (block.checksum) set32(header, 0, blockChecksum(header, block.data));
             b.insert(b.end(), header.begin(), header.end());
             b.insert(b.end(), block.data.begin(), block.data.end());

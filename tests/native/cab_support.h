@@ -110,7 +110,7 @@ struct CabFile {
     std::uint16_t time = 0x59ba;
     std::uint16_t attribs = 0x20;
 };
-struct CabSpec {
+struct CabLayout {
     std::uint16_t version = 0x0103;
     std::uint16_t setID = 0x1234;
     std::uint16_t iCabinet = 0;
@@ -122,7 +122,7 @@ struct CabSpec {
     std::vector<CabFolder> folders;
     std::vector<CabFile> files;
 };
-Bytes buildCabinet(const CabSpec& spec);
+Bytes buildCabinet(const CabLayout& layout);
 // A stored folder holding `content` in blocks of at most `blockSize` bytes.
 CabFolder storedFolder(const Bytes& content, std::size_t blockSize = 32768);
 // One MSZIP block holding `content` as a single stored deflate block.

@@ -16,18 +16,18 @@ namespace {
 const std::string kDir = "/mem/";
 
 // Two files in one stored folder, with reserves in all three places.
-CabSpec twoFiles()
+CabLayout twoFiles()
 {
-    CabSpec spec;
-    spec.reserve = true;
-    spec.headerReserve = {'H', 'R'};
-    spec.folderReserve = 2;
-    spec.dataReserve = 3;
+    CabLayout layout;
+    layout.reserve = true;
+    layout.headerReserve = {'H', 'R'};
+    layout.folderReserve = 2;
+    layout.dataReserve = 3;
     const Bytes content = pattern(100, 1);
-    spec.folders.push_back(storedFolder(content, 64));
-    spec.files.push_back({"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21});
-    spec.files.push_back({"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01});
-    return spec;
+    layout.folders.push_back(storedFolder(content, 64));
+    layout.files.push_back({"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21});
+    layout.files.push_back({"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01});
+    return layout;
 }
 
 CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false)
@@ -146,9 +146,9 @@ TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion)
 
 TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero)
 {
-    CabSpec spec = twoFiles();
-    spec.folders[0].blocks[0].checksum = false;
-    Bytes cab = buildCabinet(spec);
+    CabLayout layout = twoFiles();
+    layout.folders[0].blocks[0].checksum = false;
+    Bytes cab = buildCabinet(layout);
     const std::size_t firstData = cab.size() - 36 - 11 - 64;  // second block header and data, first data
     cab[firstData] ^= 0x20;
     const CopyResult unchecked = copyBytes(cab);
@@ -163,13 +163,13 @@ TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero)
 TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes)
 {
     auto single = [](std::uint16_t type, CabBlock block, std::uint32_t size) {
-        CabSpec spec;
+        CabLayout layout;
         CabFolder folder;
         folder.type = type;
         folder.blocks.push_back(block);
-        spec.folders.push_back(folder);
-        spec.files.push_back({"f", size, 0, 0});
-        return buildCabinet(spec);
+        layout.folders.push_back(folder);
+        layout.files.push_back({"f", size, 0, 0});
+        return buildCabinet(layout);
     };
     const Bytes text = pattern(300, 2);
 
@@ -216,10 +216,10 @@ TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes)
 
 TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack)
 {
-    CabSpec spec;
-    spec.folders.push_back(storedFolder(pattern(90, 4)));
-    spec.files = {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}};
-    const Bytes cab = buildCabinet(spec);
+    CabLayout layout;
+    layout.folders.push_back(storedFolder(pattern(90, 4)));
+    layout.files = {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}};
+    const Bytes cab = buildCabinet(layout);
 
     const CopyResult listing = copyBytes(cab, answering(fdintCOPY_FILE, 0));
     EXPECT_TRUE(listing.ok);
@@ -300,10 +300,10 @@ TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks)
         EXPECT_EQ(context.get(), nullptr);
         EXPECT_EQ(context.erf().erfOper, FDIERROR_ALLOC_FAIL);
     }
-    CabSpec spec;
-    spec.folders.push_back({1, {mszipStoredBlock(pattern(500, 5))}});
-    spec.files.push_back({"f", 500, 0, 0});
-    const Bytes cab = buildCabinet(spec);
+    CabLayout layout;
+    layout.folders.push_back({1, {mszipStoredBlock(pattern(500, 5))}});
+    layout.files.push_back({"f", 500, 0, 0});
+    const Bytes cab = buildCabinet(layout);
     for (long failing = 0; failing < 12; ++failing) {
         resetCounters();
         counters().failAllocationAt = failing;

@@ -180,10 +180,10 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
     for (const char* name : {"..\\escaped.txt", "sub\\.. \\x.txt", "...\\x.txt", "\\rooted.txt", "C:drive.txt", "sub\\..\\..\\escaped.txt"}) {
         SCOPED_TRACE(name);
         LogCapture log;
-        cabtest::CabSpec spec;
-        spec.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
-        spec.files.push_back({name, 20, 0, 0});
-        const std::string path = writeCabinet(dir, "unsafe.cab", cabtest::buildCabinet(spec));
+        cabtest::CabLayout layout;
+        layout.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
+        layout.files.push_back({name, 20, 0, 0});
+        const std::string path = writeCabinet(dir, "unsafe.cab", cabtest::buildCabinet(layout));
         BCabExtractor x;
         ASSERT_EQ(x.initialize(RWCString(path.c_str())), 1);
         EXPECT_EQ(x.copy(RWCString((dir + "out\\").c_str()), all, nullptr, nullptr, nullptr), 0);
@@ -195,10 +195,10 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
 
     // A directory the destination does not have aborts the copy at the open.
     LogCapture log;
-    cabtest::CabSpec spec;
-    spec.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
-    spec.files.push_back({"missing\\file.txt", 20, 0, 0});
-    const std::string path = writeCabinet(dir, "subdir.cab", cabtest::buildCabinet(spec));
+    cabtest::CabLayout layout;
+    layout.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
+    layout.files.push_back({"missing\\file.txt", 20, 0, 0});
+    const std::string path = writeCabinet(dir, "subdir.cab", cabtest::buildCabinet(layout));
     BCabExtractor x;
     ASSERT_EQ(x.initialize(RWCString(path.c_str())), 1);
     EXPECT_EQ(x.copy(RWCString((dir + "out\\").c_str()), all, nullptr, nullptr, nullptr), 0);
