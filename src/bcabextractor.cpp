@@ -1,6 +1,7 @@
 // Cabinet extraction over the cabinet engine, with the runtime's descriptor file functions as the
 // engine's file callbacks and plain malloc/free as its memory.
 #include "BCabExtractor.h"
+#include "sysFileStructure.h"
 
 #include "internal/CabinetNames.h"
 
@@ -83,21 +84,6 @@ FNREAD(cabRead) { return static_cast<FDI_UINT>(_read(static_cast<int>(hf), pv, c
 FNWRITE(cabWrite) { return static_cast<FDI_UINT>(_write(static_cast<int>(hf), pv, cb)); }
 FNCLOSE(cabClose) { return _close(static_cast<int>(hf)); }
 FNSEEK(cabSeek) { return _lseek(static_cast<int>(hf), dist, seektype); }
-
-// Splits at the last backslash; the directory keeps its trailing backslash.
-void splitPath(const RWCString& full, RWCString* name, RWCString* directory)
-{
-    const char* text = full.data();
-    const char* last = std::strrchr(text, '\\');
-    if (last == nullptr) {
-        *name = full;
-        *directory = RWCString();
-        return;
-    }
-    const std::size_t at = static_cast<std::size_t>(last - text);
-    *name = RWCString(text + at + 1, full.length() - at - 1);
-    *directory = RWCString(text, at + 1);
-}
 
 std::vector<char> mutableText(const RWCString& s) { return std::vector<char>(s.data(), s.data() + s.length() + 1); }
 
@@ -258,7 +244,7 @@ int BCabExtractor::initialize(RWCString cabinetPath)
         return 0;
     }
 
-    splitPath(cabinetPath, &m_cabinetFileName, &m_cabinetDirectory);
+    sysFileStructure::getFileNameAndPath(cabinetPath, &m_cabinetFileName, &m_cabinetDirectory, '\\');
     m_cabinetInfoNotification = FDINOTIFICATION();
     m_partialFileNotification = FDINOTIFICATION();
     m_nextCabinetNotification = FDINOTIFICATION();
