@@ -1,6 +1,6 @@
 // Replays inputs through a fuzz target without the fuzzing engine, so every build (and CTest)
-// runs the seed corpus. Arguments are files or directories; "shared:<path>" names a path under
-// the shared test data (RAVEL_SHARED_DIR).
+// runs the seed corpus. Arguments are files or directories; "data:<path>" names a path under
+// the repository's test data (RAVEL_DATA_DIR).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -19,15 +19,15 @@ namespace {
 
 std::string resolve(const std::string& arg)
 {
-    const std::string prefix = "shared:";
+    const std::string prefix = "data:";
     if (arg.compare(0, prefix.size(), prefix) != 0) return arg;
     std::string base;
-    if (const char* d = std::getenv("RAVEL_SHARED_DIR"))
+    if (const char* d = std::getenv("RAVEL_DATA_DIR"))
         base = d;
     else if (const char* s = std::getenv("RAVEL_SOURCE_DIR"))
-        base = std::string(s) + "/../shared";
+        base = std::string(s) + "/tests/data";
     else
-        base = "../shared";
+        base = "tests/data";
     return base + "/" + arg.substr(prefix.size());
 }
 

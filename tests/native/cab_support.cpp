@@ -18,12 +18,12 @@ Bytes readFile(const std::string& path)
 
 std::string sharedDir()
 {
-    if (const char* d = std::getenv("RAVEL_SHARED_DIR")) return d;
-    if (const char* s = std::getenv("RAVEL_SOURCE_DIR")) return std::string(s) + "/../shared";
-    return "../shared";
+    if (const char* d = std::getenv("RAVEL_DATA_DIR")) return d;
+    if (const char* s = std::getenv("RAVEL_SOURCE_DIR")) return std::string(s) + "/tests/data";
+    return "tests/data";
 }
 
-std::string cabDataDir() { return sharedDir() + "/testdata/cab/"; }
+std::string cabDataDir() { return sharedDir() + "/cab/"; }
 
 // ---------------------------------------------------------------- files and memory
 namespace {

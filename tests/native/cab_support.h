@@ -17,8 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 inline std::string sha256Hex(const Bytes& b) { return sha256Hex(b.data(), b.size()); }
 
 Bytes readFile(const std::string& path);          // empty when missing
-std::string sharedDir();                           // RAVEL_SHARED_DIR or the source tree's sibling
-std::string cabDataDir();                          // <shared>/testdata/cab/
+std::string sharedDir();                           // RAVEL_DATA_DIR or tests/data of the source tree
+std::string cabDataDir();                          // <data>/cab/
 
 // --- the file system seen through the callbacks ---
 void putFile(const std::string& path, Bytes bytes);  // served instead of the disk file

@@ -22,15 +22,13 @@ std::string env(const char* name)
     return value != nullptr ? value : "";
 }
 
-fs::path sharedNet()
+fs::path dataNet()
 {
-    std::string root = env("RAVEL_SHARED_DIR");
+    std::string root = env("RAVEL_DATA_DIR");
     if (root.empty())
-        root = env("RAVEL_SOURCE_DIR") + "/../shared";
-    return fs::path(root) / "testdata" / "net";
+        root = env("RAVEL_SOURCE_DIR") + "/tests/data";
+    return fs::path(root) / "net";
 }
-
-fs::path ownNet() { return fs::path(env("RAVEL_SOURCE_DIR")) / "tests" / "data" / "net"; }
 
 std::string readFile(const fs::path& path)
 {
@@ -42,16 +40,14 @@ std::string readFile(const fs::path& path)
 
 RWCString rw(const std::string& s) { return RWCString(s.data(), s.size()); }
 
-// Every listing with the given extension beside it, from the shared data and our own.
+// Every listing with the given extension beside it.
 std::vector<fs::path> fixtures(const char* kind, const char* companion)
 {
     std::vector<fs::path> found;
-    for (const fs::path& root : {sharedNet(), ownNet()}) {
-        for (const auto& item : fs::directory_iterator(root / kind)) {
-            fs::path text = item.path();
-            if (text.extension() == ".txt" && fs::exists(fs::path(text).replace_extension(companion)))
-                found.push_back(text);
-        }
+    for (const auto& item : fs::directory_iterator(dataNet() / kind)) {
+        fs::path text = item.path();
+        if (text.extension() == ".txt" && fs::exists(fs::path(text).replace_extension(companion)))
+            found.push_back(text);
     }
     return found;
 }
@@ -222,7 +218,7 @@ TEST(RouteRules, ClosestInterfaceOnRealTables)
     };
     for (const Case& c : cases) {
         sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(rw(readFile(sharedNet() / "route" / c.file)), entries);
+        ravel::appendRouteEntries(rw(readFile(dataNet() / "route" / c.file)), entries);
         EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
     }
 }

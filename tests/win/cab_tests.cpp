@@ -18,7 +18,7 @@ using testpaths::shared;
 
 namespace {
 
-std::string cab(const std::string& relative) { return shared("testdata/cab/" + relative); }
+std::string cab(const std::string& relative) { return shared("cab/" + relative); }
 
 bool all(RWCString, void*) { return true; }
 

@@ -53,7 +53,7 @@ private:
 
 std::string sharedListing(const char* kind, const char* file)
 {
-    return testpaths::shared(std::string("testdata\\net\\") + kind + "\\" + file);
+    return testpaths::shared(std::string("net\\") + kind + "\\" + file);
 }
 
 std::string buildBin() { return testpaths::binDir() + "..\\"; }

@@ -117,9 +117,9 @@ bool decodeFolder(const CabFolder& folder, const cabinet::DecoderMemory& mem, st
 }
 
 std::string sharedCabDir() {
-    if (const char* s = std::getenv("RAVEL_SHARED_DIR")) return std::string(s) + "/testdata/cab";
-    if (const char* s = std::getenv("RAVEL_SOURCE_DIR")) return std::string(s) + "/../shared/testdata/cab";
-    return "../shared/testdata/cab";
+    if (const char* s = std::getenv("RAVEL_DATA_DIR")) return std::string(s) + "/cab";
+    if (const char* s = std::getenv("RAVEL_SOURCE_DIR")) return std::string(s) + "/tests/data/cab";
+    return "tests/data/cab";
 }
 
 std::vector<ExpectedFile> expectedFiles(const std::string& cabRelative) {

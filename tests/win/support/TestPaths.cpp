@@ -59,9 +59,9 @@ std::string binDir()
 
 std::string shared(const std::string& relative)
 {
-    std::string root = env("RAVEL_SHARED_DIR");
+    std::string root = env("RAVEL_DATA_DIR");
     if (root.empty())
-        root = env("RAVEL_SOURCE_DIR") + "/../shared";
+        root = env("RAVEL_SOURCE_DIR") + "/tests/data";
     return toWindows(root + "/" + relative);
 }
 
