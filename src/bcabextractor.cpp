@@ -4,6 +4,7 @@
 #include "sysFileStructure.h"
 
 #include "internal/CabinetNames.h"
+#include "internal/win/WinHandle.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -123,12 +123,9 @@ FDI_INT_PTR closeFile(const ExtractionContext& c, const FDINOTIFICATION* n)
     const RWCString target = c.destination + RWCString(n->psz1);
     _close(static_cast<int>(n->hf));
     // Times and attributes are a courtesy: their failures do not fail the extraction.
-    std::unique_ptr<void, decltype(&CloseHandle)> file(
-        CreateFileA(target.data(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
-        &CloseHandle);
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
-    } else {
+    const ravel::FileHandle file(
+        CreateFileA(target.data(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file) {
         FILETIME local;
         FILETIME utc;
         if (DosDateTimeToFileTime(n->date, n->time, &local) && LocalFileTimeToFileTime(&local, &utc))

@@ -1,6 +1,9 @@
 #include "BDll.h"
 
+#include "internal/win/WinHandle.h"
+
 #include <cstring>
+#include <utility>
 
 namespace {
 const char kLoadDll[] = "BDll::LoadDll [";
@@ -46,11 +49,8 @@ bool BDll::getFunction(RWCString name, void** function)
 bool BDll::UnLoadDll()
 {
     m_bLoaded = false;
-    if (m_hInstDll == nullptr)
-        return true;
-    const BOOL freed = FreeLibrary(m_hInstDll);
-    m_hInstDll = nullptr;
-    return freed != FALSE;
+    // The object never owned the handle (copies share it); this is the one place it is freed.
+    return ravel::ModuleHandle(std::exchange(m_hInstDll, nullptr)).close();
 }
 
 bool BDll::isLoaded() { return m_bLoaded; }

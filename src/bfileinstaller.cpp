@@ -1,11 +1,11 @@
 #include "BFileInstaller.h"
 
 #include "internal/VersionText.h"
+#include "internal/win/WinCall.h"
+#include "internal/win/WinHandle.h"
 
 #include <cstdarg>
 #include <cstdio>
-#include <memory>
-#include <new>
 #include <vector>
 
 namespace {
@@ -80,16 +80,6 @@ RWCString timeOfDay(const FILETIME& time)
     return RWCString(text);
 }
 
-struct FileHandle
-{
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    ~FileHandle()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
-
 // The comparison rule shared by every aspect: a and b are the statuses of this object and the other
 // for the aspect, order the comparison of their values when both are known.
 BFileInstaller::teError compareRule(BFileInstaller::teError a, BFileInstaller::teError b, int order)
@@ -122,11 +112,12 @@ BFileInstaller::BFileInfo::BFileInfo(RWCString path)
     : m_path(path), m_creationTime(), m_lastAccessTime(), m_lastWriteTime(), m_fixedFileInfo(),
       m_openStatus(FILE_API_FAILURE), m_timeStatus(FILE_API_FAILURE), m_versionStatus(FILE_API_FAILURE)
 {
-    FileHandle file;
-    m_openStatus = openFile(m_path, &file.handle);
+    ravel::FileHandle file;
+    m_openStatus = openFile(m_path, file.receive());
     if (m_openStatus != FILE_OK)
         return;
-    m_timeStatus = getTimeStamp(file.handle, &m_creationTime, &m_lastAccessTime, &m_lastWriteTime);
+    HANDLE handle = file.get();
+    m_timeStatus = getTimeStamp(handle, &m_creationTime, &m_lastAccessTime, &m_lastWriteTime);
     m_versionStatus = getVersionStamp(m_path, &m_fixedFileInfo, &m_versionString);
 }
 
@@ -152,31 +143,37 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getTimeStamp(HANDLE& handle, 
 {
     if (GetFileTime(handle, creation, lastAccess, lastWrite))
         return FILE_OK;
-    RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kGetFileTimeFailure, GetLastError());
+    RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kGetFileTimeFailure);
     return FILE_API_FAILURE;
 }
 
 BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(RWCString& path, VS_FIXEDFILEINFO* fixed,
                                                                     RWCString* text)
 {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.data(), &ignored);
+    unsigned long size = 0;
+    std::vector<char> block = ravel::sizedCall<char>(
+        [&path](char* buffer, unsigned long length) -> unsigned long {
+            DWORD ignored = 0;
+            if (buffer == nullptr)
+                return GetFileVersionInfoSizeA(path.data(), &ignored);
+            return GetFileVersionInfoA(path.data(), 0, length, buffer) != FALSE;
+        },
+        &size);
     if (size == 0) {
         fixed->dwSignature = 0;
         return FILE_NO_VERSION_INFO;
     }
-    const std::unique_ptr<char[]> block(new (std::nothrow) char[size]());
-    if (!block || !GetFileVersionInfoA(path.data(), 0, size, block.get())) {
-        RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kGetFileVersionFailure, GetLastError());
+    if (block.empty()) {
+        RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kGetFileVersionFailure);
         RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kFileNameLabel + path);
         fixed->dwSignature = 0;
         return FILE_API_FAILURE;
     }
     void* value = nullptr;
     UINT valueLength = 0;
-    if (!VerQueryValueA(block.get(), kRootBlock, &value, &valueLength) || value == nullptr ||
+    if (!VerQueryValueA(block.data(), kRootBlock, &value, &valueLength) || value == nullptr ||
         valueLength < sizeof(VS_FIXEDFILEINFO)) {
-        RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kVerQueryValueFailure, GetLastError());
+        RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kVerQueryValueFailure);
         RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kFileNameLabel + path);
         fixed->dwSignature = 0;
         return FILE_API_FAILURE;
@@ -187,7 +184,7 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(RWCString& pa
     for (const unsigned short language : kLanguages) {
         for (const unsigned short codePage : kCodePages) {
             std::snprintf(query, sizeof query, kStringQuery, language, codePage, kFileVersionName);
-            if (!VerQueryValueA(block.get(), query, &value, &valueLength) || value == nullptr)
+            if (!VerQueryValueA(block.data(), query, &value, &valueLength) || value == nullptr)
                 continue;
             *text = static_cast<const char*>(value);
             RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA,
@@ -195,7 +192,7 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(RWCString& pa
             return FILE_OK;
         }
     }
-    RAVEL_LOG_CODE(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kVerQueryValueFailure, GetLastError());
+    RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kVerQueryValueFailure);
     RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kFileNameLabel + path);
     return FILE_API_FAILURE;
 }

@@ -2,6 +2,8 @@
 
 #include "sysNetwork.h"
 
+#include "internal/win/WinCall.h"
+#include "internal/win/WinHandle.h"
 #include "sysFileStructure.h"
 #include "sysICMP.h"
 
@@ -14,6 +16,7 @@
 
 namespace {
 const char kIcmpLibrary[] = "icmp.dll";
+const char kIcmpCloseHandle[] = "IcmpCloseHandle";
 const char kBackslash[] = "\\";
 
 const char kProbeStarted[] = "hostPresent: started IP:";
@@ -50,47 +53,6 @@ const int kDatagram = SOCK_DGRAM;
 const unsigned long kMoreData = ERROR_MORE_DATA;
 const int kHostNameSize = 256;
 
-// Windows Sockets 1.1 for the life of the object.
-class SocketsSession
-{
-public:
-    SocketsSession()
-    {
-        WSADATA data;
-        m_started = WSAStartup(MAKEWORD(1, 1), &data) == 0;
-    }
-    ~SocketsSession()
-    {
-        if (m_started)
-            WSACleanup();
-    }
-    SocketsSession(const SocketsSession&) = delete;
-    SocketsSession& operator=(const SocketsSession&) = delete;
-    bool started() const { return m_started; }
-
-private:
-    bool m_started;
-};
-
-// An ICMP handle, closed through the library it came from.
-class IcmpHandle
-{
-public:
-    IcmpHandle(sysICMP& icmp, void* handle) : m_icmp(icmp), m_handle(handle) {}
-    ~IcmpHandle()
-    {
-        int ignored = 0;
-        m_icmp.IcmpCloseHandle(m_handle, ignored);
-    }
-    IcmpHandle(const IcmpHandle&) = delete;
-    IcmpHandle& operator=(const IcmpHandle&) = delete;
-    void* get() const { return m_handle; }
-
-private:
-    sysICMP& m_icmp;
-    void* m_handle;
-};
-
 std::unique_ptr<unsigned char[]> allocate(std::size_t size)
 {
     return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[size]());
@@ -116,11 +78,8 @@ bool sysNetwork::isIcmpDllPresent()
     if (sysFileStructure().getSystemDirectory(systemDirectory))
         candidate = systemDirectory + kBackslash + kIcmpLibrary;
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA(candidate.data(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
+    const ravel::FindHandle search(FindFirstFileA(candidate.data(), &found));
+    return search.valid();
 }
 
 sysNetwork::teHostPresent sysNetwork::hostPresent(RWCString address, unsigned int)
@@ -132,17 +91,23 @@ sysNetwork::teHostPresent sysNetwork::hostPresent(RWCString address, unsigned in
         RAVEL_LOG(CAT_NETWORK, TYPE_ERROR, LEVEL_RELEASE, kIcmpNotLoaded);
         return HOST_PROBE_FAILED;
     }
-    SocketsSession sockets;
+    const ravel::WinsockSession sockets;
     if (!sockets.started()) {
         RAVEL_LOG(CAT_NETWORK, TYPE_ERROR, LEVEL_RELEASE, kNoSockets);
         return HOST_PROBE_FAILED;
     }
+    // The handle goes back through the library that made it; a loaded sysICMP has found all three
+    // entry points, so asking for the closer again cannot fail (and logs nothing).
+    void* closer = nullptr;
+    icmp.getFunction(kIcmpCloseHandle, &closer);
     void* rawHandle = nullptr;
-    if (!icmp.IcmpCreateFile(rawHandle) || rawHandle == nullptr || rawHandle == INVALID_HANDLE_VALUE) {
+    const bool created = icmp.IcmpCreateFile(rawHandle);
+    const ravel::IcmpHandle handle(
+        rawHandle, ravel::handle_policy::Icmp(reinterpret_cast<ravel::handle_policy::Icmp::Closer>(closer)));
+    if (!created || !handle) {
         RAVEL_LOG(CAT_NETWORK, TYPE_ERROR, LEVEL_RELEASE, kNoIcmpFile);
         return HOST_PROBE_FAILED;
     }
-    const IcmpHandle handle(icmp, rawHandle);
 
     const std::unique_ptr<unsigned char[]> request = allocate(kRequestSize);
     if (!request) {
@@ -180,7 +145,7 @@ bool sysNetwork::getInterfaces(RWCString& addresses, int& count)
 {
     addresses = RWCString();
     count = 0;
-    SocketsSession sockets;
+    const ravel::WinsockSession sockets;
     if (!sockets.started())
         return false;
     char name[kHostNameSize] = {};
@@ -206,7 +171,7 @@ bool sysNetwork::getHostName(RWCString address, RWCString* hostName)
 {
     if (!isIPProtocolPresent())
         return false;
-    SocketsSession sockets;
+    const ravel::WinsockSession sockets;
     if (!sockets.started()) {
         RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kHostNameNoSockets);
         return false;
@@ -245,23 +210,20 @@ bool sysNetwork::isNetwareProviderPresent()
 
 bool sysNetwork::isProtocolPresent(int family, int protocol)
 {
-    SocketsSession sockets;
+    const ravel::WinsockSession sockets;
     if (!sockets.started())
         return false;
-    const SOCKET s = socket(family, kDatagram, protocol);
-    if (s == INVALID_SOCKET)
-        return false;
-    closesocket(s);
-    return true;
+    const ravel::SocketHandle s(socket(family, kDatagram, protocol));
+    return s.valid();
 }
 
 bool sysNetwork::isProviderPresent(unsigned long type)
 {
-    DWORD size = 0;
-    if (WNetGetProviderNameA(type, nullptr, &size) != kMoreData)
-        return false;
-    const std::unique_ptr<unsigned char[]> name = allocate(size);
-    if (!name)
-        return false;
-    return WNetGetProviderNameA(type, reinterpret_cast<LPSTR>(name.get()), &size) == NO_ERROR;
+    // An empty name buffer answers the size the name needs.
+    return !ravel::sizedCall<char>([type](char* name, unsigned long length) -> unsigned long {
+                DWORD size = length;
+                if (name == nullptr)
+                    return WNetGetProviderNameA(type, nullptr, &size) == kMoreData ? size : 0;
+                return WNetGetProviderNameA(type, name, &size) == NO_ERROR;
+            }).empty();
 }

@@ -1,6 +1,7 @@
 #include "sysServices.h"
 
 #include "internal/CaptureText.h"
+#include "internal/win/WinHandle.h"
 #include "sysFileStructure.h"
 
 #include <windows.h>
@@ -19,48 +20,6 @@ const DWORD kReadSize = 64 * 1024;
 // Pauses while the pipe is empty and the child still runs, in milliseconds: short at first, so
 // a writer blocked on the full pipe goes on quickly, longer for a child that works quietly.
 const DWORD kIdlePauses[] = {0, 0, 1, 1, 2, 4, 8, 16};
-
-struct Handle
-{
-    HANDLE h = nullptr;
-    Handle() = default;
-    explicit Handle(HANDLE handle) : h(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() { reset(); }
-    void reset()
-    {
-        if (h != nullptr && h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-        h = nullptr;
-    }
-};
-
-// Keeps the process's standard output switched to the pipe until restored, on every way out.
-class StdoutSwitch
-{
-public:
-    explicit StdoutSwitch(HANDLE saved) : m_saved(saved) {}
-    StdoutSwitch(const StdoutSwitch&) = delete;
-    StdoutSwitch& operator=(const StdoutSwitch&) = delete;
-    ~StdoutSwitch() { restore(); }
-    bool switchTo(HANDLE handle)
-    {
-        m_active = SetStdHandle(STD_OUTPUT_HANDLE, handle) != FALSE;
-        return m_active;
-    }
-    bool restore()
-    {
-        if (!m_active)
-            return true;
-        m_active = false;
-        return SetStdHandle(STD_OUTPUT_HANDLE, m_saved) != FALSE;
-    }
-
-private:
-    HANDLE m_saved;
-    bool m_active = false;
-};
 
 // Reads the pipe while the child runs and after it has ended, until the pipe is empty or broken.
 // The child's writes are all in the pipe once it has ended, so a grandchild that inherited the
@@ -105,19 +64,20 @@ bool sysServices::SpawnProcessCaptureOutput(RWCString commandLine, RWCString& ou
 {
     if (commandLine.isNull())
         return false;
-    StdoutSwitch stdoutSwitch(GetStdHandle(STD_OUTPUT_HANDLE));
+    const HANDLE savedStdout = GetStdHandle(STD_OUTPUT_HANDLE);
 
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    Handle inheritedRead;
-    Handle write;
-    if (!CreatePipe(&inheritedRead.h, &write.h, &inheritable, 0))
+    ravel::KernelHandle inheritedRead;
+    ravel::KernelHandle write;
+    if (!CreatePipe(inheritedRead.receive(), write.receive(), &inheritable, 0))
         return false;
-    if (!stdoutSwitch.switchTo(write.h))
+    if (!SetStdHandle(STD_OUTPUT_HANDLE, write.get()))
         return false;
+    // The process's standard output goes back on every way out.
+    auto restoreStdout = ravel::onScopeExit([savedStdout] { SetStdHandle(STD_OUTPUT_HANDLE, savedStdout); });
     // The child inherits only the write end.
-    Handle read;
-    const HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, inheritedRead.h, self, &read.h, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    const ravel::KernelHandle read = ravel::duplicateHandle(inheritedRead);
+    if (!read)
         return false;
     inheritedRead.reset();
 
@@ -125,7 +85,7 @@ bool sysServices::SpawnProcessCaptureOutput(RWCString commandLine, RWCString& ou
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write.h;
+    startup.hStdOutput = write.get();
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION started = {};
     // The system may write into the command line it is given.
@@ -133,16 +93,17 @@ bool sysServices::SpawnProcessCaptureOutput(RWCString commandLine, RWCString& ou
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &startup,
                         &started))
         return false;
-    const Handle process(started.hProcess);
-    const Handle thread(started.hThread);
+    const ravel::KernelHandle process(started.hProcess);
+    const ravel::KernelHandle thread(started.hThread);
 
     // The child has its own write end now; without ours the pipe breaks when the child's last
     // writer closes it.
-    const bool restored = stdoutSwitch.restore();
+    restoreStdout.dismiss();
+    const bool restored = SetStdHandle(STD_OUTPUT_HANDLE, savedStdout) != FALSE;
     write.reset();
 
     std::string bytes;
-    const bool readAll = drainUntilChildEnds(read.h, process.h, bytes);
+    const bool readAll = drainUntilChildEnds(read.get(), process.get(), bytes);
     if (!restored || !readAll || bytes.empty())
         return false;
     output = ravel::capturedText(bytes);
@@ -171,11 +132,11 @@ bool sysServices::SpawnProcess(char* commandLine, RWCString workingDir, bool wai
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                         directory.isNull() ? nullptr : directory.data(), &startup, &started))
         return false;
-    const Handle process(started.hProcess);
-    const Handle thread(started.hThread);
+    const ravel::KernelHandle process(started.hProcess);
+    const ravel::KernelHandle thread(started.hThread);
     if (!wait)
         return true;
-    if (WaitForSingleObject(process.h, INFINITE) == WAIT_FAILED) {
+    if (WaitForSingleObject(process.get(), INFINITE) == WAIT_FAILED) {
         RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kSpawnWaitFailed);
         return false;
     }

@@ -3,11 +3,12 @@
 #include "BFileInstaller.h"
 #include "RavelConvert.h"
 #include "internal/PathText.h"
+#include "internal/win/WinCall.h"
+#include "internal/win/WinHandle.h"
 
 #include <windows.h>
 
-#include <memory>
-#include <new>
+#include <vector>
 
 namespace {
 
@@ -23,23 +24,13 @@ const char kUniqueTempName[] = "qvkxotmp";
 // The system's maximum path length, terminator included.
 const DWORD kPathBufferSize = MAX_PATH;
 
-struct FindHandle
-{
-    HANDLE handle;
-    ~FindHandle()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            FindClose(handle);
-    }
-};
-
 // The first entry the system's search finds for the path, if any.
 bool findFirst(const RWCString& path, WIN32_FIND_DATAA& found)
 {
     if (path.isNull())
         return false;
-    const FindHandle search{FindFirstFileA(path.data(), &found)};
-    return search.handle != INVALID_HANDLE_VALUE;
+    const ravel::FindHandle search(FindFirstFileA(path.data(), &found));
+    return search.valid();
 }
 
 } // namespace
@@ -109,13 +100,15 @@ bool sysFileStructure::getTempDirectory(RWCString& directory)
         return true;
     }
     directory = RWCString();
-    const DWORD needed = ExpandEnvironmentStringsA(kTempVariable, nullptr, 0);
+    unsigned long needed = 0;
+    const std::vector<char> expanded = ravel::sizedCall<char>(
+        [](char* buffer, unsigned long size) -> unsigned long {
+            return ExpandEnvironmentStringsA(kTempVariable, buffer, size);
+        },
+        &needed);
     if (needed != 0) {
-        const std::unique_ptr<char[]> buffer(new (std::nothrow) char[needed]());
-        if (!buffer)
-            return false;
-        ExpandEnvironmentStringsA(kTempVariable, buffer.get(), needed);
-        directory = buffer.get();
+        // A failed second expansion leaves the text empty, as a zeroed buffer would.
+        directory = expanded.empty() ? "" : expanded.data();
     } else if (!getWindowsDirectory(directory)) {
         directory = RWCString();
         RAVEL_LOG(CAT_FILE, TYPE_ERROR, LEVEL_RELEASE, kTempFailed);

@@ -5,13 +5,14 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace ravel {
 
-// A policy names the handle type, the value that means "no handle" and how to close one.
-// Stateless policies cost nothing; a stateful one (a handle closed through a run-time bound
-// library) travels with the handle.
+// A policy names the handle type, the value that means "no handle" and how to close one (true
+// when the system accepted the close). Stateless policies cost nothing; a stateful one (a handle
+// closed through a run-time bound library) travels with the handle.
 template <class Policy>
 class UniqueHandle : private Policy
 {
@@ -46,6 +47,13 @@ public:
         if (Policy::valid(old))
             Policy::close(old);
     }
+    // Closes what is held now, for callers that report whether the system accepted it; true when
+    // nothing was held.
+    bool close() noexcept
+    {
+        const type old = release();
+        return !Policy::valid(old) || Policy::close(old);
+    }
     // Closes what is held and returns the slot for an API that writes a handle through a pointer.
     type* receive() noexcept
     {
@@ -66,7 +74,7 @@ struct Kernel
     using type = HANDLE;
     static type none() { return nullptr; }
     static bool valid(type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(type h) { ::CloseHandle(h); }
+    static bool close(type h) { return ::CloseHandle(h) != FALSE; }
 };
 
 // Files from CreateFile: INVALID_HANDLE_VALUE when absent.
@@ -75,7 +83,7 @@ struct File
     using type = HANDLE;
     static type none() { return INVALID_HANDLE_VALUE; }
     static bool valid(type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(type h) { ::CloseHandle(h); }
+    static bool close(type h) { return ::CloseHandle(h) != FALSE; }
 };
 
 struct Find
@@ -83,7 +91,7 @@ struct Find
     using type = HANDLE;
     static type none() { return INVALID_HANDLE_VALUE; }
     static bool valid(type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void close(type h) { ::FindClose(h); }
+    static bool close(type h) { return ::FindClose(h) != FALSE; }
 };
 
 // Registry keys; the predefined roots are never ours to close.
@@ -95,7 +103,7 @@ struct RegistryKey
     {
         return h != nullptr && (reinterpret_cast<ULONG_PTR>(h) & 0xFFFFFFF0u) != 0x80000000u;
     }
-    static void close(type h) { ::RegCloseKey(h); }
+    static bool close(type h) { return ::RegCloseKey(h) == ERROR_SUCCESS; }
 };
 
 struct Module
@@ -103,7 +111,7 @@ struct Module
     using type = HMODULE;
     static type none() { return nullptr; }
     static bool valid(type h) { return h != nullptr; }
-    static void close(type h) { ::FreeLibrary(h); }
+    static bool close(type h) { return ::FreeLibrary(h) != FALSE; }
 };
 
 struct Socket
@@ -111,7 +119,7 @@ struct Socket
     using type = SOCKET;
     static type none() { return INVALID_SOCKET; }
     static bool valid(type h) { return h != INVALID_SOCKET; }
-    static void close(type h) { ::closesocket(h); }
+    static bool close(type h) { return ::closesocket(h) == 0; }
 };
 
 // An ICMP handle is closed through the library that made it (icmp.dll or iphlpapi.dll), bound at
@@ -125,11 +133,7 @@ struct Icmp
     explicit Icmp(Closer c) : closer(c) {}
     static type none() { return INVALID_HANDLE_VALUE; }
     static bool valid(type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    void close(type h) const
-    {
-        if (closer != nullptr)
-            closer(h);
-    }
+    bool close(type h) const { return closer != nullptr && closer(h) != FALSE; }
 };
 
 } // namespace handle_policy
@@ -143,10 +147,13 @@ using SocketHandle = UniqueHandle<handle_policy::Socket>;
 using IcmpHandle = UniqueHandle<handle_policy::Icmp>;
 
 // A duplicate of a kernel or file handle in this process, for classes whose copies must own
-// their own handle; no handle when there is none to copy or the system refuses.
+// their own handle; no handle when there is none to copy or the system refuses. The duplicate is
+// never inheritable. Other handle types have their own ways to copy (reload a module, reopen a key).
 template <class Policy>
 UniqueHandle<Policy> duplicateHandle(const UniqueHandle<Policy>& from)
 {
+    static_assert(std::is_same<Policy, handle_policy::Kernel>::value || std::is_same<Policy, handle_policy::File>::value,
+                  "only kernel objects and files are duplicated with DuplicateHandle");
     HANDLE copy = Policy::none();
     if (from.valid() && !::DuplicateHandle(::GetCurrentProcess(), from.get(), ::GetCurrentProcess(), &copy, 0,
                                            FALSE, DUPLICATE_SAME_ACCESS))
