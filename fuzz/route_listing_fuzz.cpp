@@ -1,6 +1,6 @@
 // Fuzz target: "route print" and "arp -a" text as the library reads it. Any bytes must parse,
 // search and reshape without a fault.
-#include "internal/NetText.h"
+#include "internal/net/NetText.h"
 #include "sysRouteTableEntryPtrVector.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "LogInterface.h"
 
-#include "internal/DebugOutput.h"
+#include "internal/core/DebugOutput.h"
 
 #include <cstdint>
 #include <cstdio>

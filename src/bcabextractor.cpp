@@ -3,7 +3,7 @@
 #include "BCabExtractor.h"
 #include "sysFileStructure.h"
 
-#include "internal/CabinetNames.h"
+#include "RavelNames.h"
 #include "internal/win/WinHandle.h"
 
 #include <fcntl.h>
@@ -101,7 +101,7 @@ FDI_INT_PTR copyFile(const ExtractionContext& c, const FDINOTIFICATION* n)
 {
     if (c.destination.length() == 0 || c.filter == nullptr) return 0;
     if (!c.filter(RWCString(n->psz1), c.filterData)) return 0;
-    if (ravel::isUnsafeCabinetName(n->psz1)) {
+    if (ravelIsUnsafeArchiveName(n->psz1)) {
         RAVEL_LOG(LogInterface::CAT_PRNTPATH, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
                   RWCString(kUnsafeName) + RWCString(n->psz1));
         return -1;

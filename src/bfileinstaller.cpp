@@ -1,6 +1,6 @@
 #include "BFileInstaller.h"
 
-#include "internal/VersionText.h"
+#include "internal/files/VersionText.h"
 #include "internal/win/WinCall.h"
 #include "internal/win/WinHandle.h"
 

@@ -1,7 +1,7 @@
 #include "sysArpTable.h"
 
-#include "internal/CommandRun.h"
-#include "internal/NetText.h"
+#include "internal/net/CommandRun.h"
+#include "internal/net/NetText.h"
 
 namespace {
 const char kAdd[] = "arp -s %s %s %s";

@@ -1,7 +1,7 @@
 #include "sysRouteTable.h"
 
-#include "internal/CommandRun.h"
-#include "internal/NetText.h"
+#include "internal/net/CommandRun.h"
+#include "internal/net/NetText.h"
 #include "sysVersion.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "sysRouteTableParser.h"
 
-#include "internal/CommandRun.h"
-#include "internal/NetText.h"
+#include "internal/net/CommandRun.h"
+#include "internal/net/NetText.h"
 #include "sysRouteTableEntryPtrVector.h"
 
 sysRouteTableParser::sysRouteTableParser() : m_bInitialized(false), m_pEntryVector(nullptr) {}

@@ -1,6 +1,6 @@
 #include "sysServices.h"
 
-#include "internal/CaptureText.h"
+#include "internal/process/CaptureText.h"
 #include "internal/win/WinHandle.h"
 #include "sysFileStructure.h"
 

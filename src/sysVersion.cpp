@@ -1,6 +1,6 @@
 #include "sysVersion.h"
 
-#include "internal/PlatformTable.h"
+#include "internal/platform/PlatformTable.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 
 #include "BFileInstaller.h"
 #include "RavelConvert.h"
-#include "internal/PathText.h"
+#include "internal/files/PathText.h"
 #include "internal/win/WinCall.h"
 #include "internal/win/WinHandle.h"
 

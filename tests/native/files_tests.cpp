@@ -1,6 +1,6 @@
 // Portable pieces of the file family: version-text comparison, path splitting, full paths.
-#include "internal/PathText.h"
-#include "internal/VersionText.h"
+#include "internal/files/PathText.h"
+#include "internal/files/VersionText.h"
 #include "sysFileStructure.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // IPv4 address text, route listings and their rules, ARP listings: the portable network core.
-#include "internal/NetText.h"
+#include "internal/net/NetText.h"
 #include "sysIPAddress.h"
 #include "sysRouteTableEntryPtrVector.h"
 

@@ -1,8 +1,8 @@
 // Portable pieces of the platform, option-string and process families: the platform table, the
 // command-string parser and the text a capture yields.
 #include "BCommandStringParser.h"
-#include "internal/CaptureText.h"
-#include "internal/PlatformTable.h"
+#include "internal/process/CaptureText.h"
+#include "internal/platform/PlatformTable.h"
 
 #include <gtest/gtest.h>
 

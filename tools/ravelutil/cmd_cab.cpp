@@ -3,7 +3,7 @@
 
 #include "BCabExtractor.h"
 #include "BStringVector.h"
-#include "internal/CabinetNames.h"
+#include "RavelNames.h"
 
 #include <windows.h>
 
@@ -116,7 +116,7 @@ void makeDirectories(const std::string& destination, BStringVector& contents, co
 {
     for (unsigned int i = 0; i < contents.entries(); ++i) {
         const RWCString name = contents[i];
-        if (!selects(p, name) || ravel::isUnsafeCabinetName(name.data()))
+        if (!selects(p, name) || ravelIsUnsafeArchiveName(name.data()))
             continue;
         const std::string relative = windowsPath(str(name));
         const std::size_t last = relative.rfind('\\');

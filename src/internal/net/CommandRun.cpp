@@ -1,6 +1,6 @@
-#include "internal/CommandRun.h"
+#include "internal/net/CommandRun.h"
 
-#include "internal/NetText.h"
+#include "internal/net/NetText.h"
 #include "sysServices.h"
 
 #include <cstring>

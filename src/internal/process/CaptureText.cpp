@@ -1,4 +1,4 @@
-#include "internal/CaptureText.h"
+#include "internal/process/CaptureText.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "internal/VersionText.h"
+#include "internal/files/VersionText.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "internal/DebugOutput.h"
+#include "internal/core/DebugOutput.h"
 
 #include <windows.h>
 

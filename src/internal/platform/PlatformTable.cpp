@@ -1,4 +1,4 @@
-#include "internal/PlatformTable.h"
+#include "internal/platform/PlatformTable.h"
 
 namespace ravel {
 

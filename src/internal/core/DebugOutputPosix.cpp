@@ -1,4 +1,4 @@
-#include "internal/DebugOutput.h"
+#include "internal/core/DebugOutput.h"
 
 namespace ravel {
 // Native builds have no debugger channel; records still reach the sink.

@@ -1,7 +1,7 @@
 // The text-only operations of sysFileStructure, shared with the portable code.
 #include "sysFileStructure.h"
 
-#include "internal/PathText.h"
+#include "internal/files/PathText.h"
 
 void sysFileStructure::getFileNameAndPath(RWCString fullPath, RWCString* fileName, RWCString* path, char separator)
 {

@@ -1,4 +1,4 @@
-#include "internal/NetText.h"
+#include "internal/net/NetText.h"
 
 #include "RWCTokenizer.h"
 #include "sysIPAddress.h"
