@@ -6,6 +6,8 @@
 class RAVELUTIL_API BCommandStringParser
 {
 public:
+    // No command and no switch character: no option is ever found.
+    BCommandStringParser();
     // The first of switchChars is the switch character; every further one is rewritten to it.
     BCommandStringParser(RWCString command, RWCString switchChars);
     BCommandStringParser(const BCommandStringParser& other);

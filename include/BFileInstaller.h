@@ -23,7 +23,10 @@ public:
     class RAVELUTIL_API BFileInfo : public LogInterface
     {
     public:
-        explicit BFileInfo(RWCString path);
+        // The snapshot of no file: empty path, zero times and version, and every query answers
+        // FILE_NOT_FOUND, as for a missing file. Nothing is opened or logged.
+        BFileInfo();
+        BFileInfo(RWCString path);
         BFileInfo(const BFileInfo& other);
         BFileInfo& operator=(const BFileInfo& other);
         virtual ~BFileInfo();
@@ -60,5 +63,8 @@ public:
         teError m_versionStatus;
     };
 
+    BFileInstaller();
+    BFileInstaller(const BFileInstaller& other);
+    BFileInstaller& operator=(const BFileInstaller& other);
     virtual ~BFileInstaller();
 };

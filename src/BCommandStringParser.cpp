@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+BCommandStringParser::BCommandStringParser() = default;
+
 BCommandStringParser::BCommandStringParser(RWCString command, RWCString switchChars)
     : m_command(command)
 {

@@ -106,7 +106,16 @@ int compareVersionWords(const VS_FIXEDFILEINFO& a, const VS_FIXEDFILEINFO& b)
 
 } // namespace
 
+BFileInstaller::BFileInstaller() = default;
+BFileInstaller::BFileInstaller(const BFileInstaller&) = default;
+BFileInstaller& BFileInstaller::operator=(const BFileInstaller&) = default;
 BFileInstaller::~BFileInstaller() = default;
+
+BFileInstaller::BFileInfo::BFileInfo()
+    : m_creationTime(), m_lastAccessTime(), m_lastWriteTime(), m_fixedFileInfo(), m_openStatus(FILE_NOT_FOUND),
+      m_timeStatus(FILE_NOT_FOUND), m_versionStatus(FILE_NOT_FOUND)
+{
+}
 
 BFileInstaller::BFileInfo::BFileInfo(RWCString path)
     : m_path(path), m_creationTime(), m_lastAccessTime(), m_lastWriteTime(), m_fixedFileInfo(),
