@@ -232,7 +232,7 @@ TEST(CabCommand, InfoListAndExtractOfASet)
     for (const char* name : {"small1.bin", "small2.bin", "medium1.bin", "medium2.bin", "small3.bin", "medium3.bin"})
         EXPECT_FALSE(readFile(out + name).empty()) << name;
     EXPECT_EQ(sha(readFile(out + "small1.bin")), "416e95ff9e088dca5fa43eeb41acb104852a6c812f3762ac72d6801d1da0ccc2");
-    EXPECT_NE(r.err.find("extracted 6 files"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("extracted 6 files"), std::string::npos) << r.out;
 
     r = testpaths::ravelutil("cab extract \"" + cab("edge\\derived-bad-data-checksum.cab") + "\" " + outArgument);
     EXPECT_EQ(r.exitCode, 1);

@@ -210,7 +210,7 @@ TEST(RavelutilNet, CommandsAnswerFromTheDoublesBesideThem)
 
     // Without a route program nothing can run: the failure is reported, the listing is empty.
     DeleteFileA((folder + "route.exe").c_str());
-    run = testpaths::runProgram(exe + "route-delete 192.0.0.192");
+    run = testpaths::runProgram(exe + "-v route-delete 192.0.0.192");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find(record("[sysRouteTable::deleteFromRouteTable] FAILED to SpawnProcess - route delete 192.0.0.192",
                                   "network", "error", "release", "src/sysRouteTable.cpp")),
@@ -280,7 +280,7 @@ TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
             << c.script;
     }
 
-    const testpaths::ProgramResult run = testpaths::runProgram("\"" + incomplete + exe + "\" ping 127.0.0.2");
+    const testpaths::ProgramResult run = testpaths::runProgram("\"" + incomplete + exe + "\" -v ping 127.0.0.2");
     EXPECT_EQ(run.out, "HOST_PROBE_FAILED\n");
     EXPECT_NE(run.err.find(record("icmp.dll was not loaded!", "network", "error", "release", "src/sysNetwork.cpp")),
               std::string::npos)

@@ -4,12 +4,17 @@
 #include "BCabExtractor.h"
 #include "BStringVector.h"
 #include "RavelNames.h"
+#include "fdi.h"
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
-#include <sys/stat.h>
+#include <vector>
 
 using namespace ravelutil;
 
@@ -43,29 +48,55 @@ std::string failureText(BCabExtractor& cab, const std::string& path)
                                                                              : FDIERROR_CABINET_NOT_FOUND));
 }
 
-int fail(const std::string& path, const std::string& text)
-{
-    std::fprintf(stderr, "ravelutil: %s: %s\n", path.c_str(), text.c_str());
-    return kFalse;
-}
+int fail(const std::string& path, const std::string& text) { return failure(path + ": " + text); }
 
 struct Progress {
     std::string destination;
     const BStringVector* wanted = nullptr;  // null: every file
     std::string pending;                     // the file being written, counted once it is done
-    unsigned long files = 0;
+    unsigned long files = 0;                 // of the whole run
     unsigned long long bytes = 0;
+    // The cabinet being extracted: its name, the bytes of the files it will write, and how many
+    // of them are written.
+    std::string cabinet;
+    unsigned long long cabinetTotal = 0;
+    unsigned long cabinetFiles = 0;
+    unsigned long long cabinetBytes = 0;
+
+    void startCabinet(const std::string& name, unsigned long long total)
+    {
+        cabinet = name;
+        cabinetTotal = total;
+        cabinetFiles = 0;
+        cabinetBytes = 0;
+        show();
+    }
 
     void settle()
     {
         if (pending.empty())
             return;
         struct _stat64 info;
+        unsigned long long size = 0;
         if (_stat64((destination + pending).c_str(), &info) == 0)
-            bytes += static_cast<unsigned long long>(info.st_size);
+            size = static_cast<unsigned long long>(info.st_size);
+        bytes += size;
+        cabinetBytes += size;
         ++files;
+        ++cabinetFiles;
         pending.clear();
-        std::fprintf(stderr, "\rextracted %lu files, %llu bytes", files, bytes);
+        show();
+    }
+
+    void show() const
+    {
+        if (!statusLineShown())
+            return;
+        const unsigned long long percent =
+            cabinetTotal == 0 ? 100 : (cabinetBytes >= cabinetTotal ? 100 : cabinetBytes * 100 / cabinetTotal);
+        char line[96];
+        std::snprintf(line, sizeof line, ": %lu files, %llu bytes, %llu%%", cabinetFiles, cabinetBytes, percent);
+        showStatus(cabinet + line);
     }
 };
 
@@ -73,6 +104,51 @@ bool selects(const Progress& p, const RWCString& name)
 {
     return p.wanted == nullptr || p.wanted->find(name, false) != static_cast<unsigned int>(-1);
 }
+
+// The bytes a cabinet will write for the selection, from the engine's own listing of it (so the
+// tool reads no cabinet structure itself); only wanted for the progress line.
+namespace sizes {
+
+FNALLOC(cabAlloc) { return std::malloc(cb); }
+FNFREE(cabFree) { std::free(pv); }
+FNOPEN(cabOpen) { return _open(pszFile, oflag, pmode); }
+FNREAD(cabRead) { return static_cast<FDI_UINT>(_read(static_cast<int>(hf), pv, cb)); }
+FNWRITE(cabWrite) { return static_cast<FDI_UINT>(_write(static_cast<int>(hf), pv, cb)); }
+FNCLOSE(cabClose) { return _close(static_cast<int>(hf)); }
+FNSEEK(cabSeek) { return _lseek(static_cast<int>(hf), dist, seektype); }
+
+struct Sum {
+    const Progress* progress;
+    unsigned long long bytes;
+};
+
+// Files continued from an earlier cabinet are not offered here: they were written with it.
+FNFDINOTIFY(count)
+{
+    auto* sum = static_cast<Sum*>(pfdin->pv);
+    if (fdint == fdintCOPY_FILE && selects(*sum->progress, RWCString(pfdin->psz1)) &&
+        !ravelIsUnsafeArchiveName(pfdin->psz1) && pfdin->cb > 0)
+        sum->bytes += static_cast<unsigned long long>(pfdin->cb);
+    return fdint == fdintNEXT_CABINET ? -1 : 0;
+}
+
+unsigned long long selectedBytes(const std::string& directory, const std::string& name, const Progress& progress)
+{
+    ERF erf = {};
+    const HFDI fdi = FDICreate(cabAlloc, cabFree, cabOpen, cabRead, cabWrite, cabClose, cabSeek, cpu80386, &erf);
+    if (fdi == nullptr)
+        return 0;
+    std::vector<char> cabinet(name.begin(), name.end());
+    cabinet.push_back('\0');
+    std::vector<char> path(directory.begin(), directory.end());
+    path.push_back('\0');
+    Sum sum{&progress, 0};
+    FDICopy(fdi, cabinet.data(), path.data(), 0, count, nullptr, &sum);
+    FDIDestroy(fdi);
+    return sum.bytes;
+}
+
+} // namespace sizes
 
 bool filter(RWCString fileName, void* data)
 {
@@ -168,9 +244,12 @@ int extract(const Args& args)
         if (!cab.initialize(rw(path)))
             return fail(path, failureText(cab, path));
         makeDirectories(destination, cab.getContents(), progress);
+        if (statusLineShown()) {
+            const std::string name = path.substr(directoryOf(path).size());
+            progress.startCabinet(name, sizes::selectedBytes(directoryOf(path), name, progress));
+        }
         finder.lastAsked.clear();
         if (!cab.copy(rw(destination), filter, &progress, findNext, &finder)) {
-            std::fprintf(stderr, "\n");
             if (finder.declined) {
                 // The engine asked twice for the same next cabinet: it is missing, or not of this set.
                 return fail(path, failureText(cab, path) + " (next cabinet " + finder.directory + finder.lastAsked +
@@ -186,7 +265,8 @@ int extract(const Args& args)
             break;
         path = directoryOf(path) + next;
     }
-    std::fprintf(stderr, "\rextracted %lu files, %llu bytes\n", progress.files, progress.bytes);
+    clearStatus();
+    std::printf("extracted %lu files, %llu bytes\n", progress.files, progress.bytes);
     return kTrue;
 }
 

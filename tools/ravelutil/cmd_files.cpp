@@ -80,7 +80,7 @@ RAVEL_COMMAND(cmdMktemp, "mktemp", "mktemp", "create a new unique temporary dire
     sysFileStructure files;
     RWCString directory;
     if (!files.createUniqueTempDirectory(&directory))
-        return kFalse;
+        return failure("mktemp: no temporary directory could be created");
     std::printf("%s\n", directory.data());
     return kTrue;
 }
@@ -102,7 +102,7 @@ RAVEL_COMMAND(cmdAge, "age", "age <path>", "the age of a file's last write in ca
         return usage("age <path>");
     int months = 0;
     if (!sysFileStructure::compareFileTimeToSystemTime(rw(args[0]), &months))
-        return kFalse;
+        return failure(args[0] + ": no last-write time");
     std::printf("%d\n", months);
     return kTrue;
 }

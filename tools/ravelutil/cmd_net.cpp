@@ -8,6 +8,7 @@
 #include "sysRouteTable.h"
 
 #include <cstdio>
+#include <string>
 
 using namespace ravelutil;
 
@@ -16,6 +17,12 @@ const char* const kHostPresentNames[] = {"HOST_PROBE_FAILED", "HOST_NOT_PRESENT"
 const char kNotFound[] = "NOT FOUND";
 
 const char* yesNo(bool value) { return value ? "true" : "false"; }
+
+// The library reports why in its records; without them the user still learns that it failed.
+int done(bool ok, const char* what)
+{
+    return ok ? kTrue : failure(std::string(what) + ": the system's command could not be run");
+}
 
 int answer(bool value)
 {
@@ -51,14 +58,14 @@ RAVEL_COMMAND(cmdRouteAdd, "route-add", "route-add <ip> <interface>", "add a hos
 {
     if (args.size() != 2)
         return usage("route-add <ip> <interface>");
-    return exitFor(sysRouteTable().addToRouteTable(rw(args[0]), rw(args[1])));
+    return done(sysRouteTable().addToRouteTable(rw(args[0]), rw(args[1])), "route-add");
 }
 
 RAVEL_COMMAND(cmdRouteDelete, "route-delete", "route-delete <ip>", "delete the route to an address")
 {
     if (args.size() != 1)
         return usage("route-delete <ip>");
-    return exitFor(sysRouteTable().deleteFromRouteTable(rw(args[0])));
+    return done(sysRouteTable().deleteFromRouteTable(rw(args[0])), "route-delete");
 }
 
 RAVEL_COMMAND(cmdInRoutes, "in-routes", "in-routes <ip>", "whether the address stands in the route listing")
@@ -96,14 +103,14 @@ RAVEL_COMMAND(cmdArpAdd, "arp-add", "arp-add <ip> <mac> <interface>", "add a sta
 {
     if (args.size() != 3)
         return usage("arp-add <ip> <mac> <interface>");
-    return exitFor(sysArpTable().addToArpTableWithInterface(rw(args[0]), rw(args[1]), rw(args[2])));
+    return done(sysArpTable().addToArpTableWithInterface(rw(args[0]), rw(args[1]), rw(args[2])), "arp-add");
 }
 
 RAVEL_COMMAND(cmdArpDelete, "arp-delete", "arp-delete <ip>", "delete the ARP entry of an address")
 {
     if (args.size() != 1)
         return usage("arp-delete <ip>");
-    return exitFor(sysArpTable().deleteFromArpTable(rw(args[0])));
+    return done(sysArpTable().deleteFromArpTable(rw(args[0])), "arp-delete");
 }
 
 RAVEL_COMMAND(cmdInterfaces, "interfaces", "interfaces", "the local IPv4 addresses and their number")

@@ -89,7 +89,7 @@ RAVEL_COMMAND(cmdRun, "run", "run <command line>", "run a program and print what
     RWCString output;
     sysServices services;
     if (!services.SpawnProcessCaptureOutput(commandLine(args, 0), output))
-        return kFalse;
+        return failure("run: nothing captured (the program did not start, or wrote nothing)");
     std::fwrite(output.data(), 1, output.length(), stdout);
     return kTrue;
 }
@@ -118,5 +118,7 @@ RAVEL_COMMAND(cmdSpawn, "spawn", "spawn [--wait] [--dir D] <command line>",
     // The system may write into the line it is given.
     std::vector<char> buffer(line.data(), line.data() + line.length() + 1);
     sysServices services;
-    return exitFor(services.SpawnProcess(buffer.data(), directory, wait));
+    if (!services.SpawnProcess(buffer.data(), directory, wait))
+        return failure("spawn: the program did not start, or could not be waited for");
+    return kTrue;
 }

@@ -34,10 +34,19 @@ struct Registrar
     explicit Registrar(const Command& command) { commands().push_back(command); }
 };
 
+// The one status line on standard error (progress), shown only when standard error is a terminal:
+// rewritten in place, and cleared before anything else is written to standard error (errors,
+// log records), so it never shares a line with them.
+bool statusLineShown();
+void showStatus(const std::string& text);
+void clearStatus();
+
 // Prints "usage: ravelutil <line>" on standard error and gives the usage exit code.
 int usage(const std::string& line);
 // Prints a one-line error on standard error and gives the usage exit code.
 int usageError(const std::string& message);
+// Prints "ravelutil: <message>" on standard error and gives the failure exit code.
+int failure(const std::string& message);
 
 enum ExitCode { kTrue = 0, kFalse = 1, kUsage = 2 };
 inline int exitFor(bool answer) { return answer ? kTrue : kFalse; }

@@ -1,4 +1,5 @@
-// ravelutil <command> [args] [--log-level <level>]: the library from the command line.
+// ravelutil [-v | --log-level <level>] <command> [args]: the library from the command line.
+// Answers go to standard output, errors to standard error; log records only when asked for.
 #include "command.h"
 
 #include "LogInterface.h"
@@ -16,6 +17,9 @@ namespace {
 using namespace ravelutil;
 
 const char* const kLevelNames[] = {"omega", "alpha", "beta", "final", "release"};
+// Above every level: no record passes.
+const int kNoRecords = 5;
+const char kLevelUsage[] = "--log-level needs omega, alpha, beta, final, release or 0..5";
 
 bool parseLevel(const std::string& text, int& level)
 {
@@ -34,6 +38,7 @@ bool parseLevel(const std::string& text, int& level)
 
 void stderrSink(const char* record, void*)
 {
+    clearStatus();
     std::fputs(record, stderr);
     std::fflush(stderr);
 }
@@ -43,7 +48,10 @@ int listCommands()
     std::vector<Command> sorted = commands();
     std::sort(sorted.begin(), sorted.end(),
               [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
-    std::printf("usage: ravelutil <command> [args] [--log-level omega|alpha|beta|final|release|0..5]\n\n");
+    std::printf("usage: ravelutil [-v | --log-level omega|alpha|beta|final|release|0..5] <command> [args]\n\n"
+                "Answers go to standard output, errors to standard error. Log records are written to\n"
+                "standard error only when asked for: -v at level release, --log-level from the given\n"
+                "level up (5: none). On a terminal, cab extract shows its progress on one line.\n\n");
     for (const Command& c : sorted)
         std::printf("  %-44s %s\n", c.usage, c.help);
     return kTrue;
@@ -62,31 +70,40 @@ int main(int argc, char** argv)
     // Output goes out byte for byte (records, captured program output): no CR added before LF.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // Options stand before the command; --log-level is also taken after it, where scripts have it.
     Args words;
-    int level = LogInterface::LEVEL_RELEASE;
+    int level = kNoRecords;
+    bool asked = false;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--log-level") {
             if (i + 1 >= argc || !parseLevel(argv[i + 1], level))
-                return usageError("--log-level needs omega, alpha, beta, final, release or 0..5");
+                return usageError(kLevelUsage);
+            asked = true;
             ++i;
+        } else if (word == "-v" && words.empty()) {
+            level = LogInterface::LEVEL_RELEASE;
+            asked = true;
         } else {
             words.push_back(word);
         }
     }
     if (words.empty())
-        return usage("<command> [args]   (ravelutil help lists the commands)");
+        return usage("[-v | --log-level <level>] <command> [args]   (ravelutil help lists the commands)");
 
     setRavelUtilitiesLogLevel(static_cast<LogInterface::teLevel>(level));
-    // The sink is only called with a non-null context.
-    static int context;
-    setRavelUtilitiesLogFile(&stderrSink, &context);
+    if (asked) {
+        // The sink is only called with a non-null context.
+        static int context;
+        setRavelUtilitiesLogFile(&stderrSink, &context);
+    }
 
     const std::string name = words.front();
     const Args args(words.begin() + 1, words.end());
     for (const Command& c : commands()) {
         if (name == c.name) {
             const int code = c.run(args);
+            clearStatus();
             std::fflush(stdout);
             return code;
         }
