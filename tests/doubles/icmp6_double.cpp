@@ -1,33 +1,29 @@
-// Stands in for the system's iphlpapi.dll in its ICMPv6 role. It replaces the whole library for
-// the program that loads it (per-program DllOverrides iphlpapi=native), so only a program that
-// wants nothing else from it may load it: it serves Icmp6CreateFile, Icmp6SendEcho2,
-// Icmp6ParseReplies and IcmpCloseHandle and nothing more (no forwarding to the system's copy,
-// which under Wine cannot be loaded beside a native library of the same name). Forwarders would
-// also hide a silently loaded builtin; this way every call leaves a line in the double's log.
+// Stands in for iphlpapi.dll in its ICMPv6 role. It replaces the whole library for the program
+// that loads it (per-program DllOverrides iphlpapi=native), so only a program that wants nothing
+// else from it may load it: it serves the four ICMPv6 entry points and nothing more. Forwarding
+// the rest is not possible under Wine (the system's copy cannot be loaded beside a native library
+// of the same name), and every call here leaves a line in the log, the first one at load, so a
+// silently loaded builtin shows.
 //
-// What Icmp6SendEcho2 answers comes from RAVEL_ICMP6_SCRIPT, read at each call:
-//   reply-at:<n>   no reply to the first n-1 echoes of a handle, one reply to the n-th and later
-//   none           no reply (the last error says the request timed out)
-//   error          no reply (the last error is a general failure)
-//   nocreate       Icmp6CreateFile fails
-// Each call appends one line to the file named by RAVEL_ICMP6_LOG. Built once more without
-// Icmp6ParseReplies, as Wine's own library is.
+// Icmp6SendEcho2 answers by RAVEL_ICMP6_SCRIPT: "reply-at:<n>" (one reply from the n-th echo of
+// a handle on), "none" (time-out), "error" (general failure), "nocreate" (Icmp6CreateFile fails).
+// The log is the file named by RAVEL_ICMP6_LOG. Built once more without Icmp6ParseReplies.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
 #include <ipexport.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
 
 HANDLE const kHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1CC6));
 int g_sends = 0;
-DWORD g_lastReplies = 0;
+DWORD g_replies = 0;
 
 std::string variable(const char* name)
 {
@@ -38,61 +34,32 @@ std::string variable(const char* name)
 
 void note(const std::string& line)
 {
-    const std::string log = variable("RAVEL_ICMP6_LOG");
-    if (log.empty())
-        return;
-    const HANDLE file =
-        CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
+    const HANDLE file = CreateFileA(variable("RAVEL_ICMP6_LOG").c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    const std::string text = line + "\n";
     DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    WriteFile(file, (line + "\n").data(), static_cast<DWORD>(line.size() + 1), &written, nullptr);
     CloseHandle(file);
 }
 
-// The address as eight full groups, so the log shows every byte the library passed.
-std::string groups(const sockaddr_in6* address)
+// Family, then every byte of the address, so the log shows exactly what was passed.
+std::string bytes(const sockaddr_in6* address)
 {
-    if (address == nullptr)
-        return "null";
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin6_addr);
     std::string text = std::to_string(address->sin6_family) + "/";
-    char group[8];
-    for (int i = 0; i < 16; i += 2) {
-        std::snprintf(group, sizeof group, "%s%02x%02x", i ? ":" : "", b[i], b[i + 1]);
-        text += group;
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin6_addr);
+    for (int i = 0; i < 16; ++i) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", b[i]);
+        text += two;
     }
     return text;
 }
-
-bool allZero(const void* data, std::size_t size)
-{
-    const unsigned char* b = static_cast<const unsigned char*>(data);
-    for (std::size_t i = 0; i < size; ++i)
-        if (b[i] != 0)
-            return false;
-    return true;
-}
-
-// The reply record as the system lays it out: where the reply came from, its status and time.
-#pragma pack(push, 1)
-struct EchoReply6
-{
-    USHORT port;
-    ULONG flowInfo;
-    USHORT address[8];
-    ULONG scopeId;
-    ULONG status;
-    unsigned int roundTripTime;
-};
-#pragma pack(pop)
 
 } // namespace
 
 extern "C" {
 
-// The first line of every log: this double, not the system's library, was loaded.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH)
@@ -102,14 +69,11 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 
 __declspec(dllexport) HANDLE WINAPI Icmp6CreateFile()
 {
-    if (variable("RAVEL_ICMP6_SCRIPT") == "nocreate") {
-        note("Icmp6CreateFile failed");
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+    const bool fail = variable("RAVEL_ICMP6_SCRIPT") == "nocreate";
+    note(fail ? "Icmp6CreateFile failed" : "Icmp6CreateFile");
     g_sends = 0;
-    note("Icmp6CreateFile");
-    return kHandle;
+    SetLastError(fail ? ERROR_ACCESS_DENIED : NO_ERROR);
+    return fail ? INVALID_HANDLE_VALUE : kHandle;
 }
 
 __declspec(dllexport) BOOL WINAPI IcmpCloseHandle(HANDLE handle)
@@ -118,46 +82,32 @@ __declspec(dllexport) BOOL WINAPI IcmpCloseHandle(HANDLE handle)
     return handle == kHandle;
 }
 
-__declspec(dllexport) DWORD WINAPI Icmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC apc, PVOID apcContext,
-                                                  sockaddr_in6* source, sockaddr_in6* destination, LPVOID request,
-                                                  WORD requestSize, PIP_OPTION_INFORMATION options, LPVOID reply,
-                                                  DWORD replySize, DWORD timeout)
+__declspec(dllexport) DWORD WINAPI Icmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC apc, PVOID, sockaddr_in6* source,
+                                                  sockaddr_in6* destination, LPVOID request, WORD requestSize,
+                                                  PIP_OPTION_INFORMATION options, LPVOID, DWORD replySize,
+                                                  DWORD timeout)
 {
     const std::string script = variable("RAVEL_ICMP6_SCRIPT");
-    ++g_sends;
-    std::string optionText = "none";
-    if (options != nullptr)
-        optionText = "ttl" + std::to_string(options->Ttl) + ",tos" + std::to_string(options->Tos) + ",flags" +
-                     std::to_string(options->Flags) + ",size" + std::to_string(options->OptionsSize);
-    note("Icmp6SendEcho2 #" + std::to_string(g_sends) + " handle=" + (handle == kHandle ? "ok" : "foreign") +
-         " async=" + (event || apc || apcContext ? "set" : "none") + " source=" + groups(source) +
-         " destination=" + groups(destination) + " request=" + std::to_string(requestSize) +
-         (request != nullptr && allZero(request, requestSize) ? ",zero" : ",data") + " options=" + optionText +
-         " reply=" + std::to_string(replySize) + " timeout=" + std::to_string(timeout));
-
-    if (handle != kHandle || reply == nullptr || destination == nullptr ||
-        replySize < sizeof(EchoReply6) + requestSize + 8) {
-        SetLastError(handle != kHandle ? ERROR_INVALID_HANDLE : ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    if (script.compare(0, 9, "reply-at:") == 0 && g_sends >= std::atoi(script.c_str() + 9)) {
-        auto* record = static_cast<EchoReply6*>(reply);
-        std::memset(record, 0, sizeof *record);
-        std::memcpy(record->address, &destination->sin6_addr, sizeof record->address);
-        record->status = IP_SUCCESS;
-        record->roundTripTime = 1;
-        return g_lastReplies = 1;
-    }
-    g_lastReplies = 0;
-    SetLastError(script == "error" ? IP_GENERAL_FAILURE : IP_REQ_TIMED_OUT);
-    return 0;
+    const char* const data = static_cast<const char*>(request);
+    const bool zero = std::all_of(data, data + requestSize, [](char c) { return c == 0; });
+    note("Icmp6SendEcho2 #" + std::to_string(++g_sends) + (handle == kHandle ? "" : " foreign") +
+         (event || apc ? " async" : "") + " " + bytes(source) + " to " + bytes(destination) + " data=" +
+         std::to_string(requestSize) + (zero ? "x0" : "x?") + " ttl=" + std::to_string(options->Ttl) +
+         " tos=" + std::to_string(options->Tos) + " flags=" + std::to_string(options->Flags) +
+         " options=" + std::to_string(options->OptionsSize) + " reply=" + std::to_string(replySize) +
+         " timeout=" + std::to_string(timeout));
+    g_replies = script.compare(0, 9, "reply-at:") == 0 && g_sends >= std::atoi(script.c_str() + 9) ? 1 : 0;
+    // The library tells a time-out from other failures by the last error alone.
+    if (g_replies == 0)
+        SetLastError(script == "error" ? IP_GENERAL_FAILURE : IP_REQ_TIMED_OUT);
+    return g_replies;
 }
 
 #ifndef RAVEL_ICMP6_NO_PARSE
-__declspec(dllexport) DWORD WINAPI Icmp6ParseReplies(LPVOID reply, DWORD replySize)
+__declspec(dllexport) DWORD WINAPI Icmp6ParseReplies(LPVOID, DWORD replySize)
 {
     note("Icmp6ParseReplies reply=" + std::to_string(replySize));
-    return reply != nullptr && replySize >= sizeof(EchoReply6) ? g_lastReplies : 0;
+    return g_replies;
 }
 #endif
 

@@ -69,6 +69,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1 || true
 fi
+# A server of this prefix left behind by an interrupted run lives in another namespace: end it.
+wineserver -k >/dev/null 2>&1 || true
 wineserver -p >/dev/null 2>&1 || true
 set +e
 wine "$exe" "$@"

@@ -54,6 +54,14 @@ std::string ravelutilFolder(const std::string& scratchName, const std::string& e
     return folder;
 }
 
+std::string listing(const interfaceAddresses* entries, int count)
+{
+    std::string all = "\n";
+    for (int i = 0; i < count; ++i)
+        all += str(entries[i].address) + "\n";
+    return all;
+}
+
 std::string info(const std::string& comment) { return record(comment, "general", "info", "release", kFile); }
 
 } // namespace
@@ -61,32 +69,23 @@ std::string info(const std::string& comment) { return record(comment, "general",
 TEST(AFAddressing, TextTestsAndConversionRecords)
 {
     struct Case { const char* text; const char* passes; };
-    const Case cases[] = {{"999.0.0.1", "ipv4 ipv6 fqdn"},         {"1.2.3", "fqdn"},
-                          {"fe80::1", "ipv6 link-local"},          {"1::", "ipv6"},
-                          {"::1", ""},                             {"1::2::3", ""},
-                          {"127.0.0.2", "ipv4 ipv6 valid-ipv4 fqdn"}, {"192.0.0.192", "ipv4 ipv6 fqdn"},
-                          {"127.0.0.1", "ipv4 ipv6 loopback fqdn"}, {"169.254.1.1", "ipv4 ipv6 valid-ipv4 link-local fqdn"},
-                          {"0:0:0:0:0:0:0:1", "ipv6 loopback"},    {"\"\"", "ipv6"}};
+    const Case cases[] = {{"999.0.0.1", "ipv4 ipv6 fqdn"}, {"1.2.3", "fqdn"}, {"fe80::1", "ipv6 link-local"},
+                          {"1::", "ipv6"}, {"::1", ""}, {"1::2::3", ""}, {"127.0.0.2", "ipv4 ipv6 valid-ipv4 fqdn"},
+                          {"192.0.0.192", "ipv4 ipv6 fqdn"}, {"127.0.0.1", "ipv4 ipv6 loopback fqdn"},
+                          {"169.254.1.1", "ipv4 ipv6 valid-ipv4 link-local fqdn"}, {"0:0:0:0:0:0:0:1", "ipv6 loopback"},
+                          {"\"\"", "ipv6"}};
     for (const Case& c : cases) {
         const testpaths::ProgramResult run = testpaths::ravelutil(std::string("addr ") + c.text);
         EXPECT_EQ(run.out, std::string(c.passes) + "\n") << c.text;
         EXPECT_EQ(run.exitCode, 0) << c.text;
     }
 
-    LogCapture log;
-    sysNetworkAFIndependent net;
-    sockaddr_storage address = {};
     // Passes both scans but is no address: the conversion itself refuses it.
-    EXPECT_FALSE(net.RWCStringToSockaddr("999.0.0.1", address));
+    LogCapture log;
+    sockaddr_storage address = {};
+    EXPECT_FALSE(sysNetworkAFIndependent().RWCStringToSockaddr("999.0.0.1", address));
     EXPECT_TRUE(log.contains(info("sysNetworkAFIndependent::RWCStringToSockaddr WSAStringToAddress failed "
                                   "(WSAGetLastError = 10022)")));
-    log.clear();
-    EXPECT_FALSE(net.RWCStringToSockaddr("::1", address));
-    EXPECT_FALSE(log.contains("RWCStringToSockaddr"));
-    ASSERT_TRUE(net.RWCStringToSockaddr("fe80::1:2", address));
-    EXPECT_EQ(address.ss_family, AF_INET6);
-    EXPECT_TRUE(net.isLinkLocal(reinterpret_cast<sockaddr*>(&address)));
-    EXPECT_FALSE(net.isLoopbackAddress(reinterpret_cast<sockaddr*>(&address)));
 }
 
 TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
@@ -100,13 +99,11 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
     const std::string icmpLog = folder + "icmp6.log";
     ScopedVariable logVariable("RAVEL_ICMP6_LOG", icmpLog);
 
-    const std::string send = " handle=ok async=none source=23/0000:0000:0000:0000:0000:0000:0000:0000 "
-                             "destination=23/0000:0000:0000:0000:0000:0000:0000:0001 request=32,zero "
-                             "options=ttl255,tos0,flags0,size0 reply=292 timeout=250";
+    const std::string send = " 23/00000000000000000000000000000000 to 23/00000000000000000000000000000001 data=32x0 "
+                             "ttl=255 tos=0 flags=0 options=0 reply=292 timeout=250";
     struct Case { const char* script; const char* answer; int sends; const char* comment; };
     const Case cases[] = {
-        {"reply-at:1", "HOST_PRESENT", 1, nullptr},
-        {"reply-at:2", "HOST_PRESENT", 2, nullptr},
+        {"reply-at:1", "HOST_PRESENT", 1, nullptr}, {"reply-at:2", "HOST_PRESENT", 2, nullptr},
         {"reply-at:3", "HOST_PRESENT", 3, nullptr},
         {"none", "HOST_NOT_PRESENT", 3, "sysNetworkAFIndependent::hostPresent - Ping timed-out."},
         {"error", "HOST_NOT_PRESENT", 3, "sysNetworkAFIndependent::hostPresent ERROR - Ping error (11050)"},
@@ -152,14 +149,12 @@ TEST(AFPresence, SystemLibraryAndLoopback)
     LogCapture log;
     sysNetworkAFIndependent net;
     // Wine 8 has no Icmp6ParseReplies: the probe cannot be made there. Where it exists, ::1 answers.
-    const HMODULE system = GetModuleHandleA("iphlpapi.dll") ? GetModuleHandleA("iphlpapi.dll") : LoadLibraryA("iphlpapi.dll");
-    const bool icmp6 = system != nullptr && GetProcAddress(system, "Icmp6ParseReplies") != nullptr;
+    const bool icmp6 = GetProcAddress(LoadLibraryA("iphlpapi.dll"), "Icmp6ParseReplies") != nullptr;
     EXPECT_EQ(net.hostPresent("::1", AF_INET6, 1000), icmp6 ? sysNetworkAFIndependent::HOST_PRESENT
                                                              : sysNetworkAFIndependent::HOST_PROBE_FAILED);
     EXPECT_EQ(log.contains(info("sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)")),
               !icmp6);
     EXPECT_EQ(net.hostPresent("127.0.0.1", AF_INET, 1000), sysNetworkAFIndependent::HOST_PRESENT);
-    EXPECT_TRUE(net.isIPv6ProtocolPresent());
     EXPECT_EQ(testpaths::ravelutil("protocols").out.find("IPv6 true\n"), std::string("icmp.dll true\nIP true\n").size());
 }
 
@@ -167,15 +162,15 @@ TEST(AFPlatform, FinerPlatformPerVersionAndTheOlderAdapterListing)
 {
     struct Case { const char* version; const char* platform; };
     // Wine tells every version its usual service pack; 9x has none.
-    const Case cases[] = {{"win98", "PLATFORMS_WIN98 3\nservice pack 0.0\n"},  {"nt40", "PLATFORMS_WINNT4 5\nservice pack 6.0\n"},
-                          {"win2k", "PLATFORMS_WIN2000 6\nservice pack 4.0\n"}, {"winxp", "PLATFORMS_WINXP 7\nservice pack 3.0\n"},
-                          {"win2003", "PLATFORMS_WIN2003 8\nservice pack 2.0\n"}, {"vista", "PLATFORMS_WINVISTA 9\nservice pack 2.0\n"}};
+    const Case cases[] = {{"win98", "WIN98 3\nservice pack 0.0"},  {"nt40", "WINNT4 5\nservice pack 6.0"},
+                          {"win2k", "WIN2000 6\nservice pack 4.0"}, {"winxp", "WINXP 7\nservice pack 3.0"},
+                          {"win2003", "WIN2003 8\nservice pack 2.0"}, {"vista", "WINVISTA 9\nservice pack 2.0"}};
     for (const Case& c : cases) {
         const std::string exe = std::string("ru-") + c.version + ".exe";
         const std::string folder = ravelutilFolder(std::string("afnet-version-") + c.version, exe);
         ScopedWineSetting version(exe, "", "Version", c.version);
         const testpaths::ProgramResult run = testpaths::runProgram("\"" + folder + exe + "\" platform-sp");
-        EXPECT_EQ(run.out, c.platform);
+        EXPECT_EQ(run.out, std::string("PLATFORMS_") + c.platform + "\n");
         if (std::string(c.version) == "win2k") {
             // Before XP there is no IPv6 listing at all.
             const testpaths::ProgramResult adapters = testpaths::runProgram("\"" + folder + exe + "\" adapters --family 23");
@@ -189,10 +184,6 @@ TEST(AFPlatform, FinerPlatformPerVersionAndTheOlderAdapterListing)
             }
         }
     }
-    unsigned short major = 99, minor = 99;
-    const sysNetworkAFIndependent::Platforms first = sysNetworkAFIndependent().getPlatform(major, minor);
-    EXPECT_NE(first, sysNetworkAFIndependent::PLATFORMS_UNRECOGNIZED);
-    EXPECT_NE(major, 99);
 }
 
 TEST(AFNamespace, AdaptersOfBothFamilies)
@@ -202,26 +193,19 @@ TEST(AFNamespace, AdaptersOfBothFamilies)
     entries[15].address = "untouched";
     int count = -1;
     ASSERT_TRUE(sysNetworkAFIndependent().getInterfaces(entries, count, AF_INET6));
-    // Eighteen veth adapters, one a tunnel by name, and loopback: fifteen fit.
+    // Eighteen veth adapters (one a tunnel by name) and loopback: fifteen fit. v0a has a global
+    // address, v0b link-local ones only (the latest is kept), isatap1 is left out, Isatap1 not.
+    const std::string listed = listing(entries, count);
     EXPECT_EQ(count, 15);
     EXPECT_EQ(str(entries[15].address), "untouched");
-    std::string listed = "\n";
-    for (int i = 0; i < count; ++i)
-        listed += str(entries[i].address) + "\n";
-    EXPECT_NE(listed.find("\n2001:db8:9::1\n"), std::string::npos) << listed;      // global beats link-local
-    EXPECT_NE(listed.find("\nfe80::10:2%v0b\n"), std::string::npos) << listed;     // link-local only: the latest
-    EXPECT_NE(listed.find("\nfe80::11:2%Isatap1\n"), std::string::npos) << listed; // not a tunnel mark
+    for (const char* entry : {"\n2001:db8:9::1\n", "\nfe80::10:2%v0b\n", "\nfe80::11:2%Isatap1\n"})
+        EXPECT_NE(listed.find(entry), std::string::npos) << entry << listed;
     EXPECT_EQ(listed.find("isatap1"), std::string::npos) << listed;
-    EXPECT_EQ(listed.find("\n::1\n"), std::string::npos) << listed;                // no loopback entry
+    EXPECT_EQ(listed.find("\n::1\n"), std::string::npos) << listed;
 
-    interfaceAddresses v4[15];
-    ASSERT_TRUE(sysNetworkAFIndependent().getInterfaces(v4, count, AF_INET));
-    std::string v4listed = "\n";
-    for (int i = 0; i < count; ++i)
-        v4listed += str(v4[i].address) + "\n";
-    EXPECT_NE(v4listed.find("\n10.9.0.1\n"), std::string::npos) << v4listed; // the adapter's first address
+    ASSERT_TRUE(sysNetworkAFIndependent().getInterfaces(entries, count, AF_INET));
+    EXPECT_NE(listing(entries, count).find("\n10.9.0.1\n"), std::string::npos); // the adapter's first address
     const testpaths::ProgramResult run = testpaths::ravelutil("adapters --family 23");
-    EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(lines(run.out).size(), 15u) << run.out;
     EXPECT_NE(run.out.find("2001:db8:9::1 0 0\n"), std::string::npos) << run.out;
 }
@@ -238,8 +222,8 @@ TEST(AFNamespace, NamesFromTheTestsOwnHostsFile)
                         "info", "omega"));
     ASSERT_TRUE(net.getAddressesByName("printer6.afnet.test", addresses, nullptr, AF_INET6));
     EXPECT_EQ(joined(addresses), "2001:db8:9::78\n2001:db8:9::77\nfe80::77\n");
-    RWCStringVector filter;
-    ASSERT_TRUE(net.getAddressesByName("printer.afnet.test", addresses, &filter, 0));
+    RWCStringVector none;
+    ASSERT_TRUE(net.getAddressesByName("printer.afnet.test", addresses, &none, 0));
     EXPECT_EQ(joined(addresses), "");
     ASSERT_TRUE(net.getAddressesByName("", addresses, nullptr, AF_INET));
     EXPECT_EQ(joined(addresses), "10.9.0.1\n");
@@ -253,12 +237,11 @@ TEST(AFNamespace, NamesFromTheTestsOwnHostsFile)
     EXPECT_FALSE(net.getIPv4AddressesByName("localhost", addresses, nullptr, 0));
 
     RWCString name("untouched");
+    EXPECT_FALSE(net.getHostName("10.0.0.99", name));
+    EXPECT_EQ(str(name), "untouched");
     ASSERT_TRUE(net.getHostName("10.0.0.5", name));
     EXPECT_EQ(str(name), "printer.afnet.test");
     EXPECT_TRUE(log.contains(info("sysNetworkAFIndependent::getHostName HostName (printer.afnet.test) IP (10.0.0.5)")));
-    name = "untouched";
-    EXPECT_FALSE(net.getHostName("10.0.0.99", name));
-    EXPECT_EQ(str(name), "untouched");
     EXPECT_TRUE(log.contains(info("sysNetworkAFIndependent::getHostName getnameinfo failed (WSAGetLastError = 11001) "
                                   "for IP (10.0.0.99)")));
 
