@@ -83,7 +83,8 @@ public:
     // reply. Family 23 (and any family but 2) sends ICMPv6 echoes through the system's IPv6 ICMP
     // functions. Family 2 sends ICMP (IPv4) echoes through the same library's IPv4 functions, so
     // an IPv4 host is probed as a caller asking about it expects, with the same results and
-    // records. The source of a reply is not compared with the destination.
+    // records. The source of a reply is not compared with the destination. When no echo is
+    // answered, the last echo's error code tells a time-out from any other failure.
     teHostPresent hostPresent(RWCString address, int family, unsigned int timeout);
 
     bool isIcmpDllPresent();
