@@ -5,6 +5,7 @@
 
 #include "sysArpTable.h"
 #include "sysNetwork.h"
+#include "sysNetworkAFIndependent.h"
 #include "sysRouteTable.h"
 
 #include <cstdio>
@@ -135,13 +136,14 @@ RAVEL_COMMAND(cmdHostname, "hostname", "hostname <ip>", "the host name registere
     return exitFor(found);
 }
 
-RAVEL_COMMAND(cmdProtocols, "protocols", "protocols", "whether IP, IPX, LAN Manager and NetWare are installed")
+RAVEL_COMMAND(cmdProtocols, "protocols", "protocols", "whether IP, IPv6, IPX, LAN Manager and NetWare are installed")
 {
     if (!args.empty())
         return usage("protocols");
     sysNetwork network;
     std::printf("icmp.dll %s\n", yesNo(network.isIcmpDllPresent()));
     std::printf("IP %s\n", yesNo(network.isIPProtocolPresent()));
+    std::printf("IPv6 %s\n", yesNo(sysNetworkAFIndependent().isIPv6ProtocolPresent()));
     std::printf("IPX %s\n", yesNo(network.isIPXProtocolPresent()));
     std::printf("LAN Manager %s\n", yesNo(network.isLANManagerProviderPresent()));
     std::printf("NetWare %s\n", yesNo(network.isNetwareProviderPresent()));
