@@ -29,7 +29,6 @@ const char kNulMoveFailed[] = "BIniFile::bWriteNULKeyStringVector: Unable to mov
 
 const char kKeyNotFound[] = "Key Not Found";
 const char kTemporaryFile[] = "qvknul.ini";
-const char kComment = ';';
 // A key's text: 254 characters and the terminator.
 const DWORD kValueBufferSize = 255;
 const DWORD kSectionBufferSize = 0x7FFF;
@@ -185,16 +184,10 @@ bool BIniFile::bGetSection(RWCString section, BStringVector& lines, bool skipCom
         RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kSectionFailed);
         return false;
     }
-    // Lines are separated by zero characters; the first empty one ends the list.
-    for (DWORD from = 0; from < count;) {
-        const RWCString line(buffer.data() + from);
-        if (line.isNull())
-            break;
-        from += static_cast<DWORD>(line.length()) + 1;
-        if (skipComments && line.data()[0] == kComment)
-            continue;
-        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, kSectionToken + line + ")");
-        lines.insert(line);
+    const BStringVector found = ravel::iniSectionLines(buffer.data(), count, skipComments);
+    for (unsigned int i = 0; i < found.entries(); ++i) {
+        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, kSectionToken + found[i] + ")");
+        lines.insert(found[i]);
     }
     return true;
 }

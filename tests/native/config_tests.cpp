@@ -21,6 +21,14 @@ BStringVector entries(std::initializer_list<const char*> texts)
     return all;
 }
 
+std::string joined(const BStringVector& lines)
+{
+    std::string all;
+    for (unsigned int i = 0; i < lines.entries(); ++i)
+        all += (i ? "|" : "") + s(lines[i]);
+    return all;
+}
+
 } // namespace
 
 TEST(RegistryPath, RootsSubKeysAndLeaves)
@@ -72,6 +80,14 @@ TEST(IniText, PairsSplitAtTheLastEqualsSign)
     }
     EXPECT_EQ(s(ravel::iniDirectoryPart("C:\\dir\\file.ini")), "C:\\dir");
     EXPECT_EQ(s(ravel::iniDirectoryPart("file.ini")), "");
+}
+
+TEST(IniText, SectionLinesUpToTheFirstEmptyOne)
+{
+    const char data[] = ";c\0k=v ; x\0\0after\0";
+    EXPECT_EQ(joined(ravel::iniSectionLines(data, sizeof data - 1, false)), ";c|k=v ; x");
+    EXPECT_EQ(joined(ravel::iniSectionLines(data, sizeof data - 1, true)), "k=v ; x");
+    EXPECT_EQ(joined(ravel::iniSectionLines(data, 4, false)), ";c|k");  // never beyond the count
 }
 
 TEST(IniText, NulEntriesGoAfterEveryRenameMention)

@@ -72,6 +72,22 @@ RWCString iniValueFromPair(const RWCString& pair)
     return RWCString(value.strip(RWCString::leading));
 }
 
+BStringVector iniSectionLines(const char* data, size_t count, bool skipComments)
+{
+    BStringVector lines;
+    for (size_t from = 0; from < count;) {
+        size_t end = from;
+        while (end < count && data[end] != '\0')
+            ++end;
+        if (end == from)
+            break;
+        if (!(skipComments && data[from] == ';'))
+            lines.insert(RWCString(data + from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
 std::string iniWithNulEntries(const std::string& existing, const BStringVector& entries)
 {
     const std::string text = readAsText(existing);

@@ -16,6 +16,10 @@ RWCString iniDirectoryPart(const RWCString& fullPath);
 RWCString iniKeyFromPair(const RWCString& pair);
 RWCString iniValueFromPair(const RWCString& pair);
 
+// The lines of a section as the profile functions return them (each ended by a zero), up to the
+// first empty one; lines that begin with ";" are left out when asked.
+BStringVector iniSectionLines(const char* data, size_t count, bool skipComments);
+
 // The bytes of an INI file after the NUL-key entries were added to it, given the bytes it held
 // (empty for a file that does not exist). The file is read and written as text on Windows: CR LF
 // ends lines, and a Ctrl-Z ends what is read. Pieces of at most 254 characters are copied as they
