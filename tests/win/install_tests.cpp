@@ -262,5 +262,8 @@ TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
     }
     EXPECT_FALSE(present(a));
     EXPECT_EQ(BFileDestructor::instantiationCounter, 0ul);
+    testpaths::writeFile(a, "cli");
+    EXPECT_EQ(ravelutil("delete-files " + q(a) + q(held)).exitCode, 1) << "one is held open";
+    EXPECT_FALSE(present(a));
     EXPECT_EQ(BFileDestructor::deleteFilesList.entries(), 3u);
 }
