@@ -99,33 +99,33 @@ TEST(Registry, ValuesAndTheirFailureAnswers)
 {
     ScopedKey scratch("values");
     BRegistry key(rw(scratch.path));
+    // The answer and the out-value of each read, as one text.
+    const auto text = [&](const char* name) {
+        RWCString t("stale");
+        const bool ok = key.getValue(name, t);
+        return std::to_string(ok) + s(t);
+    };
+    const auto number = [&](const char* name) {
+        unsigned long n = 5;
+        const bool ok = key.getValue(name, n);
+        return std::to_string(ok) + std::to_string(n);
+    };
     EXPECT_FALSE(key.setValue("empty", RWCString()) || key.setValue("", "x"));
     EXPECT_EQ(scratch.raw("empty"), "");
     char bytes[] = {'a', '\0', 'b'};
     ASSERT_TRUE(key.setValue("text", "hello") && key.setValue("number", 0xDEADBEEFul) && key.setValue("bin", bytes, 3ul));
     DWORD type = 0;
-    EXPECT_EQ(scratch.raw("bin", &type), std::string("a\0b", 3));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    const std::string bin = scratch.raw("bin", &type);
+    EXPECT_EQ(bin + std::to_string(type), std::string("a\0b3", 4));
+    // Any type reads as text up to its first zero; a value over 255 characters cannot be read.
+    ASSERT_TRUE(key.setValue("long", rw(std::string(300, 'L'))));
+    EXPECT_EQ(text("text") + "," + text("bin") + "," + text("missing") + "," + text("long"), "1hello,1a,0,0");
+    EXPECT_EQ(number("number"), "13735928559");
 
-    RWCString text("stale");
-    unsigned long number = 0;
-    EXPECT_TRUE(key.getValue("text", text));
-    EXPECT_EQ(s(text), "hello");
-    EXPECT_TRUE(key.getValue("bin", text));  // any type reads as text, up to its first zero
-    EXPECT_EQ(s(text), "a");
-    EXPECT_TRUE(key.getValue("number", number));
-    EXPECT_EQ(number, 0xDEADBEEFul);
-    EXPECT_FALSE(key.getValue("missing", text));
-    EXPECT_EQ(s(text), "");
-
-    // Clearing: a string becomes one blank, a number 0, anything else is refused.
+    // Clearing: a number becomes 0; other types, long and missing values are refused.
     EXPECT_TRUE(key.clearValue("number"));
     EXPECT_EQ(scratch.raw("number"), std::string(4, '\0'));
-    EXPECT_FALSE(key.clearValue("bin") || key.clearValue("missing"));
-    // Longer than 255 characters: neither read nor cleared.
-    ASSERT_TRUE(key.setValue("long", rw(std::string(300, 'L'))));
-    EXPECT_FALSE(key.getValue("long", text) || key.clearValue("long"));
-    EXPECT_EQ(s(text), "");
+    EXPECT_FALSE(key.clearValue("bin") || key.clearValue("missing") || key.clearValue("long"));
 
     EXPECT_FALSE(key.valueExists("TEXT"));  // names compare exactly
     EXPECT_TRUE(key.deleteValue("missing") && key.deleteValue("long"));
@@ -168,8 +168,7 @@ TEST(Registry, KeysByFullPathAndCopiesWithHandlesOfTheirOwn)
     BSortedStringVector sorted;
     EXPECT_TRUE(key.enumKeys(rw(scratch.path), sorted));
     EXPECT_EQ(joined(sorted), "a,b,C");
-    EXPECT_FALSE(key.enumKeys("HKEY_CURRENT_USER", sorted));
-    EXPECT_EQ(joined(sorted), "");
+    EXPECT_FALSE(key.enumKeys("HKEY_CURRENT_USER", sorted) || !sorted.isEmpty());
     EXPECT_TRUE(key.keyExists(rw(scratch.path + "\\b\\deep")));
     EXPECT_FALSE(key.keyExists(rw(scratch.path + "\\absent")) || key.keyExists("HKEY_CURRENT_USER"));
     {
@@ -353,7 +352,6 @@ TEST(ConfigCli, RegistryAndIniCommands)
         EXPECT_EQ(ravelutil("ini nul \"" + dir + c.name + "\" C:\\A C:\\B").exitCode, 0) << c.name;
         EXPECT_EQ(testpaths::readFile(dir + c.name), c.after) << c.name;
     }
-    const std::string ini = "\"" + dir + "plain.ini\" ";
-    EXPECT_EQ(ravelutil("ini set-section " + ini + "s \"k = v\" n=3").exitCode, 0);
-    EXPECT_EQ(ravelutil("ini get " + ini + "s k").out + ravelutil("ini get-int " + ini + "s n").out, "v\n3\n");
+    EXPECT_EQ(ravelutil("ini set-int \"" + dir + "plain.ini\" s n 3").exitCode, 0);
+    EXPECT_EQ(ravelutil("ini get-int \"" + dir + "plain.ini\" s n").out, "3\n");
 }
