@@ -29,6 +29,7 @@ const char kNulMoveFailed[] = "BIniFile::bWriteNULKeyStringVector: Unable to mov
 
 const char kKeyNotFound[] = "Key Not Found";
 const char kTemporaryFile[] = "qvknul.ini";
+const char kBesideSuffix[] = ".qvknul";
 // A key's text: 254 characters and the terminator.
 const DWORD kValueBufferSize = 255;
 const DWORD kSectionBufferSize = 0x7FFF;
@@ -244,10 +245,16 @@ bool BIniFile::bWriteNULKeyStringVector(BStringVector entries)
     RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_OMEGA, kNulExists + m_fileName);
     if (!writeWholeFile(kTemporaryFile, ravel::iniWithNulEntries(existing, entries)))
         return false;
-    // One replacing move: the stored file keeps its content unless the copy takes its place.
-    if (!MoveFileExA(kTemporaryFile, m_fileName.data(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    // The stored file keeps its content unless the copy takes its place in one replacing move.
+    // The copy is built in the current directory, which may lie on another volume (where a move
+    // would be a copy over the file), so it goes beside the stored file first.
+    const RWCString beside = m_fileName + kBesideSuffix;
+    if (!CopyFileA(kTemporaryFile, beside.data(), FALSE) ||
+        !MoveFileExA(beside.data(), m_fileName.data(), MOVEFILE_REPLACE_EXISTING)) {
         RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kNulMoveFailed);
+        DeleteFileA(beside.data());
         return false;
     }
+    DeleteFileA(kTemporaryFile);
     return true;
 }

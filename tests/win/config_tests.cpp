@@ -270,6 +270,7 @@ TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
         EXPECT_FALSE(ini.bWriteNULKeyString("C:\\B.DLL"));
     }
     EXPECT_EQ(testpaths::readFile(stored), before);
+    EXPECT_EQ(GetFileAttributesA((stored + ".qvknul").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(log.all().find("COMMENT: BIniFile::bWriteNULKeyStringVector: Unable to move the temporary ini file."
                              "   CAT: general  TYPE: error  LEVEL: release  FILE: src/binifile.cpp  LINE: "),
               std::string::npos) << log.all();
