@@ -1,4 +1,5 @@
 #pragma once
+#include "BStringVector.h"
 #include "LogInterface.h"
 #include "RWCString.h"
 
@@ -63,8 +64,45 @@ public:
         teError m_versionStatus;
     };
 
+    // A comparison (FILE_OK: the source must be installed) or a way of installing, each taking
+    // the source and destination paths.
+    typedef teError (BFileInstaller::*FileFunction)(RWCString& source, RWCString& destination);
+
+    // Compares by compareFileVersion and installs by copyInstall, with no directories.
     BFileInstaller();
+    BFileInstaller(RWCString sourceDir, RWCString destDir, FileFunction compare, FileFunction installer);
     BFileInstaller(const BFileInstaller& other);
     BFileInstaller& operator=(const BFileInstaller& other);
     virtual ~BFileInstaller();
+
+    // Installs each named file that the comparison reports as newer; every file is tried, and the
+    // first failure's code is the answer.
+    teError install(BStringVector& names);
+    // FILE_OK when no named file would be installed; FILE_FALSE at the first that would be.
+    teError isCurrent(BStringVector& names);
+
+    // Copies now over the destination, read-only or not.
+    teError copyInstall(RWCString& source, RWCString& destination);
+    // Has the destination replaced by the source at the next restart.
+    teError rebootCopyInstall(RWCString& source, RWCString& destination);
+
+    // By last-write time.
+    teError compareTimeStamp(RWCString& first, RWCString& second);
+    // By "FileVersion" text.
+    teError compareVersionStamp(RWCString& first, RWCString& second);
+    // By "FileVersion" text, and by time when a file has no version resource.
+    teError compareFileVersion(RWCString& first, RWCString& second);
+
+    void logFileInfo(BStringVector& names);
+    // The same descriptions on standard output.
+    void outputFileInfo(BStringVector& names);
+
+    RWCString& getDestDir();
+    RWCString& getSourceDir();
+
+private:
+    FileFunction m_install;
+    FileFunction m_compare;
+    RWCString m_destDir;
+    RWCString m_sourceDir;
 };

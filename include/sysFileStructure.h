@@ -39,6 +39,13 @@ public:
     // The age of the file's last write in whole calendar months (UTC).
     static bool compareFileTimeToSystemTime(RWCString path, int* months);
 
+    // Stages a copy of the source in the temporary directory and registers its move over the
+    // destination at the next restart: wininit.ini on 95, 98 and Me, the delayed move on NT 4,
+    // 2000 and XP. False on every other platform.
+    bool CopyOnReboot(RWCString source, RWCString destination);
+    // Registers the deletion of an existing file at the next restart, on the same platforms.
+    bool DeleteOnReboot(RWCString path);
+
 private:
     void getFileNameFromFullFileNameAndPath(RWCString fullPath, RWCString& fileName);
 

@@ -3,6 +3,7 @@
 #include "internal/files/VersionText.h"
 #include "internal/win/WinCall.h"
 #include "internal/win/WinHandle.h"
+#include "sysFileStructure.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -27,6 +28,20 @@ const char kLastAccessLabel[] = "  last access time = ";
 const char kVersionWords[] = "  version info:  Most significant word = %x, LSW = %x\n";
 const char kVersionText[] = "  version string info:  %s\n\n";
 const int kTimeTextSize = 256;
+
+const char kInstallFailed[] = "Install Function Failed";
+const char kNotCurrent[] = "BFileInstaller::isCurrent - not current src: ";
+const char kDestLabel[] = ", dest = ";
+const char kSetAttributesFailure[] = "SetFileAttributes api failure, getlasterror = ";
+const char kCopyFileFailure[] = "CopyFile api failure, getlasterror = ";
+const char kDestFileLabel[] = "dest file name = ";
+const char kSrcFileLabel[] = "src file name = ";
+const char kRebootCopyFailure[] = "BHost rebootCopy failure";
+const char kLogFileInfoEntry[] = "BFileInstaller::logFileInfo entry";
+const char kSourceLabel[] = "Source:\n";
+const char kDestinationLabel[] = "Destination:\n";
+const char kSrcOutput[] = "SRC:\n";
+const char kDestOutput[] = "DEST:\n";
 
 // Languages and code pages of the string tables, in the order they are tried (language outer).
 const unsigned short kLanguages[] = {
@@ -106,10 +121,128 @@ int compareVersionWords(const VS_FIXEDFILEINFO& a, const VS_FIXEDFILEINFO& b)
 
 } // namespace
 
-BFileInstaller::BFileInstaller() = default;
+BFileInstaller::BFileInstaller()
+    : m_install(&BFileInstaller::copyInstall), m_compare(&BFileInstaller::compareFileVersion)
+{
+}
+
+BFileInstaller::BFileInstaller(RWCString sourceDir, RWCString destDir, FileFunction compare, FileFunction installer)
+    : m_install(installer), m_compare(compare), m_destDir(destDir), m_sourceDir(sourceDir)
+{
+}
+
 BFileInstaller::BFileInstaller(const BFileInstaller&) = default;
 BFileInstaller& BFileInstaller::operator=(const BFileInstaller&) = default;
 BFileInstaller::~BFileInstaller() = default;
+
+BFileInstaller::teError BFileInstaller::install(BStringVector& names)
+{
+    teError result = FILE_OK;
+    for (unsigned int i = 0; i < names.entries(); ++i) {
+        RWCString source = m_sourceDir + "\\" + names[i];
+        RWCString destination = m_destDir + "\\" + names[i];
+        if ((this->*m_compare)(source, destination) != FILE_OK)
+            continue;
+        const teError installed = (this->*m_install)(source, destination);
+        if (installed == FILE_OK)
+            continue;
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kInstallFailed);
+        if (result == FILE_OK)
+            result = installed;
+    }
+    return result;
+}
+
+BFileInstaller::teError BFileInstaller::isCurrent(BStringVector& names)
+{
+    for (unsigned int i = 0; i < names.entries(); ++i) {
+        RWCString source = m_sourceDir + "\\" + names[i];
+        RWCString destination = m_destDir + "\\" + names[i];
+        const teError compared = (this->*m_compare)(source, destination);
+        // The comparison's yes (install it) is the check's no (not current).
+        if (compared == FILE_OK) {
+            RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kNotCurrent + source + kDestLabel + destination);
+            return FILE_FALSE;
+        }
+        if (compared != FILE_FALSE)
+            return compared;
+    }
+    return FILE_OK;
+}
+
+BFileInstaller::teError BFileInstaller::copyInstall(RWCString& source, RWCString& destination)
+{
+    // A read-only, hidden or system copy must not stop the overwrite.
+    if (!SetFileAttributesA(destination.data(), FILE_ATTRIBUTE_NORMAL) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kSetAttributesFailure);
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kDestFileLabel + destination);
+    }
+    if (CopyFileA(source.data(), destination.data(), FALSE))
+        return FILE_OK;
+    RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kCopyFileFailure);
+    RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kDestFileLabel + destination);
+    RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kSrcFileLabel + source);
+    return FILE_API_FAILURE;
+}
+
+BFileInstaller::teError BFileInstaller::rebootCopyInstall(RWCString& source, RWCString& destination)
+{
+    if (!SetFileAttributesA(destination.data(), FILE_ATTRIBUTE_NORMAL)) {
+        RAVEL_LOG_LAST_ERROR(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kSetAttributesFailure);
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kDestFileLabel + destination);
+    }
+    sysFileStructure files;
+    if (files.CopyOnReboot(source, destination))
+        return FILE_OK;
+    RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kRebootCopyFailure);
+    return FILE_API_FAILURE;
+}
+
+BFileInstaller::teError BFileInstaller::compareTimeStamp(RWCString& first, RWCString& second)
+{
+    BFileInfo a(first), b(second);
+    return a.compareTime(b);
+}
+
+BFileInstaller::teError BFileInstaller::compareVersionStamp(RWCString& first, RWCString& second)
+{
+    BFileInfo a(first), b(second);
+    return a.compareVersionString(b);
+}
+
+BFileInstaller::teError BFileInstaller::compareFileVersion(RWCString& first, RWCString& second)
+{
+    const teError byVersion = compareVersionStamp(first, second);
+    return byVersion == FILE_NO_VERSION_INFO ? compareTimeStamp(first, second) : byVersion;
+}
+
+void BFileInstaller::logFileInfo(BStringVector& names)
+{
+    RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kLogFileInfoEntry);
+    for (unsigned int i = 0; i < names.entries(); ++i) {
+        BFileInfo source(m_sourceDir + "\\" + names[i]), destination(m_destDir + "\\" + names[i]);
+        RWCString text;
+        source.toString(&text);
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kSourceLabel + text);
+        destination.toString(&text);
+        RAVEL_LOG(CAT_GENERAL, TYPE_ERROR, LEVEL_RELEASE, kDestinationLabel + text);
+    }
+}
+
+void BFileInstaller::outputFileInfo(BStringVector& names)
+{
+    for (unsigned int i = 0; i < names.entries(); ++i) {
+        BFileInfo source(m_sourceDir + "\\" + names[i]), destination(m_destDir + "\\" + names[i]);
+        std::fputs(kSrcOutput, stdout);
+        source.display();
+        std::fputs(kDestOutput, stdout);
+        destination.display();
+    }
+}
+
+RWCString& BFileInstaller::getDestDir() { return m_destDir; }
+
+RWCString& BFileInstaller::getSourceDir() { return m_sourceDir; }
 
 BFileInstaller::BFileInfo::BFileInfo()
     : m_creationTime(), m_lastAccessTime(), m_lastWriteTime(), m_fixedFileInfo(), m_openStatus(FILE_NOT_FOUND),

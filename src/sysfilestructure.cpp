@@ -1,10 +1,13 @@
 #include "sysFileStructure.h"
 
 #include "BFileInstaller.h"
+#include "BIniFile.h"
 #include "RavelConvert.h"
 #include "internal/files/PathText.h"
+#include "internal/files/RebootMethod.h"
 #include "internal/win/WinCall.h"
 #include "internal/win/WinHandle.h"
+#include "sysVersion.h"
 
 #include <windows.h>
 
@@ -20,6 +23,13 @@ const char kTempReturned[] = "[sysFileStructure::getTempDirectory] returned = ";
 const char kTempFailed[] = "[sysFileStructure::getTempDirectory] FAILED in = getWindowsDirectory";
 const char kTempVariable[] = "%TMP%";
 const char kUniqueTempName[] = "qvkxotmp";
+const char kCopyAttempt[] = "[sysFileStructure::CopyOnReboot] attempting to copy {";
+const char kCopyFailed[] = "[sysFileStructure::CopyOnReboot] FAILED";
+const char kCopySucceeded[] = "[sysFileStructure::CopyOnReboot] Succeeded";
+const char kDeleteAttempt[] = "[sysFileStructure::DeleteOnReboot] attempting to delete {";
+const char kDeleteSucceeded[] = "[sysFileStructure::DeleteOnReboot] Succeeded";
+const char kWininitName[] = "wininit.ini";
+const char kRenameSection[] = "rename";
 
 // The system's maximum path length, terminator included.
 const DWORD kPathBufferSize = MAX_PATH;
@@ -167,4 +177,74 @@ bool sysFileStructure::compareFileTimeToSystemTime(RWCString path, int* months)
     GetSystemTime(&now);
     *months = (static_cast<int>(now.wYear) - then.wYear) * 12 + (static_cast<int>(now.wMonth) - then.wMonth);
     return true;
+}
+
+// The wininit.ini that 95, 98 and Me process at start-up.
+static RWCString wininitPath(sysFileStructure& files)
+{
+    RWCString windows;
+    files.getWindowsDirectory(windows);
+    return windows + "\\" + kWininitName;
+}
+
+bool sysFileStructure::CopyOnReboot(RWCString source, RWCString destination)
+{
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kCopyAttempt + source + "} to {" + destination + "}");
+    if (!fileExists(source)) {
+        RAVEL_LOG(CAT_FILE, TYPE_ERROR, LEVEL_RELEASE, kCopyFailed);
+        return false;
+    }
+    // The staged copy waits in the temporary directory under the source's own name.
+    RWCString temp, name;
+    getTempDirectory(temp);
+    getFileNameFromFullFileNameAndPath(source, name);
+    const RWCString staging = temp + "\\" + name;
+    SetFileAttributesA(staging.data(), FILE_ATTRIBUTE_NORMAL);
+    if (!CopyFileA(source.data(), staging.data(), FALSE)) {
+        RAVEL_LOG_LAST_ERROR(CAT_FILE, TYPE_ERROR, LEVEL_RELEASE, kCopyFailed);
+        return false;
+    }
+    bool registered = false;
+    switch (ravel::rebootMethodFor(sysVersion().getPlatform())) {
+    case ravel::RebootMethod::WininitIni: {
+        BIniFile wininit(wininitPath(*this));
+        registered = wininit.bWriteString(kRenameSection, destination, staging);
+        break;
+    }
+    case ravel::RebootMethod::DelayedMove:
+        registered = MoveFileExA(staging.data(), destination.data(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+        break;
+    case ravel::RebootMethod::None:
+        break;
+    }
+    if (!registered) {
+        RAVEL_LOG(CAT_FILE, TYPE_ERROR, LEVEL_RELEASE, kCopyFailed);
+        return false;
+    }
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kCopySucceeded);
+    return true;
+}
+
+bool sysFileStructure::DeleteOnReboot(RWCString path)
+{
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kDeleteAttempt + path + "}");
+    if (!fileExists(path))
+        return false;
+    bool registered = false;
+    switch (ravel::rebootMethodFor(sysVersion().getPlatform())) {
+    case ravel::RebootMethod::WininitIni: {
+        BIniFile wininit(wininitPath(*this));
+        registered = wininit.bWriteNULKeyString(path);
+        break;
+    }
+    case ravel::RebootMethod::DelayedMove:
+        registered = MoveFileExA(path.data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+        break;
+    case ravel::RebootMethod::None:
+        break;
+    }
+    if (registered)
+        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kDeleteSucceeded);
+    return registered;
 }

@@ -243,7 +243,7 @@ std::vector<unsigned char> adapterList(List list, const char* noMemory)
                 tooLarge = answer == ERROR_BUFFER_OVERFLOW && length > limit;
                 return answer == ERROR_BUFFER_OVERFLOW ? length : 0;
             },
-            limit);
+            nullptr, limit);
     } catch (const std::bad_alloc&) {
         tooLarge = true;
     }

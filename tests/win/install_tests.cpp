@@ -1,0 +1,263 @@
+// Installation on Wine: the file installer with real version resources and file times, the
+// reboot-time copy and delete carried out by a restart of the prefix (wineboot -r) under the
+// Windows 98 and XP settings, and the shared delete list.
+#include "BFileDestructor.h"
+#include "BFileInstaller.h"
+#include "LogCapture.h"
+#include "RunProgram.h"
+#include "TestPaths.h"
+#include "WinScoped.h"
+#include "internal/win/WinHandle.h"
+#include "sysFileStructure.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+using Installer = BFileInstaller;
+const Installer::teError OK = Installer::FILE_OK, NO = Installer::FILE_FALSE, API = Installer::FILE_API_FAILURE;
+using testpaths::ravelutil;
+
+std::string s(const RWCString& text) { return std::string(text.data(), text.length()); }
+RWCString rw(const std::string& text) { return RWCString(text.data(), text.size()); }
+std::string q(const std::string& path) { return "\"" + path + "\" "; }
+
+std::string versioned(const char* name) { return testpaths::binDir() + "ver_" + name + ".dll"; }
+bool present(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A scratch folder without a trailing backslash.
+std::string folder(const std::string& name)
+{
+    const std::string dir = testpaths::scratchDir(name);
+    return dir.substr(0, dir.size() - 1);
+}
+
+bool setWriteTime(const std::string& path, WORD year)
+{
+    const SYSTEMTIME parts = {year, 6, 0, 1, 0, 0, 0, 0};
+    FILETIME time = {};
+    SystemTimeToFileTime(&parts, &time);
+    const ravel::FileHandle file(
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file.valid() && SetFileTime(file.get(), nullptr, nullptr, &time);
+}
+
+// What the system does at start-up: Wine's restart carries out wininit.ini and the pending moves.
+void restart() { ASSERT_EQ(testpaths::runProgram("wineboot.exe -r").exitCode, 0); }
+
+} // namespace
+
+TEST(Installer, ComparisonsDecideWhatIsInstalled)
+{
+    const std::string src = folder("install_src"), dst = folder("install_dst");
+    struct File { const char* name; const char* source; const char* dest; };
+    const File files[] = {
+        {"a.dll", "spanish", "us"},  // 2.0.0.1 over 1.2.3.4
+        {"b.dll", "us", "spanish"},  // older: left alone
+        {"c.dll", "none", "none"},   // no version resource: time decides, where asked
+        {"d.dll", "outside", "us"},  // a FileVersion outside the searched tables: never installed
+        {"e.dll", "us", nullptr},    // nothing installed yet
+    };
+    for (const File& f : files) {
+        CopyFileA(versioned(f.source).c_str(), (src + "\\" + f.name).c_str(), FALSE);
+        if (f.dest != nullptr)
+            CopyFileA(versioned(f.dest).c_str(), (dst + "\\" + f.name).c_str(), FALSE);
+    }
+    ASSERT_TRUE(setWriteTime(src + "\\c.dll", 2020) && setWriteTime(dst + "\\c.dll", 2010));
+
+    const std::string dirs = q(src) + q(dst), all = "a.dll b.dll c.dll d.dll e.dll ";
+    EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll --by version").out, "FILE_OK\n");
+    EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll a.dll --by version").out, "FILE_FALSE\n");
+    EXPECT_EQ(ravelutil("install " + dirs + all + "--by version").exitCode, 0);
+    EXPECT_EQ(testpaths::readFile(dst + "\\a.dll"), testpaths::readFile(versioned("spanish")));
+    EXPECT_EQ(testpaths::readFile(dst + "\\b.dll"), testpaths::readFile(versioned("spanish")));
+    EXPECT_EQ(testpaths::readFile(dst + "\\d.dll"), testpaths::readFile(versioned("us")));
+    EXPECT_TRUE(present(dst + "\\e.dll"));
+    EXPECT_EQ(ravelutil("is-current " + dirs + "a.dll b.dll e.dll --by version").out, "FILE_OK\n");
+    EXPECT_EQ(ravelutil("is-current " + dirs + "d.dll").out, "FILE_API_FAILURE\n");
+    // By version text with the time as fall-back (the default), c.dll is newer.
+    EXPECT_EQ(ravelutil("is-current " + dirs + "c.dll").out, "FILE_FALSE\n");
+    EXPECT_EQ(ravelutil("install " + dirs + "c.dll").exitCode, 0);
+    EXPECT_EQ(ravelutil("is-current " + dirs + "c.dll --by time").out, "FILE_OK\n") << "same time now";
+
+    Installer installer(rw(src), rw(dst), &Installer::compareTimeStamp, &Installer::copyInstall);
+    EXPECT_EQ(s(installer.getSourceDir()) + "|" + s(installer.getDestDir()), src + "|" + dst);
+    BStringVector none;
+    EXPECT_EQ(installer.install(none) + installer.isCurrent(none), OK);
+}
+
+TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
+{
+    const std::string src = folder("install_fail_src"), dst = folder("install_fail_dst");
+    for (const char* name : {"1.txt", "3.txt"})
+        testpaths::writeFile(src + "\\" + name, "new");
+    for (const char* name : {"1.txt", "2.txt", "3.txt"})
+        testpaths::writeFile(dst + "\\" + name, "old");
+    for (const char* name : {"1.txt", "3.txt"})
+        ASSERT_TRUE(setWriteTime(src + "\\" + name, 2020) && setWriteTime(dst + "\\" + name, 2010));
+    SetFileAttributesA((dst + "\\3.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    LogCapture log;
+    Installer installer(rw(src), rw(dst), &Installer::compareTimeStamp, &Installer::copyInstall);
+    BStringVector list;
+    for (const char* name : {"1.txt", "2.txt", "3.txt"})
+        list.insert(name);
+    // 2.txt has no source: "newer" by the missing-file rule, and its copy fails.
+    EXPECT_EQ(installer.isCurrent(list), NO);
+    EXPECT_TRUE(log.has("BFileInstaller::isCurrent - not current src: " + src + "\\1.txt, dest = " + dst + "\\1.txt",
+                        "general", "info", "release"));
+    EXPECT_EQ(installer.install(list), API);
+    EXPECT_EQ(testpaths::readFile(dst + "\\1.txt") + testpaths::readFile(dst + "\\3.txt"), "newnew");
+    EXPECT_TRUE(log.has("Install Function Failed", "general", "error", "release"));
+    EXPECT_NE(log.all().find("COMMENT: CopyFile api failure, getlasterror =    CAT: general  TYPE: error  LEVEL: release"),
+              std::string::npos);
+    EXPECT_NE(log.all().find("DATA: 02 00 00 00 "), std::string::npos) << log.all();
+    EXPECT_TRUE(log.has("dest file name = " + dst + "\\2.txt", "general", "error", "release"));
+    EXPECT_TRUE(log.has("src file name = " + src + "\\2.txt", "general", "error", "release"));
+
+    // A missing destination is no failure for the copy, but the restart copy logs it (and fails
+    // here: this Wine is no platform with a restart method).
+    log.clear();
+    RWCString from = rw(src + "\\1.txt"), to = rw(dst + "\\new.txt"), nowhere = rw(dst + "\\no\\x.txt");
+    EXPECT_EQ(installer.copyInstall(from, to), OK);
+    EXPECT_TRUE(log.records().empty()) << log.all();
+    EXPECT_EQ(installer.copyInstall(from, nowhere), API);
+    EXPECT_TRUE(log.has("dest file name = " + s(nowhere), "general", "error", "release"));
+    log.clear();
+    to = rw(dst + "\\later.txt");
+    EXPECT_EQ(installer.rebootCopyInstall(from, to), API);
+    EXPECT_NE(log.all().find("COMMENT: SetFileAttributes api failure, getlasterror =    CAT: general  TYPE: error"),
+              std::string::npos);
+    EXPECT_TRUE(log.has("BHost rebootCopy failure", "general", "error", "release"));
+    EXPECT_TRUE(log.has("[sysFileStructure::CopyOnReboot] FAILED", "file", "error", "release"));
+
+    log.clear();
+    BStringVector one;
+    one.insert("2.txt");
+    installer.logFileInfo(one);
+    ASSERT_EQ(log.records().size(), 3u) << log.all();
+    EXPECT_TRUE(log.has("BFileInstaller::logFileInfo entry", "general", "error", "release"));
+    EXPECT_TRUE(log.has("Source:\n\n" + src + "\\2.txt file does NOT exist.", "general", "error", "release"));
+    const testpaths::ProgramResult report = ravelutil("file-report " + q(src) + q(dst) + "2.txt");
+    EXPECT_EQ(report.out.substr(0, report.out.find("  creation")),
+              "SRC:\n\n" + src + "\\2.txt file does NOT exist.DEST:\n\n" + dst + "\\2.txt\n");
+}
+
+TEST(RebootOperations, RefusedWithoutARestartMethod)
+{
+    const std::string dir = folder("reboot_none"), staging = folder("reboot_none_tmp");
+    testpaths::ScopedVariable tmp("TMP", staging);
+    testpaths::writeFile(dir + "\\src.txt", "x");
+    LogCapture log;
+    sysFileStructure files;
+    // A missing source stages nothing; a refused registration leaves its staged copy behind.
+    EXPECT_FALSE(files.CopyOnReboot(rw(dir + "\\absent.txt"), rw(dir + "\\dst.txt")) ||
+                 files.CopyOnReboot(rw(dir + "\\src.txt"), rw(dir + "\\dst.txt")));
+    EXPECT_TRUE(present(staging + "\\src.txt") && !present(staging + "\\absent.txt"));
+    EXPECT_TRUE(log.has("[sysFileStructure::CopyOnReboot] attempting to copy {" + dir + "\\absent.txt} to {" + dir +
+                        "\\dst.txt}", "general", "info", "release"));
+    log.clear();
+    EXPECT_FALSE(files.DeleteOnReboot(rw(dir + "\\absent.txt")) || files.DeleteOnReboot(rw(dir + "\\src.txt")));
+    EXPECT_EQ(log.records().size(), 2u) << "only the attempts are logged";
+    // A Windows 10 setting is no platform these operations know either.
+    testpaths::ScopedWineSetting version("ravelutil.exe", "", "Version", "win10");
+    EXPECT_EQ(ravelutil("reboot-copy " + q(dir + "\\src.txt") + q(dir + "\\dst.txt")).exitCode +
+                  ravelutil("reboot-delete " + q(dir + "\\src.txt")).exitCode, 2);
+}
+
+TEST(RebootOperations, DelayedMovesUnderXpAreCarriedOutByTheRestart)
+{
+    const std::string dir = folder("reboot_xp"), staging = folder("reboot_xp_tmp");
+    testpaths::ScopedVariable tmp("TMP", staging);
+    testpaths::ScopedWineSetting version("ravelutil.exe", "", "Version", "winxp");
+    for (const char* name : {"dst.txt", "gone.txt", "installed.txt"})
+        testpaths::writeFile(dir + "\\" + name, "old");
+    testpaths::writeFile(dir + "\\new.txt", "xp");
+    SetFileAttributesA((dir + "\\installed.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ravelutil("reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt")).exitCode, 0);
+    EXPECT_EQ(ravelutil("reboot-delete " + q(dir + "\\gone.txt")).exitCode, 0);
+    const std::string source = folder("reboot_xp_src");
+    testpaths::writeFile(source + "\\installed.txt", "installed");
+    EXPECT_EQ(ravelutil("install " + q(source) + q(dir) + "installed.txt --by time --reboot").exitCode, 0);
+    EXPECT_EQ(testpaths::readFile(staging + "\\new.txt"), "xp");
+    EXPECT_EQ(testpaths::readFile(dir + "\\dst.txt"), "old") << "nothing happens before the restart";
+    restart();
+    EXPECT_EQ(testpaths::readFile(dir + "\\dst.txt"), "xp");
+    EXPECT_EQ(testpaths::readFile(dir + "\\installed.txt"), "installed");
+    EXPECT_FALSE(present(dir + "\\gone.txt"));
+    EXPECT_FALSE(present(staging + "\\new.txt")) << "the staged copy was moved";
+}
+
+TEST(RebootOperations, WininitUnderWindows98IsCarriedOutByTheRestart)
+{
+    const std::string dir = folder("reboot_98"), staging = folder("reboot_98_tmp");
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string wininit = std::string(windows) + "\\wininit.ini";
+    DeleteFileA(wininit.c_str());
+    testpaths::ScopedVariable tmp("TMP", staging);
+    testpaths::ScopedWineSetting version("ravelutil.exe", "", "Version", "win98");
+    testpaths::writeFile(dir + "\\new.txt", "98");
+    testpaths::writeFile(dir + "\\dst.txt", "old");
+    const std::string longName = dir + "\\a long name.txt";
+    testpaths::writeFile(longName, "x");
+    // The NUL-key writer builds its copy in the current directory.
+    const testpaths::ProgramResult copied =
+        testpaths::runProgram("cmd /c cd /d " + q(dir) + "&& " + q(testpaths::binDir() + "ravelutil.exe") +
+                              "reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt") + "&& " +
+                              q(testpaths::binDir() + "ravelutil.exe") + "reboot-delete " + q(longName));
+    EXPECT_EQ(copied.exitCode, 0) << copied.err;
+    char shortName[MAX_PATH];
+    GetShortPathNameA(longName.c_str(), shortName, MAX_PATH);
+    EXPECT_EQ(testpaths::readFile(wininit), "[rename]\r\nNUL=" + std::string(shortName) + "\r\n" + dir +
+                                                "\\dst.txt=" + staging + "\\new.txt\r\n");
+    restart();
+    EXPECT_EQ(testpaths::readFile(dir + "\\dst.txt"), "98");
+    EXPECT_FALSE(present(longName));
+    EXPECT_FALSE(present(wininit)) << "done with";
+}
+
+TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
+{
+    const std::string dir = folder("destructor");
+    const std::string a = dir + "\\a.txt", b = dir + "\\b.txt", held = dir + "\\held.txt";
+    for (const std::string& path : {a, b, held})
+        testpaths::writeFile(path, "x");
+    const ravel::FileHandle open(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                             nullptr));
+    LogCapture log;
+    {
+        BFileDestructor first;
+        {
+            BFileDestructor copy(first);
+            copy.addFileToDelete(rw(a));
+            first.addFileToDelete(rw(held));
+            BFileDestructor().addFileToDelete(rw(b));
+            EXPECT_EQ(BFileDestructor::instantiationCounter, 2ul);
+        }
+        EXPECT_TRUE(present(a) && present(b)) << "another object still lives";
+    }
+    EXPECT_FALSE(present(a) || present(b));
+    // In use: handed to the restart deletion (which this platform refuses).
+    EXPECT_TRUE(present(held));
+    EXPECT_TRUE(log.has("[sysFileStructure::DeleteOnReboot] attempting to delete {" + held + "}", "general", "info",
+                        "release"))
+        << log.all();
+
+    // The list is kept: after initialize the next destruction deletes it all again.
+    testpaths::writeFile(a, "again");
+    {
+        BFileDestructor one, two;
+        two.initialize();
+    }
+    EXPECT_FALSE(present(a));
+    EXPECT_EQ(BFileDestructor::instantiationCounter, 0ul);
+    testpaths::writeFile(a, "cli");
+    EXPECT_EQ(ravelutil("delete-files " + q(a) + q(held)).exitCode, 1) << "one is held open";
+    EXPECT_FALSE(present(a));
+    EXPECT_EQ(BFileDestructor::deleteFilesList.entries(), 3u);
+}
