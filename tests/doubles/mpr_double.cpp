@@ -1,13 +1,12 @@
-// Stands in for the system's mpr.dll (force it with the program's DllOverrides mpr=native).
-// WNetAddConnectionA answers from the variable RAVEL_MPR_SCRIPT, one word per call in order
-// (a decimal error code, 0 for success; the last word repeats); WNetCancelConnectionA answers
-// RAVEL_MPR_CANCEL (0 when unset). Each call appends one line to the file named by RAVEL_MPR_LOG,
-// so tests see exactly what the library asked for; no connection is ever made.
+// Stands in for the system's mpr.dll (force it with the program's DllOverrides mpr=native); no
+// connection is ever made. WNetAddConnectionA answers the words of RAVEL_MPR_SCRIPT in turn, one
+// per call (decimal error codes, 0 success; the last repeats); WNetCancelConnectionA answers
+// RAVEL_MPR_CANCEL (0 when unset). Each call appends a line to the file named by RAVEL_MPR_LOG.
 #include <windows.h>
-#include <winnetwk.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -19,36 +18,18 @@ std::string variable(const char* name)
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
-void note(const std::string& line)
+DWORD note(const std::string& line, DWORD answer)
 {
-    const std::string log = variable("RAVEL_MPR_LOG");
-    if (log.empty())
-        return;
-    if (std::FILE* file = std::fopen(log.c_str(), "ab")) {
-        std::fprintf(file, "%s\n", line.c_str());
+    if (std::FILE* file = std::fopen(variable("RAVEL_MPR_LOG").c_str(), "ab")) {
+        std::fprintf(file, "%s answer=%lu\n", line.c_str(), static_cast<unsigned long>(answer));
         std::fclose(file);
     }
+    return answer;
 }
 
 std::string shown(const char* text) { return text == nullptr ? "(null)" : "\"" + std::string(text) + "\""; }
 
-// The word of the script for the n-th call (from 0); the last word stands for every later call.
-DWORD scripted(unsigned n)
-{
-    const std::string script = variable("RAVEL_MPR_SCRIPT");
-    std::size_t from = 0;
-    std::string word;
-    for (unsigned i = 0; i <= n && from <= script.size(); ++i) {
-        const std::size_t to = script.find(' ', from);
-        word = script.substr(from, to == std::string::npos ? std::string::npos : to - from);
-        if (to == std::string::npos)
-            break;
-        from = to + 1;
-    }
-    return static_cast<DWORD>(std::strtoul(word.c_str(), nullptr, 10));
-}
-
-unsigned g_addCalls = 0;
+unsigned g_calls = 0;
 
 } // namespace
 
@@ -56,27 +37,26 @@ extern "C" {
 
 __declspec(dllexport) DWORD WINAPI WNetAddConnectionA(LPCSTR remote, LPCSTR password, LPCSTR local)
 {
-    const DWORD answer = scripted(g_addCalls++);
-    note("WNetAddConnectionA remote=" + shown(remote) + " password=" + shown(password) + " local=" + shown(local) +
-         " answer=" + std::to_string(answer));
-    return answer;
+    std::istringstream script(variable("RAVEL_MPR_SCRIPT"));
+    DWORD answer = 0;
+    unsigned long word = 0;
+    for (unsigned i = 0; i <= g_calls && script >> word; ++i)
+        answer = word;
+    ++g_calls;
+    return note("WNetAddConnectionA remote=" + shown(remote) + " password=" + shown(password) + " local=" + shown(local),
+                answer);
 }
 
 __declspec(dllexport) DWORD WINAPI WNetCancelConnectionA(LPCSTR name, BOOL force)
 {
-    const DWORD answer = static_cast<DWORD>(std::strtoul(variable("RAVEL_MPR_CANCEL").c_str(), nullptr, 10));
-    note("WNetCancelConnectionA name=" + shown(name) + " force=" + std::to_string(force) +
-         " answer=" + std::to_string(answer));
-    return answer;
+    return note("WNetCancelConnectionA name=" + shown(name) + " force=" + std::to_string(force),
+                std::strtoul(variable("RAVEL_MPR_CANCEL").c_str(), nullptr, 10));
 }
 
-// The library imports it for its network queries; no provider here.
-__declspec(dllexport) DWORD WINAPI WNetGetProviderNameA(DWORD type, LPSTR name, LPDWORD size)
+// The library imports it for its network queries.
+__declspec(dllexport) DWORD WINAPI WNetGetProviderNameA(DWORD type, LPSTR, LPDWORD)
 {
-    (void)name;
-    (void)size;
-    note("WNetGetProviderNameA type=" + std::to_string(type));
-    return ERROR_NO_NETWORK;
+    return note("WNetGetProviderNameA type=" + std::to_string(type), ERROR_NO_NETWORK);
 }
 
 } // extern "C"

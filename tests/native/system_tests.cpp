@@ -62,22 +62,18 @@ TEST(DriveLetters, HighestFreeFromZDownToE)
     EXPECT_EQ(ravel::highestFreeDriveLetter(0xFFFFFFFFul & ~(1ul << 12)), 'm');  // bits above z: mean nothing
 }
 
-TEST(RunOnceNames, BaseNameThenCounted)
+TEST(RunOnceNames, BaseNameThenCountedFirstFree)
 {
     std::set<std::string> held;
-    const auto exists = [&held](const RWCString& name) { return held.count(std::string(name.data())) != 0; };
-    std::vector<std::string> chosen;
-    for (int i = 0; i < 12; ++i) {
-        chosen.push_back(ravel::firstFreeRunOnceName(exists).data());
-        held.insert(chosen.back());
+    const auto next = [&held] {
+        return std::string(ravel::firstFreeRunOnceName([&held](const RWCString& n) { return held.count(n.data()) != 0; }).data());
+    };
+    for (const char* name : {"qvkxokey", "qvkxokey1", "qvkxokey2", "qvkxokey3", "qvkxokey4", "qvkxokey5", "qvkxokey6",
+                             "qvkxokey7", "qvkxokey8", "qvkxokey9", "qvkxokey10"}) {
+        EXPECT_EQ(next(), name);
+        held.insert(name);
     }
-    EXPECT_EQ(chosen.front(), "qvkxokey");
-    EXPECT_EQ(chosen[1], "qvkxokey1");
-    EXPECT_EQ(chosen[11], "qvkxokey11");
-    // Once the system has run and removed the base value, it is free again.
+    // Once the system has run and removed a value, its name is free again.
     held.erase("qvkxokey");
-    EXPECT_EQ(std::string(ravel::firstFreeRunOnceName(exists).data()), "qvkxokey");
-    held.erase("qvkxokey1");
-    held.insert("qvkxokey");
-    EXPECT_EQ(std::string(ravel::firstFreeRunOnceName(exists).data()), "qvkxokey1");
+    EXPECT_EQ(next(), "qvkxokey");
 }
