@@ -33,4 +33,9 @@ public:
     bool ShutDownAndRestart();
     bool ShutDown();
     bool LogOff();
+    // Registers the command line to run once at the current user's next log-on, under the first
+    // free value name of "qvkxokey", "qvkxokey1", "qvkxokey2", ... Works through a BRegistry made
+    // with the default working key, so it fails for a user who may not open that key with full
+    // access; an empty command fails and writes nothing.
+    bool CommandToRunOnce(RWCString command);
 };

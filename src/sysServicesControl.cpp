@@ -1,7 +1,10 @@
 // The system-control half of sysServices: the administrator test, privileges, shutting down,
-// restarting and logging off. These write no records; every failure is a false result.
+// restarting and logging off, commands to run once. These write no records; every failure is a
+// false result.
 #include "sysServices.h"
 
+#include "BRegistry.h"
+#include "internal/system/RunOnceNames.h"
 #include "internal/win/WinHandle.h"
 #include "sysVersion.h"
 
@@ -12,6 +15,7 @@
 namespace {
 
 const char kShutdownPrivilege[] = "SeShutdownPrivilege";
+const char kRunOnceKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 // The token's group list must fit this; a longer one is a failure, not a reason to grow.
 const DWORD kTokenGroupsSize = 1024;
 
@@ -95,3 +99,14 @@ bool sysServices::ShutDownAndRestart() { return shutDownWith(*this, EWX_REBOOT);
 bool sysServices::ShutDown() { return shutDownWith(*this, EWX_SHUTDOWN); }
 
 bool sysServices::LogOff() { return exitWindows(EWX_LOGOFF); }
+
+bool sysServices::CommandToRunOnce(RWCString command)
+{
+    BRegistry registry;
+    if (!registry.setWorkingKey(kRunOnceKey))
+        return false;
+    const RWCString name = ravel::firstFreeRunOnceName([&](const RWCString& candidate) {
+        return registry.valueExists(candidate);
+    });
+    return registry.setValue(name, command);
+}

@@ -9,6 +9,7 @@
 #include "WinScoped.h"
 
 #include "BOsAutoResetEvent.h"
+#include "BRegistry.h"
 #include "BOsSemaphore.h"
 #include "BOsThread.h"
 #include "sysServices.h"
@@ -103,6 +104,33 @@ int onlyOnePassed(GateThread& a, GateThread& b)
 DWORD exitCodeOf(HANDLE thread, DWORD code = 0) { return GetExitCodeThread(thread, &code) ? code : 0xDEAD; }
 
 } // namespace
+
+// Values land in the user's own run-once key under the next free name; an empty command writes
+// nothing. The system removes the values after the next log-on, which frees the base name again.
+TEST(SystemControl, RunOnceCommandsTakeTheNextFreeName)
+{
+    BRegistry runOnce("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+    const char* const names[] = {"qvkxokey", "qvkxokey1", "qvkxokey2"};
+    for (const char* name : names)
+        runOnce.deleteValue(name);
+    sysServices services;
+    EXPECT_TRUE(services.CommandToRunOnce("x.exe /a"));
+    EXPECT_TRUE(services.CommandToRunOnce("y.exe /b"));
+    EXPECT_FALSE(services.CommandToRunOnce(""));
+    RWCString first, second;
+    EXPECT_TRUE(runOnce.getValue("qvkxokey", first));
+    EXPECT_TRUE(runOnce.getValue("qvkxokey1", second));
+    EXPECT_STREQ("x.exe /a", first.data());
+    EXPECT_STREQ("y.exe /b", second.data());
+    EXPECT_FALSE(runOnce.valueExists("qvkxokey2"));
+    // Once the first is gone (as after a log-on), the base name is taken again.
+    EXPECT_TRUE(runOnce.deleteValue("qvkxokey"));
+    EXPECT_TRUE(services.CommandToRunOnce("z.exe"));
+    EXPECT_TRUE(runOnce.getValue("qvkxokey", first));
+    EXPECT_STREQ("z.exe", first.data());
+    for (const char* name : names)
+        runOnce.deleteValue(name);
+}
 
 TEST(Synchronisation, SemaphoreUnitsAndEventResets)
 {

@@ -108,6 +108,13 @@ RAVEL_COMMAND(cmdAdmin, "admin", "admin", "whether the current user is an admini
     return exitFor(admin);
 }
 
+RAVEL_COMMAND(cmdRunOnce, "run-once", "run-once <command>", "run the command line once at the next log-on (exit 0 when registered)")
+{
+    if (args.size() != 1)
+        return usage("run-once <command>");
+    return exitFor(sysServices().CommandToRunOnce(RWCString(args[0].c_str())));
+}
+
 RAVEL_COMMAND(cmdPrivilege, "privilege", "privilege <name> on|off", "enable or disable a privilege of this process")
 {
     if (args.size() != 2 || (args[1] != "on" && args[1] != "off"))
