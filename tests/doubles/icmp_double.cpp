@@ -6,8 +6,7 @@
 //   nocreate      IcmpCreateFile fails
 // Each call appends one line to the file named by RAVEL_ICMP_LOG, so tests see exactly what the
 // library asked for. Built once more without IcmpSendEcho to stand for an incomplete library.
-#include <winsock2.h>
-#include <windows.h>
+#include "internal/win/WinHandle.h"
 
 #include <ipexport.h>
 
@@ -31,14 +30,12 @@ void note(const std::string& line)
     const std::string log = variable("RAVEL_ICMP_LOG");
     if (log.empty())
         return;
-    const HANDLE file =
-        CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
+    const ravel::FileHandle file(
+        CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
     const std::string text = line + "\n";
     DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    if (file)
+        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 #ifndef RAVEL_ICMP_NO_SEND_ECHO
@@ -66,9 +63,12 @@ bool parseDotted(const std::string& text, ULONG& address)
 
 } // namespace
 
+// The system library's entry points, by the names it exports.
+#define ICMP_EXPORT(result, name) __declspec(dllexport) result WINAPI Icmp##name
+
 extern "C" {
 
-__declspec(dllexport) HANDLE WINAPI IcmpCreateFile()
+ICMP_EXPORT(HANDLE, CreateFile)()
 {
     if (variable("RAVEL_ICMP_SCRIPT") == "nocreate") {
         note("IcmpCreateFile failed");
@@ -79,16 +79,15 @@ __declspec(dllexport) HANDLE WINAPI IcmpCreateFile()
     return kHandle;
 }
 
-__declspec(dllexport) BOOL WINAPI IcmpCloseHandle(HANDLE handle)
+ICMP_EXPORT(BOOL, CloseHandle)(HANDLE handle)
 {
     note(handle == kHandle ? "IcmpCloseHandle" : "IcmpCloseHandle of a foreign handle");
     return handle == kHandle;
 }
 
 #ifndef RAVEL_ICMP_NO_SEND_ECHO
-__declspec(dllexport) DWORD WINAPI IcmpSendEcho(HANDLE handle, ULONG destination, LPVOID request, WORD requestSize,
-                                                PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
-                                                DWORD timeout)
+ICMP_EXPORT(DWORD, SendEcho)(HANDLE handle, ULONG destination, LPVOID request, WORD requestSize,
+                             PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize, DWORD timeout)
 {
     char head[64] = "-";
     if (request != nullptr && requestSize >= 4) {

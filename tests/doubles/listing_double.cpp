@@ -1,7 +1,7 @@
 // Stands in for the system's route or arp program. Every run appends its command line (one line)
 // to the file named by RAVEL_<NAME>_LOG; a listing run ("route print", "arp -a") writes the bytes
 // of the file named by RAVEL_<NAME>_OUTPUT to standard output. Both variables are set by the test.
-#include <windows.h>
+#include "internal/win/WinHandle.h"
 
 #include <fstream>
 #include <iterator>
@@ -62,12 +62,10 @@ int main()
     const std::string commandLine = GetCommandLineA();
     const std::string log = variable("_LOG");
     if (!log.empty()) {
-        const HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_ALWAYS, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            writeAll(file, commandLine + "\n");
-            CloseHandle(file);
-        }
+        const ravel::FileHandle file(CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_ALWAYS, 0, nullptr));
+        if (file)
+            writeAll(file.get(), commandLine + "\n");
     }
     const std::string argument = firstArgument(commandLine);
     if (argument == "print" || argument == "-a") {

@@ -9,7 +9,7 @@
 
 #include "LogCapture.h"
 #include "RunProgram.h"
-#include "TestPaths.h"
+#include "TestData.h"
 #include "WinScoped.h"
 
 #include "sysArpTable.h"
@@ -24,13 +24,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+using namespace ravel::test;
 
-using testpaths::copyInto;
-using testpaths::lines;
-using testpaths::record;
-using testpaths::ScopedVariable;
-using testpaths::ScopedWineSetting;
+namespace {
 
 std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
 
@@ -43,7 +39,7 @@ public:
           m_logVariable(std::string("RAVEL_") + name + "_LOG", m_log)
     {
     }
-    std::vector<std::string> commands() const { return lines(testpaths::readFile(m_log)); }
+    std::vector<std::string> commands() const { return lines(readFile(m_log)); }
 
 private:
     std::string m_log;
@@ -53,27 +49,31 @@ private:
 
 std::string sharedListing(const char* kind, const char* file)
 {
-    return testpaths::shared(std::string("net\\") + kind + "\\" + file);
+    return dataPath(std::string("net/") + kind + "/" + file);
 }
 
-std::string buildBin() { return testpaths::binDir() + "..\\"; }
+std::string buildBin() { return binDir() + "..\\"; }
 
-// A scratch folder holding ravelutil.exe under the given name and the DLLs it needs.
-std::string ravelutilFolder(const std::string& scratchName, const std::string& exeName)
+// A scratch folder holding ravelutil.exe under the given name, the DLLs it needs and the doubles.
+struct RavelutilFolder : ScopedTempDir
 {
-    const std::string folder = testpaths::scratchDir(scratchName);
-    EXPECT_TRUE(copyInto(buildBin() + "ravelutil.exe", folder, exeName));
-    EXPECT_TRUE(copyInto(buildBin() + "qvzkut01.dll", folder, "qvzkut01.dll"));
-    EXPECT_TRUE(copyInto(buildBin() + "tls7912d.dll", folder, "tls7912d.dll"));
-    return folder;
-}
+    RavelutilFolder(const char* tag, const std::string& exeName, std::initializer_list<const char*> doubles = {})
+        : ScopedTempDir(tag)
+    {
+        EXPECT_TRUE(copyInto(buildBin() + "ravelutil.exe", path(), exeName));
+        for (const char* dll : {"qvzkut01.dll", "tls7912d.dll"})
+            EXPECT_TRUE(copyInto(buildBin() + dll, path(), dll));
+        for (const std::string name : doubles)
+            EXPECT_TRUE(copyInto(buildBin() + "doubles\\" + name, path(), name.substr(name.rfind('\\') + 1))) << name;
+    }
+};
 
 } // namespace
 
 TEST(RouteTable, AddAndDeleteRunTheRouteCommandAndLogEachStep)
 {
-    const std::string scratch = testpaths::scratchDir("net-route-add");
-    CommandDouble route("ROUTE", "", scratch);
+    const ScopedTempDir scratch("net-route-add");
+    CommandDouble route("ROUTE", "", scratch.path());
     LogCapture log;
     sysRouteTable table;
     EXPECT_TRUE(table.addToRouteTable("192.0.0.192", "10.1.2.3"));
@@ -92,57 +92,43 @@ TEST(RouteTable, AddAndDeleteRunTheRouteCommandAndLogEachStep)
                                     "network", "error", "release", "src/sysRouteTable.cpp")));
 }
 
-TEST(RouteTable, ParserAppendsEachParseAndSharesItsVector)
+TEST(RouteTable, OneParseUntilResetAndTheParserAppends)
 {
-    const std::string scratch = testpaths::scratchDir("net-route-parser");
-    CommandDouble route("ROUTE", sharedListing("route", "01-nt4-kb162055-active-only.txt"), scratch);
-    sysRouteTableEntryPtrVector entries;
-    sysRouteTableParser parser;
-    EXPECT_FALSE(parser.init(nullptr));
-    EXPECT_FALSE(parser.beenInitialized());
-    EXPECT_TRUE(parser.init(&entries));
-    EXPECT_TRUE(parser.beenInitialized());
-    ASSERT_EQ(entries.entries(), 9u);
-    EXPECT_EQ(str(entries[3]->m_interface), "100.50.84.54");
-    EXPECT_TRUE(parser.reset());
-    sysRouteTableParser copy(parser);
-    EXPECT_TRUE(copy.beenInitialized());
-    EXPECT_TRUE(copy.reset());
-    EXPECT_EQ(entries.entries(), 27u);
-    EXPECT_EQ(str(entries[26]->m_destination), "255.255.255.255");
-    EXPECT_THROW(entries[27], RWBoundsErr);
-}
-
-TEST(RouteTable, ClosestInterfaceComesFromOneParseUntilReset)
-{
-    const std::string scratch = testpaths::scratchDir("net-route-closest");
-    const std::string newer = scratch + "newer.txt";
-    testpaths::writeFile(newer, "          0.0.0.0          0.0.0.0       10.7.7.1       10.7.7.7    1\r\n");
-    std::vector<std::string> commands;
+    const ScopedTempDir scratch("net-route-parse");
+    const std::string newer = scratch / "newer.txt";
+    writeFile(newer, "          0.0.0.0          0.0.0.0       10.7.7.1       10.7.7.7    1\r\n");
     {
-        CommandDouble route("ROUTE", sharedListing("route", "01-nt4-kb162055-active-only.txt"), scratch);
+        CommandDouble route("ROUTE", sharedListing("route", "01-nt4-kb162055-active-only.txt"), scratch.path());
         sysRouteTable table;
         EXPECT_EQ(str(table.getNICforClosestMatch("100.50.41.50")), "100.50.84.54");
-        EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "100.50.84.54");
         EXPECT_EQ(str(table.getNICforClosestMatch("0.0.0.0")), "NOT FOUND");
         EXPECT_TRUE(sysRouteTable::initializeParser());
-        commands = route.commands();
+        EXPECT_EQ(route.commands(), std::vector<std::string>{"route print"});
+
+        sysRouteTableEntryPtrVector entries;
+        sysRouteTableParser parser;
+        EXPECT_FALSE(parser.init(nullptr));
+        EXPECT_FALSE(parser.beenInitialized());
+        EXPECT_TRUE(parser.init(&entries));
+        ASSERT_EQ(entries.entries(), 9u);
+        sysRouteTableParser copy(parser);  // shares the vector: each parse appends to it
+        EXPECT_TRUE(copy.beenInitialized());
+        EXPECT_TRUE(parser.reset() && copy.reset());
+        EXPECT_EQ(entries.entries(), 27u);
+        EXPECT_EQ(str(entries[26]->m_destination), "255.255.255.255");
     }
-    EXPECT_EQ(commands, std::vector<std::string>{"route print"});
-    {
-        CommandDouble route("ROUTE", newer, scratch);
-        sysRouteTable table;
-        // Not seen until the table is parsed again; then the newest equal route wins.
-        EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "100.50.84.54");
-        EXPECT_TRUE(sysRouteTable::resetParser());
-        EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "10.7.7.7");
-    }
+    CommandDouble route("ROUTE", newer, scratch.path());
+    sysRouteTable table;
+    // Not seen until the table is parsed again; then the newest equal route wins.
+    EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "100.50.84.54");
+    EXPECT_TRUE(sysRouteTable::resetParser());
+    EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "10.7.7.7");
 }
 
 TEST(ArpTable, ListingAnswersAndCommandsCarryTheDashForm)
 {
-    const std::string scratch = testpaths::scratchDir("net-arp");
-    CommandDouble arp("ARP", sharedListing("arp", "08-win10-getmac-multi-if.txt"), scratch);
+    const ScopedTempDir scratch("net-arp");
+    CommandDouble arp("ARP", sharedListing("arp", "08-win10-getmac-multi-if.txt"), scratch.path());
     LogCapture log;
     sysArpTable table;
     EXPECT_TRUE(table.inARPTable("10.0.0.187", "5C:AA:FD:5E:49:48"));
@@ -160,9 +146,8 @@ TEST(ArpTable, ListingAnswersAndCommandsCarryTheDashForm)
                                         std::string(300, '9'),
                                     "network", "error", "release", "src/sysArpTable.cpp")));
 
-    const std::string small = scratch + "small.txt";
-    testpaths::writeFile(small, "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
-    CommandDouble smallArp("ARP", small, scratch);
+    writeFile(scratch / "small.txt", "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
+    CommandDouble smallArp("ARP", scratch / "small.txt", scratch.path());
     EXPECT_EQ(str(table.dumpArpTable()), "Interface: 10.0.0.5 --- 0x\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynami\n\n");
 }
 
@@ -173,12 +158,10 @@ TEST(RavelutilNet, RouteAddFollowsThePlatform)
                           {"nt40", "route -p ADD"}, {"winxp", "route -p ADD"}};
     for (const Case& c : cases) {
         const std::string exe = std::string("ru-") + c.version + ".exe";
-        const std::string folder = ravelutilFolder(std::string("net-version-") + c.version, exe);
-        ASSERT_TRUE(copyInto(buildBin() + "doubles\\route.exe", folder, "route.exe"));
-        CommandDouble route("ROUTE", "", folder);
+        const RavelutilFolder folder("net-version", exe, {"route.exe"});
+        CommandDouble route("ROUTE", "", folder.path());
         ScopedWineSetting version(exe, "", "Version", c.version);
-        const testpaths::ProgramResult run =
-            testpaths::runProgram("\"" + folder + exe + "\" route-add 192.0.0.192 10.1.2.3");
+        const ProgramResult run = runProgram("\"" + folder / exe + "\" route-add 192.0.0.192 10.1.2.3");
         EXPECT_EQ(run.exitCode, 0) << c.version << run.err;
         EXPECT_EQ(route.commands(), std::vector<std::string>{std::string(c.command) + " 192.0.0.192 10.1.2.3"})
             << c.version;
@@ -187,36 +170,33 @@ TEST(RavelutilNet, RouteAddFollowsThePlatform)
 
 TEST(RavelutilNet, CommandsAnswerFromTheDoublesBesideThem)
 {
-    const std::string folder = ravelutilFolder("net-cli", "ravelutil.exe");
-    ASSERT_TRUE(copyInto(buildBin() + "doubles\\route.exe", folder, "route.exe"));
-    ASSERT_TRUE(copyInto(buildBin() + "doubles\\arp.exe", folder, "arp.exe"));
-    CommandDouble route("ROUTE", sharedListing("route", "17-win10plus-multiple-default-gw.txt"), folder);
-    CommandDouble arp("ARP", sharedListing("arp", "10-win10-fr-localized.txt"), folder);
-    const std::string exe = "\"" + folder + "ravelutil.exe\" ";
+    const RavelutilFolder folder("net-cli", "ravelutil.exe", {"route.exe", "arp.exe"});
+    CommandDouble route("ROUTE", sharedListing("route", "17-win10plus-multiple-default-gw.txt"), folder.path());
+    CommandDouble arp("ARP", sharedListing("arp", "10-win10-fr-localized.txt"), folder.path());
+    const std::string exe = "\"" + folder / "ravelutil.exe\" ";
 
-    testpaths::ProgramResult run = testpaths::runProgram(exe + "nic-for 203.0.113.9");
+    ProgramResult run = runProgram(exe + "nic-for 203.0.113.9");
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    // Two default routes: the later one wins.
-    EXPECT_EQ(run.out, "10.21.38.97\n");
-    EXPECT_EQ(testpaths::runProgram(exe + "in-routes 10.21.38.9").out, "false\n");
+    EXPECT_EQ(run.out, "10.21.38.97\n");  // two default routes: the later one wins
+    EXPECT_EQ(runProgram(exe + "in-routes 10.21.38.9").out, "false\n");
     // Each line loses its last two characters: the carriage return and one more.
-    run = testpaths::runProgram(exe + "routes");
+    run = runProgram(exe + "routes");
     const std::string head = std::string(74, '=') + "\nInterface Lis\n";
     EXPECT_EQ(run.out.compare(0, head.size(), head), 0) << run.out;
     EXPECT_EQ(run.out.substr(run.out.size() - 8), "\n  Non\n\n");
-    EXPECT_EQ(testpaths::runProgram(exe + "arp-has 10.33.65.63 44:AF:28:C3:6A:9F").out, "true\n");
-    EXPECT_EQ(testpaths::runProgram(exe + "arp-add 192.0.0.192 00:11:22:33:44:55 10.1.2.3").exitCode, 0);
+    EXPECT_EQ(runProgram(exe + "arp-has 10.33.65.63 44:AF:28:C3:6A:9F").out, "true\n");
+    EXPECT_EQ(runProgram(exe + "arp-add 192.0.0.192 00:11:22:33:44:55 10.1.2.3").exitCode, 0);
     EXPECT_EQ(arp.commands().back(), "arp -s 192.0.0.192 00-11-22-33-44-55 10.1.2.3");
 
     // Without a route program nothing can run: the failure is reported, the listing is empty.
-    DeleteFileA((folder + "route.exe").c_str());
-    run = testpaths::runProgram(exe + "route-delete 192.0.0.192");
+    DeleteFileA((folder / "route.exe").c_str());
+    run = runProgram(exe + "route-delete 192.0.0.192");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find(record("[sysRouteTable::deleteFromRouteTable] FAILED to SpawnProcess - route delete 192.0.0.192",
                                   "network", "error", "release", "src/sysRouteTable.cpp")),
               std::string::npos)
         << run.err;
-    EXPECT_EQ(testpaths::runProgram(exe + "nic-for 10.0.0.1").out, "NOT FOUND\n");
+    EXPECT_EQ(runProgram(exe + "nic-for 10.0.0.1").out, "NOT FOUND\n");
 }
 
 TEST(HostPresence, LoopbackAnswersThroughTheSystemLibrary)
@@ -238,13 +218,10 @@ TEST(HostPresence, LoopbackAnswersThroughTheSystemLibrary)
 TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
 {
     const std::string exe = "ru-icmp.exe";
-    const std::string folder = ravelutilFolder("net-icmp", exe);
-    const std::string incomplete = ravelutilFolder("net-icmp-incomplete", exe);
-    ASSERT_TRUE(copyInto(buildBin() + "doubles\\icmp\\icmp.dll", folder, "icmp.dll"));
-    ASSERT_TRUE(copyInto(buildBin() + "doubles\\icmp-incomplete\\icmp.dll", incomplete, "icmp.dll"));
+    const RavelutilFolder folder("net-icmp", exe, {"icmp\\icmp.dll"}), incomplete("net-icmp", exe, {"icmp-incomplete\\icmp.dll"});
     // Both folders hold the program under this one name.
     ScopedWineSetting native(exe, "DllOverrides", "icmp", "native");
-    const std::string icmpLog = folder + "icmp.log";
+    const std::string icmpLog = folder / "icmp.log";
     ScopedVariable logVariable("RAVEL_ICMP_LOG", icmpLog);
     const std::string replySize = std::to_string(sizeof(ICMP_ECHO_REPLY) + 64 + 8);
 
@@ -259,9 +236,8 @@ TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
     for (const Case& c : cases) {
         ScopedVariable script("RAVEL_ICMP_SCRIPT", c.script);
         DeleteFileA(icmpLog.c_str());
-        const testpaths::ProgramResult run =
-            testpaths::runProgram("\"" + folder + exe + "\" ping 127.0.0.2 --log-level omega");
-        const std::vector<std::string> calls = lines(testpaths::readFile(icmpLog));
+        const ProgramResult run = runProgram("\"" + folder / exe + "\" ping 127.0.0.2 --log-level omega");
+        const std::vector<std::string> calls = lines(readFile(icmpLog));
         ASSERT_FALSE(calls.empty()) << "the icmp.dll double was not loaded";
         EXPECT_EQ(run.out, std::string(c.answer) + "\n") << c.script;
         const bool failure = std::string(c.answer) == "HOST_PROBE_FAILED";
@@ -280,7 +256,7 @@ TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
             << c.script;
     }
 
-    const testpaths::ProgramResult run = testpaths::runProgram("\"" + incomplete + exe + "\" ping 127.0.0.2");
+    const ProgramResult run = runProgram("\"" + incomplete / exe + "\" ping 127.0.0.2");
     EXPECT_EQ(run.out, "HOST_PROBE_FAILED\n");
     EXPECT_NE(run.err.find(record("icmp.dll was not loaded!", "network", "error", "release", "src/sysNetwork.cpp")),
               std::string::npos)
@@ -298,7 +274,8 @@ TEST(IcmpBinding, CopiesKeepTheLibraryLoaded)
     void* handle = nullptr;
     ASSERT_TRUE(assigned.IcmpCreateFile(handle));
     int closed = 0;
-    EXPECT_TRUE(copy.IcmpCloseHandle(handle, closed));
+    const auto close = &sysICMP::IcmpCloseHandle;  // through the copy, which shares the library
+    EXPECT_TRUE((copy.*close)(handle, closed));
     EXPECT_NE(closed, 0);
 }
 

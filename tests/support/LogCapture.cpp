@@ -1,5 +1,20 @@
 #include "LogCapture.h"
 
+namespace ravel::test {
+
+namespace {
+std::string head(const std::string& comment, const char* category, const char* type, const char* level)
+{
+    return "COMMENT: " + comment + "   CAT: " + category + "  TYPE: " + type + "  LEVEL: " + level + "  FILE: ";
+}
+} // namespace
+
+std::string record(const std::string& comment, const char* category, const char* type, const char* level,
+                   const char* file)
+{
+    return head(comment, category, type, level) + file + "  LINE: ";
+}
+
 LogCapture::LogCapture(LogInterface::teLevel threshold)
 {
     setRavelUtilitiesLogLevel(threshold);
@@ -12,10 +27,7 @@ LogCapture::~LogCapture()
     setRavelUtilitiesLogLevel(LogInterface::LEVEL_OMEGA);
 }
 
-void LogCapture::sink(const char* record, void* context)
-{
-    static_cast<LogCapture*>(context)->m_records.emplace_back(record);
-}
+void LogCapture::sink(const char* text, void* context) { static_cast<LogCapture*>(context)->m_records.emplace_back(text); }
 
 bool LogCapture::contains(const std::string& text) const
 {
@@ -27,9 +39,9 @@ bool LogCapture::contains(const std::string& text) const
 
 bool LogCapture::has(const std::string& comment, const char* category, const char* type, const char* level) const
 {
-    const std::string head = "COMMENT: " + comment + "   CAT: " + category + "  TYPE: " + type + "  LEVEL: " + level + "  FILE: ";
+    const std::string start = head(comment, category, type, level);
     for (const std::string& r : m_records)
-        if (r.compare(0, head.size(), head) == 0)
+        if (r.compare(0, start.size(), start) == 0)
             return true;
     return false;
 }
@@ -41,3 +53,5 @@ std::string LogCapture::all() const
         text += r;
     return text;
 }
+
+} // namespace ravel::test

@@ -1,8 +1,11 @@
 #pragma once
+// Changes to the process and the registry that a test makes and undoes when it ends.
+#include "internal/win/WinHandle.h"
+
 #include <string>
 #include <vector>
 
-namespace testpaths {
+namespace ravel::test {
 
 // Sets an environment variable of this process (and so of its children) for a scope.
 class ScopedVariable
@@ -33,11 +36,26 @@ private:
     std::string m_key;
 };
 
-// The head of a log record up to its line number.
-std::string record(const std::string& comment, const char* category, const char* type, const char* level,
-                   const char* file);
+// A key of the test's own, HKEY_CURRENT_USER\Software\RavelUtilitiesTests\<name> (by default the
+// running test's Suite.Name), empty at the start and deleted with its tree at the end.
+class ScopedRegistryKey
+{
+public:
+    explicit ScopedRegistryKey(std::string name = "");
+    ~ScopedRegistryKey();
+    ScopedRegistryKey(const ScopedRegistryKey&) = delete;
+    ScopedRegistryKey& operator=(const ScopedRegistryKey&) = delete;
+
+    HKEY get() const { return m_key.get(); }
+    // Below HKEY_CURRENT_USER, as the library's registry paths name it.
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    RegistryKeyHandle m_key;
+};
+
 // The lines of a text, each without its line feed; an unterminated last piece is left out.
 std::vector<std::string> lines(const std::string& text);
-bool copyInto(const std::string& from, const std::string& folder, const std::string& name);
 
-}
+} // namespace ravel::test
