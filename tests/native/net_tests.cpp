@@ -3,72 +3,48 @@
 #include "sysIPAddress.h"
 #include "sysRouteTableEntryPtrVector.h"
 
+#include "TestData.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using ravel::test::dataPath;
 
 namespace {
 
-std::string env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-fs::path dataNet()
-{
-    std::string root = env("RAVEL_DATA_DIR");
-    if (root.empty())
-        root = env("RAVEL_SOURCE_DIR") + "/tests/data";
-    return fs::path(root) / "net";
-}
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 RWCString rw(const std::string& s) { return RWCString(s.data(), s.size()); }
+std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
+RWCString listing(const fs::path& path) { return rw(ravel::test::readFile(path.string())); }
 
-// Every listing with the given extension beside it.
+// Every listing with the given companion file beside it.
 std::vector<fs::path> fixtures(const char* kind, const char* companion)
 {
     std::vector<fs::path> found;
-    for (const auto& item : fs::directory_iterator(dataNet() / kind)) {
-        fs::path text = item.path();
-        if (text.extension() == ".txt" && fs::exists(fs::path(text).replace_extension(companion)))
-            found.push_back(text);
-    }
+    for (const auto& item : fs::directory_iterator(dataPath(std::string("net/") + kind)))
+        if (item.path().extension() == ".txt" && fs::exists(fs::path(item.path()).replace_extension(companion)))
+            found.push_back(item.path());
     return found;
 }
-
-std::string field(const RWCString& s) { return s.isNull() ? "-" : std::string(s.data(), s.length()); }
 
 std::string describe(const sysRouteTableEntryPtrVector& entries)
 {
     std::string text;
-    for (unsigned int i = 0; i < entries.entries(); ++i) {
-        const sysRouteTableEntry* e = entries[i];
-        text += field(e->m_destination) + " " + field(e->m_netmask) + " " + field(e->m_gateway) + " " +
-                field(e->m_interface) + "\n";
-    }
+    for (unsigned int i = 0; i < entries.entries(); ++i)
+        for (const RWCString* f : {&entries[i]->m_destination, &entries[i]->m_netmask, &entries[i]->m_gateway,
+                                   &entries[i]->m_interface})
+            text += (f->isNull() ? "-" : str(*f)) + (f == &entries[i]->m_interface ? "\n" : " ");
     return text;
 }
 
 std::string canonical(const char* text)
 {
     RWCString s(text);
-    return sysIPAddress::isValid(s) ? std::string(s.data()) : std::string("rejected");
+    return sysIPAddress::isValid(s) ? str(s) : std::string("rejected");
 }
 
 sysRouteTableEntry* route(const char* destination, const char* netmask, const char* nic)
@@ -80,32 +56,23 @@ sysRouteTableEntry* route(const char* destination, const char* netmask, const ch
     return e;
 }
 
-std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
-
 } // namespace
 
-TEST(IPAddressText, AcceptsFourDecimalPartsAndRewritesThemCanonically)
+TEST(IPAddressText, FourDecimalPartsRewrittenCanonicallyAndAsBytes)
 {
-    EXPECT_EQ(canonical("010.001.000.255"), "10.1.0.255");
-    EXPECT_EQ(canonical("000.0.00.1"), "0.0.0.1");
-    EXPECT_EQ(canonical("255.255.255.255"), "255.255.255.255");
+    EXPECT_EQ(canonical("010.001.000.255") + " " + canonical("000.0.00.1"), "10.1.0.255 0.0.0.1");
     for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", " 1.2.3.4", "1.2.3.4 ", "1.2.3.4x", "1234.1.1.1",
-                            "1..2.3", "1.2.3.999", "a.b.c.d", "1.2.3.4\r", "0x1.2.3.4", "-1.2.3.4"})
+                            "1..2.3", "1.2.3.999", "a.b.c.d", "1.2.3.4\r", "0x1.2.3.4", "-1.2.3.4", "1.2.3.04x"})
         EXPECT_EQ(canonical(bad), "rejected") << '"' << bad << '"';
-
     RWCString untouched("1.2.3.04x");
-    EXPECT_FALSE(sysIPAddress::isValid(untouched));
+    sysIPAddress::isValid(untouched);
     EXPECT_EQ(str(untouched), "1.2.3.04x");
-}
 
-TEST(IPAddressText, ConvertsBetweenTextAndBytes)
-{
     unsigned char a = 9, b = 9, c = 9, d = 9;
     EXPECT_TRUE(sysIPAddress::IPtoByte("255.254.010.001", a, b, c, d));
     EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{255, 254, 10, 1}));
     EXPECT_FALSE(sysIPAddress::IPtoByte("10.0.0.256", a, b, c, d));
     EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{0, 0, 0, 0}));
-
     RWCString text("old");
     EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192));
     EXPECT_EQ(str(text), "192.0.0.192");
@@ -113,13 +80,13 @@ TEST(IPAddressText, ConvertsBetweenTextAndBytes)
 
 TEST(RouteListing, EveryFixtureParsesToItsExpectedEntries)
 {
-    const std::vector<fs::path> listings = fixtures("route", ".expected");
-    ASSERT_GE(listings.size(), 17u);
-    for (const fs::path& listing : listings) {
+    const std::vector<fs::path> files = fixtures("route", ".expected");
+    ASSERT_GE(files.size(), 17u);
+    for (const fs::path& file : files) {
         sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(rw(readFile(listing)), entries);
-        EXPECT_EQ(describe(entries), readFile(fs::path(listing).replace_extension(".expected")))
-            << listing.filename();
+        ravel::appendRouteEntries(listing(file), entries);
+        EXPECT_EQ(describe(entries), ravel::test::readFile(fs::path(file).replace_extension(".expected").string()))
+            << file.filename();
     }
 }
 
@@ -218,7 +185,7 @@ TEST(RouteRules, ClosestInterfaceOnRealTables)
     };
     for (const Case& c : cases) {
         sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(rw(readFile(dataNet() / "route" / c.file)), entries);
+        ravel::appendRouteEntries(listing(dataPath(std::string("net/route/") + c.file)), entries);
         EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
     }
 }
@@ -230,30 +197,30 @@ TEST(ListingText, LinesEndAtLineFeedsAndTheLastPieceIsNeverRead)
     EXPECT_EQ(str(ravel::reshapeListing("abc\r\n\r\nx\nde\r\nlast")), "ab\nd\n\n");
     EXPECT_EQ(str(ravel::reshapeListing("Route Table\n  1.2.3.4  x\r\n")), "Route Tab\n  1.2.3.4  \n\n");
 
-    const RWCString listing("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
-    EXPECT_FALSE(ravel::routeListingHolds(listing, "10.0.0.1"));
-    EXPECT_FALSE(ravel::routeListingHolds(listing, "ON-LINK"));
-    EXPECT_TRUE(ravel::routeListingHolds(listing, "On-link"));
-    EXPECT_FALSE(ravel::routeListingHolds(listing, "7.7.7.7"));
+    // Only whole words of complete lines count.
+    const RWCString text("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
+    for (const char* absent : {"10.0.0.1", "ON-LINK", "7.7.7.7"})
+        EXPECT_FALSE(ravel::routeListingHolds(text, absent)) << absent;
+    EXPECT_TRUE(ravel::routeListingHolds(text, "On-link"));
     EXPECT_TRUE(ravel::routeListingHolds("  x10.0.0.1.\r\n", "10.0.0.1"));
 }
 
 TEST(ListingText, EveryArpFixtureAnswersItsCases)
 {
-    const std::vector<fs::path> listings = fixtures("arp", ".cases");
-    ASSERT_GE(listings.size(), 8u);
-    for (const fs::path& listing : listings) {
-        const RWCString text = rw(readFile(listing));
-        std::istringstream cases(readFile(fs::path(listing).replace_extension(".cases")));
+    const std::vector<fs::path> files = fixtures("arp", ".cases");
+    ASSERT_GE(files.size(), 8u);
+    for (const fs::path& file : files) {
+        const RWCString text = listing(file);
+        std::istringstream cases(ravel::test::readFile(fs::path(file).replace_extension(".cases").string()));
         std::string ip, mac, expected;
         int count = 0;
         while (cases >> ip >> mac >> expected) {
             const RWCString dashed = ravel::replaceEach(rw(mac), ":", "-");
             EXPECT_EQ(ravel::arpListingHolds(text, rw(ip), dashed), expected == "true")
-                << listing.filename() << ": " << ip << " " << mac;
+                << file.filename() << ": " << ip << " " << mac;
             ++count;
         }
-        EXPECT_GT(count, 0) << listing.filename();
+        EXPECT_GT(count, 0) << file.filename();
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 TEST(CoreAcrossDll, RecordsThresholdAndBuffers)
 {
     ravel::test::LogCapture capture(LogInterface::LEVEL_FINAL);
@@ -44,11 +46,18 @@ TEST(CoreAcrossDll, VectorsConversionsAndExports)
     EXPECT_TRUE(static_cast<const BStringVector&>(copy)[4].isNull());
     EXPECT_STREQ(ui64ToRWCString(0xFFFFFFFFFFFFFFFFull, 16).data(), "ffffffffffffffff");
 
-    HMODULE dll = GetModuleHandleA("qvzkut01.dll");
-    ASSERT_NE(dll, nullptr);
-    EXPECT_NE(GetProcAddress(dll, "setRavelUtilitiesLogFile"), nullptr);
-    char path[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(dll, path, MAX_PATH), 0u);
-    DWORD ignored = 0;
-    EXPECT_GT(GetFileVersionInfoSizeA(path, &ignored), 0u);
+    // Each DLL carries its version resource under US English / Unicode.
+    for (const char* name : {"qvzkut01.dll", "tls7912d.dll"}) {
+        char path[MAX_PATH] = {};
+        ASSERT_NE(GetModuleFileNameA(GetModuleHandleA(name), path, MAX_PATH), 0u) << name;
+        DWORD ignored = 0;
+        std::vector<char> block(GetFileVersionInfoSizeA(path, &ignored));
+        ASSERT_TRUE(!block.empty() && GetFileVersionInfoA(path, 0, static_cast<DWORD>(block.size()), block.data()));
+        char* value = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\OriginalFilename",
+                                   reinterpret_cast<void**>(&value), &length));
+        EXPECT_STREQ(value, name);
+    }
+    EXPECT_NE(GetProcAddress(GetModuleHandleA("qvzkut01.dll"), "setRavelUtilitiesLogFile"), nullptr);
 }

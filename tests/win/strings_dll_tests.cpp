@@ -4,27 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
-
-TEST(StringsDll, LibraryIsTheDllWithItsVersionResource)
-{
-    char path[MAX_PATH] = {};
-    ASSERT_NE(GetModuleFileNameA(GetModuleHandleA("tls7912d.dll"), path, MAX_PATH), 0u);
-
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-    ASSERT_NE(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, block.data()));
-    char* value = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\OriginalFilename",
-                               reinterpret_cast<void**>(&value), &len));
-    EXPECT_STREQ(value, "tls7912d.dll");
-}
 
 TEST(StringsDll, StringsCrossTheBoundary)
 {

@@ -1,0 +1,32 @@
+#pragma once
+// What the doubles share: the test's settings come from environment variables, and each call the
+// library makes is appended as one line to a log file the test reads.
+#include "internal/win/WinHandle.h"
+
+#include <string>
+
+inline std::string variable(const std::string& name)
+{
+    char value[MAX_PATH * 2];
+    const DWORD n = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+inline void writeAll(HANDLE to, const std::string& bytes)
+{
+    DWORD written = 0;
+    for (std::size_t done = 0; done < bytes.size(); done += written)
+        if (!WriteFile(to, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
+            written == 0)
+            return;
+}
+
+inline void appendLine(const std::string& logVariable, const std::string& line)
+{
+    const std::string log = variable(logVariable);
+    const ravel::FileHandle file(log.empty() ? INVALID_HANDLE_VALUE
+                                             : CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                           nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (file)
+        writeAll(file.get(), line + "\n");
+}
