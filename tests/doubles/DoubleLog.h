@@ -1,8 +1,9 @@
 #pragma once
-// What the doubles share: the test's settings come from environment variables, and each call the
+// What the doubles (and the process tests' child) share: the test's settings come from environment variables, and each call the
 // library makes is appended as one line to a log file the test reads.
 #include "internal/win/WinHandle.h"
 
+#include <algorithm>
 #include <string>
 
 inline std::string variable(const std::string& name)
@@ -12,13 +13,15 @@ inline std::string variable(const std::string& name)
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
-inline void writeAll(HANDLE to, const std::string& bytes)
+// In pieces of at most 64 KiB, as programs write to pipes.
+inline bool writeAll(HANDLE to, const std::string& bytes)
 {
     DWORD written = 0;
     for (std::size_t done = 0; done < bytes.size(); done += written)
-        if (!WriteFile(to, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
-            written == 0)
-            return;
+        if (!WriteFile(to, bytes.data() + done, static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 65536)),
+                       &written, nullptr))
+            return false;
+    return true;
 }
 
 inline void appendLine(const std::string& logVariable, const std::string& line)

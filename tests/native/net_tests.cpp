@@ -126,44 +126,42 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
 TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
 {
     RWCString low("untouched"), high("untouched");
+    EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
+    EXPECT_EQ(str(low) + " " + str(high), "untouched untouched");
     EXPECT_TRUE(ravel::routeEntryRange("192.168.1.0", "255.255.255.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "192.168.1.1 192.168.1.254");
     EXPECT_TRUE(ravel::routeEntryRange("0.0.0.0", "0.0.0.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "0.0.0.1 255.255.255.254");
-    low = high = "untouched";
-    EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
-    EXPECT_EQ(str(low) + " " + str(high), "untouched untouched");
 
-    EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.0", "192.168.1.0", "255.255.255.0"));
-    EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.255", "192.168.1.0", "255.255.255.0"));
-    EXPECT_TRUE(ravel::inRouteEntryRange("10.0.1.0", "10.0.0.0", "255.255.0.0"));
-    // Bytes are compared one at a time: a byte equal to a bound sends the next byte to both bounds.
-    EXPECT_FALSE(ravel::inRouteEntryRange("10.0.0.255", "10.0.0.0", "255.255.0.0"));
-    // Unreadable routes count as 0.0.0.0 to 0.0.0.0.
-    EXPECT_TRUE(ravel::inRouteEntryRange("0.0.0.0", "", ""));
-    EXPECT_FALSE(ravel::inRouteEntryRange("10.0.0.1", "", "255.0.0.0"));
-
-    EXPECT_TRUE(ravel::closerMatch("255.255.255.0", "255.255.0.0"));
-    EXPECT_TRUE(ravel::closerMatch("255.255.0.0", "255.255.0.0"));
+    struct Case { const char* address; const char* destination; const char* netmask; bool in; };
+    const Case cases[] = {
+        {"192.168.1.0", "192.168.1.0", "255.255.255.0", false}, {"192.168.1.255", "192.168.1.0", "255.255.255.0", false},
+        {"10.0.1.0", "10.0.0.0", "255.255.0.0", true},
+        // Bytes are compared one at a time: a byte equal to a bound sends the next byte to both bounds.
+        {"10.0.0.255", "10.0.0.0", "255.255.0.0", false},
+        // Unreadable routes count as 0.0.0.0 to 0.0.0.0.
+        {"0.0.0.0", "", "", true}, {"10.0.0.1", "", "255.0.0.0", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ravel::inRouteEntryRange(c.address, c.destination, c.netmask), c.in) << c.address << " " << c.destination;
+    EXPECT_TRUE(ravel::closerMatch("255.255.255.0", "255.255.0.0") && ravel::closerMatch("255.255.0.0", "255.255.0.0"));
     EXPECT_FALSE(ravel::closerMatch("255.0.255.0", "255.255.0.0"));
 }
 
 TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTies)
 {
-    sysRouteTableEntryPtrVector table;
+    sysRouteTableEntryPtrVector table, blank;
     table.insert(route("0.0.0.0", "0.0.0.0", "10.0.0.5"));
     table.insert(route("192.168.1.0", "255.255.255.0", "192.168.1.7"));
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.9"));
     table.insert(route("172.16.0.0", "255.255.0.0", ""));
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.10"));
-    EXPECT_EQ(str(ravel::closestInterface(table, "192.168.1.50")), "192.168.1.7");
-    EXPECT_EQ(str(ravel::closestInterface(table, "10.9.9.9")), "10.0.0.5");
-    EXPECT_EQ(str(ravel::closestInterface(table, "172.16.3.3")), "172.16.0.10");
-    EXPECT_EQ(str(ravel::closestInterface(table, "255.255.255.255")), "NOT FOUND");
-    EXPECT_EQ(str(ravel::closestInterface(sysRouteTableEntryPtrVector(), "10.0.0.1")), "NOT FOUND");
-
+    const char* const cases[][2] = {{"192.168.1.50", "192.168.1.7"}, {"10.9.9.9", "10.0.0.5"},
+                                    {"172.16.3.3", "172.16.0.10"}, {"255.255.255.255", "NOT FOUND"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(str(ravel::closestInterface(table, c[0])), c[1]) << c[0];
+    EXPECT_EQ(str(ravel::closestInterface(blank, "10.0.0.1")), "NOT FOUND");
     // The first covering route is kept even without an interface; later ones must name one.
-    sysRouteTableEntryPtrVector blank;
     blank.insert(route("10.0.0.0", "255.0.0.0", ""));
     blank.insert(route("10.1.0.0", "255.255.0.0", ""));
     EXPECT_EQ(str(ravel::closestInterface(blank, "10.1.2.3")), "");

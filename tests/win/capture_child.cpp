@@ -9,26 +9,11 @@
 //   grandchild <event>   starts "hold <event>" with the same standard output, writes its id, ends
 //   hold <event>         waits for the named event (at most a minute)
 #include "ChildPattern.h"
-#include "internal/win/WinHandle.h"
+#include "DoubleLog.h"
 
 #include <cstdlib>
-#include <cstring>
-#include <string>
 
 namespace {
-
-bool writeAll(HANDLE out, const std::string& bytes)
-{
-    size_t at = 0;
-    while (at < bytes.size()) {
-        DWORD wrote = 0;
-        const DWORD chunk = static_cast<DWORD>(bytes.size() - at < 65536 ? bytes.size() - at : 65536);
-        if (!WriteFile(out, bytes.data() + at, chunk, &wrote, nullptr))
-            return false;
-        at += wrote;
-    }
-    return true;
-}
 
 bool writeOut(const std::string& bytes) { return writeAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
 
