@@ -19,37 +19,28 @@ RWCString firstMatch(const char* pattern, const RWCString& text)
 
 } // namespace
 
-TEST(RWCStringTest, CopiesAreIndependentAndZeroBytesCount)
+TEST(RWCStringTest, ValuesZeroBytesAndEditsThatReadTheirOwnText)
 {
     RWCString a("printer"), b(a), c;
     c = a;
     b[0] = 'P';
     c += "-2";
     EXPECT_EQ(a + " " + b + " " + c, "printer Printer printer-2");
-
     RWCString z("a\0b", 3);
     EXPECT_EQ(z.length(), 3u);
     EXPECT_EQ(z.data()[3], '\0');
-    EXPECT_EQ(z.first('b'), 2u);
     EXPECT_NE(z, "a");  // the zero-terminated "a" is shorter
     EXPECT_EQ(RWCString("a\0b", 3) + z, RWCString("a\0ba\0b", 6));
-    EXPECT_EQ(RWCString(static_cast<const char*>(nullptr)), "");
-    EXPECT_EQ(RWCString('x', 3), "xxx");
-}
+    EXPECT_EQ(RWCString(static_cast<const char*>(nullptr)) + RWCString('x', 3), "xxx");
 
-TEST(RWCStringTest, EditingReadsItsOwnTextBeforeItMoves)
-{
     RWCString s("mid");
     s.prepend("<").append(">").append(RWCString("tail"), 2).prepend(RWCString("xyz"), 1);
     EXPECT_EQ(s, "x<mid>ta");
-
-    RWCString self("abc");
     for (int i = 0; i < 5; ++i)
-        self += self;
-    EXPECT_EQ(self.length(), 96u);
-    self.append(self.data() + 1, 2);
-    EXPECT_EQ(self(94, 4), "bcbc");
-
+        s += s;  // reads the text before it moves
+    s.append(s.data() + 1, 2);
+    EXPECT_EQ(s.length(), 258u);
+    EXPECT_EQ(s(254, 4), "ta<m");
     RWCString e("0123456789");
     e.insert(10, "!").insert(0, "<").remove(3, 2).replace(1, 2, "AB");
     EXPECT_EQ(e, "<AB456789!");
@@ -61,22 +52,19 @@ TEST(RWCStringTest, EditingReadsItsOwnTextBeforeItMoves)
     EXPECT_EQ(e, "<A<A  ");
 }
 
-TEST(RWCStringTest, CompareAndCase)
+TEST(RWCStringTest, CompareCaseAndSearchingAtTheEdges)
 {
-    RWCString s("HKEY_Local_Machine");
-    EXPECT_EQ(s.compareTo("hkey_local_machine", RWCString::ignoreCase), 0);
-    EXPECT_LT(s.compareTo("hkey_local_machine"), 0);  // upper case sorts first
+    RWCString key("HKEY_Local_Machine");
+    EXPECT_EQ(key.compareTo("hkey_local_machine", RWCString::ignoreCase), 0);
+    EXPECT_LT(key.compareTo("hkey_local_machine"), 0);  // upper case sorts first
     EXPECT_LT(RWCString("abc").compareTo("abcd"), 0);
     EXPECT_GT(RWCString("b").compareTo("ABC", RWCString::ignoreCase), 0);
     EXPECT_LT(RWCString("a").compareTo("\xe9"), 0);  // bytes compare as unsigned
-    EXPECT_EQ(toUpper(s), "HKEY_LOCAL_MACHINE");
-    s.toLower();
-    EXPECT_EQ(s, "hkey_local_machine");
+    EXPECT_EQ(toUpper(key), "HKEY_LOCAL_MACHINE");
+    key.toLower();
+    EXPECT_EQ(key, "hkey_local_machine");
     EXPECT_EQ(RWCString("AbC").hash(RWCString::ignoreCase), RWCString("aBc").hash(RWCString::ignoreCase));
-}
 
-TEST(RWCStringTest, SearchingAtTheEdges)
-{
     const RWCString s("10.0.0.1 110.0.0.1 10.0.0.1");
     const size_t npos = RWCString::npos;
     const size_t found[] = {s.index("10.0.0.1", 1), s.index("10.0.0.1", 11), s.index("10.0.0.1", 20),
@@ -86,7 +74,6 @@ TEST(RWCStringTest, SearchingAtTheEdges)
     const size_t expected[] = {10, 19, npos, s.length(), npos, npos, 1, 19, 10, 0, npos};
     for (size_t i = 0; i < sizeof found / sizeof found[0]; ++i)
         EXPECT_EQ(found[i], expected[i]) << "case " << i;
-
     RWCString line("Interface: 192.168.1.100 --- 0x2 Dynamic");
     EXPECT_EQ(line.index("DYNAMIC", 0, RWCString::ignoreCase), 33u);
     EXPECT_EQ(line.index("DYNAMIC"), npos);
@@ -96,7 +83,7 @@ TEST(RWCStringTest, SearchingAtTheEdges)
     EXPECT_EQ(RWCString("a\0b", 3).first("\0", 1), 1u);
 }
 
-TEST(RWCStringTest, SubStringsAndStrip)
+TEST(RWCStringTest, SubStringsStripAndBounds)
 {
     RWCString s("  key = value  ");
     EXPECT_EQ(s.strip(RWCString::both), "key = value");
@@ -113,7 +100,6 @@ TEST(RWCStringTest, SubStringsAndStrip)
     s.subString("value") = "v";
     EXPECT_EQ(s, "  KEYS = v  ");
     EXPECT_TRUE(s.subString("absent").isNull());
-
     EXPECT_THROW(s[s.length()], RWBoundsErr);
     EXPECT_THROW(RWCString()(0), RWBoundsErr);
     try {
@@ -141,12 +127,10 @@ TEST(RWCRegexpTest, AddressPatternDialectAndInvalidPatterns)
     EXPECT_EQ(RWCString("abab")(RWCRegexp("ab$")).start(), 2u);
     EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u);  // empty match at the start
 
-    RWCString text("gw 10.0.0.138 if 192.168.0.1");
+    const RWCString text("gw 10.0.0.138 if 192.168.0.1");
     size_t len = 0;
-    EXPECT_EQ(RWCRegexp(kIPv4Pattern).index(text, &len, 0), 3u);
-    EXPECT_EQ(len, 10u);
-    EXPECT_EQ(text.index(RWCRegexp(kIPv4Pattern), &len, 6), 17u);
-    EXPECT_EQ(len, 11u);
+    EXPECT_EQ(RWCRegexp(kIPv4Pattern).index(text, &len, 0) * 100 + len, 310u);
+    EXPECT_EQ(text.index(RWCRegexp(kIPv4Pattern), &len, 6) * 100 + len, 1711u);
     EXPECT_EQ(text.index(RWCRegexp(kIPv4Pattern), text.length() + 1), RWCString::npos);
 
     for (const char* bad : {"*a", "a**", "[abc", "a\\", "[z-a]", "^*"}) {
@@ -166,11 +150,7 @@ TEST(RWCTokenizerTest, DelimitersZeroBytesAndItsOwnCopy)
     RWCTokenizer next("  0.0.0.0\t 0.0.0.0   192.168.1.1 \n20\r\n");
     for (const char* token : {"0.0.0.0", "0.0.0.0", "192.168.1.1", "20\r"})  // \r is not a default delimiter
         EXPECT_EQ(next(), token);
-    RWCSubString end = next();
-    EXPECT_TRUE(end.isNull());
-    EXPECT_EQ(end.length(), 0u);
-    EXPECT_TRUE(next().isNull());  // stays used up
-
+    EXPECT_TRUE(next().isNull() && next().isNull() && next().length() == 0);  // stays used up
     RWCTokenizer dots("010..1.");
     EXPECT_EQ(dots("."), "010");
     EXPECT_EQ(dots("."), "1");
@@ -183,7 +163,6 @@ TEST(RWCTokenizerTest, DelimitersZeroBytesAndItsOwnCopy)
     EXPECT_EQ(lines(RWCString("\0", 1)), ";c");
     EXPECT_EQ(lines("\0", 1), "b=2");
     EXPECT_TRUE(lines("\0", 1).isNull());
-
     RWCString temp("-a value -s x");
     RWCTokenizer tok(temp);
     temp = "changed";
@@ -191,7 +170,7 @@ TEST(RWCTokenizerTest, DelimitersZeroBytesAndItsOwnCopy)
     EXPECT_EQ(tok.remaining(), " value -s x");
 }
 
-TEST(OrderedVectorTest, ValueVectorChecksIndexesAndFindsValues)
+TEST(OrderedVectorTest, CheckedIndexesValueSearchAndPointees)
 {
     RWCStringVector v;
     EXPECT_THROW(v[0], RWBoundsErr);
@@ -202,20 +181,14 @@ TEST(OrderedVectorTest, ValueVectorChecksIndexesAndFindsValues)
     v.prepend("a");
     v.insertAt(3, "d");
     EXPECT_THROW(v.insertAt(5, "x"), RWBoundsErr);
-    ASSERT_EQ(v.entries(), 4u);
-    EXPECT_EQ(v.at(3), "d");
     EXPECT_THROW(v.at(4), RWBoundsErr);
     EXPECT_EQ(v.index("C"), RW_NPOS);
     EXPECT_EQ(v.removeAt(1), "b");
-    EXPECT_EQ(v.index("c"), 1u);
-
+    EXPECT_EQ(v.index("d"), 2u);
     RWCStringVector copy(v);
     copy[0] = "changed";
     EXPECT_EQ(v[0], "a");
-}
 
-TEST(OrderedVectorTest, PointerVectorSearchesPointeesAndDestroys)
-{
     static int destroyed = 0;
     struct Entry
     {
@@ -224,22 +197,20 @@ TEST(OrderedVectorTest, PointerVectorSearchesPointeesAndDestroys)
         ~Entry() { ++destroyed; }
         bool operator==(const Entry& o) const { return name == o.name; }
     };
-    RWTPtrOrderedVector<Entry> v;
-    Entry* a = new Entry("a");
-    v.insert(a);
-    v.insert(new Entry("b"));
-    v.insert(nullptr);
-    Entry probe("b");
-    EXPECT_EQ(v.index(&probe), 1u);
-    EXPECT_EQ(v.indexByPointer(&probe), RW_NPOS);
-    EXPECT_EQ(v.find(&probe), v[1]);
-    EXPECT_EQ(v.index(nullptr), 2u);
-    EXPECT_EQ(v.removeAt(2), nullptr);
-    EXPECT_THROW(v[2], RWBoundsErr);
-    EXPECT_EQ(v.indexByPointer(a), 0u);
-
+    RWTPtrOrderedVector<Entry> p;
+    Entry *a = new Entry("a"), probe("b");
+    p.insert(a);
+    p.insert(new Entry("b"));
+    p.insert(nullptr);
+    EXPECT_EQ(p.index(&probe), 1u);
+    EXPECT_EQ(p.indexByPointer(&probe), RW_NPOS);
+    EXPECT_EQ(p.find(&probe), p[1]);
+    EXPECT_EQ(p.index(nullptr), 2u);
+    EXPECT_EQ(p.removeAt(2), nullptr);
+    EXPECT_THROW(p[2], RWBoundsErr);
+    EXPECT_EQ(p.indexByPointer(a), 0u);
     destroyed = 0;
-    v.clearAndDestroy();
+    p.clearAndDestroy();
     EXPECT_EQ(destroyed, 2);
-    EXPECT_TRUE(v.isEmpty());
+    EXPECT_TRUE(p.isEmpty());
 }
