@@ -60,10 +60,8 @@ TEST(FileInfo, FileVersionFoundThroughTheLanguageAndCodePageLists)
         EXPECT_TRUE(info(versioned(c.dll)).getVersionStampString(&text) == OK &&
                     info(versioned(c.dll)).getVersionStamp(&words) == OK);
         EXPECT_EQ(s(text) + " " + std::to_string(words), c.text + (" " + std::to_string(c.words)));
-        EXPECT_TRUE(log.has(versioned(c.dll) + ": version(" + c.text + ") information was found using Location Identifier " +
-                                c.where,
-                            "general", "info", "omega"))
-            << log.all();
+        const std::string found = ": version(" + std::string(c.text) + ") information was found using Location Identifier ";
+        EXPECT_TRUE(log.general(versioned(c.dll) + found + c.where, "info", "omega")) << log.all();
     }
 }
 
@@ -78,8 +76,8 @@ TEST(FileInfo, NoSearchedFileVersionNoResourceNoFileNoFolder)
         EXPECT_TRUE(file.getVersionStamp(&words) == API && file.getVersionStampString(&text) == API);
         EXPECT_EQ(words >> 48, std::string(dll) == "outside" ? 3u : 4u);
         EXPECT_EQ(s(text), "");
-        EXPECT_TRUE(log.has("VerQueryValue api failure, getlasterror = ", "general", "error", "release")) << log.all();
-        EXPECT_TRUE(log.has("file name = " + versioned(dll), "general", "error", "release"));
+        EXPECT_TRUE(log.general("VerQueryValue api failure, getlasterror = ", "error")) << log.all();
+        EXPECT_TRUE(log.general("file name = " + versioned(dll), "error"));
         EXPECT_EQ(log.records().size(), 2u);
     }
     const Scratch scratch("fileinfo_missing");
@@ -98,7 +96,7 @@ TEST(FileInfo, NoSearchedFileVersionNoResourceNoFileNoFolder)
 
     // A missing folder is another error of the system: logged with its code, an API failure.
     EXPECT_EQ(info(scratch + "nodir\\absent.dll").exists(), API);
-    EXPECT_TRUE(log.has("CreateFile api failure, getlasterror = ", "general", "error", "release")) << log.all();
+    EXPECT_TRUE(log.general("CreateFile api failure, getlasterror = ", "error")) << log.all();
     EXPECT_TRUE(log.contains("\n     DATA: 03 00 00 00 \n")) << log.all();
     EXPECT_EQ(log.records().size(), 1u);
 }
@@ -180,8 +178,7 @@ TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
     sysFileStructure files;
     RWCString directory("stale");
     EXPECT_TRUE(files.getSystemDirectory(directory));
-    EXPECT_TRUE(log.has("[sysFileStructure::getSystemDirectory] returned = " + s(directory), "general", "info",
-                        "release"));
+    EXPECT_TRUE(log.general("[sysFileStructure::getSystemDirectory] returned = " + s(directory)));
     EXPECT_TRUE(files.getWindowsDirectory(directory));
     EXPECT_EQ(s(directory), "C:\\windows");
 
@@ -194,8 +191,8 @@ TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
     EXPECT_TRUE(log.records().empty());
     EXPECT_TRUE(files.setCwd(dir.c_str()) && files.getCwd(directory));
     EXPECT_EQ(s(directory), dir);
-    EXPECT_TRUE(log.has("[sysFileStructure::setCwd] cwd set to: " + dir, "general", "info", "release"));
-    EXPECT_TRUE(log.has("[sysFileStructure::getCwd] returned = " + dir, "general", "info", "release"));
+    EXPECT_TRUE(log.general("[sysFileStructure::setCwd] cwd set to: " + dir));
+    EXPECT_TRUE(log.general("[sysFileStructure::getCwd] returned = " + dir));
 
     RWCString path("sub\\file");
     EXPECT_TRUE(files.ensurePathIsAFullPath(&path));
@@ -218,7 +215,7 @@ TEST(FileStructure, TemporaryDirectories)
     RWCString directory;
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), temp);
-    EXPECT_TRUE(log.has("[sysFileStructure::getTempDirectory] returned = " + temp, "general", "info", "release"));
+    EXPECT_TRUE(log.general("[sysFileStructure::getTempDirectory] returned = " + temp));
 
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp");

