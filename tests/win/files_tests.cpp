@@ -205,7 +205,19 @@ TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
     EXPECT_TRUE(files.setCwd(original));
 }
 
-TEST(FileStructure, TemporaryDirectories)
+TEST(FilesCli, AnswersAndExitCodes)
+{
+    const ProgramResult equal = ravelutil("version-compare \"5, 1, 2600, 0\" 5.1.2600.0");
+    EXPECT_EQ(equal.out, "FILE_FALSE\n");
+    EXPECT_EQ(equal.exitCode, 1);
+    EXPECT_EQ(ravelutil("newer \"" + versioned("none") + "\" \"" + versioned("us") + "\" --by text").out,
+              "FILE_NO_VERSION_INFO\n");
+    for (const char* usage : {"version-compare 1.0", "newer a b --by size"})
+        EXPECT_EQ(ravelutil(usage).exitCode, 2) << usage;
+}
+
+// Last in this program: the permanent override is process-wide and nothing clears it.
+TEST(FileStructure, TemporaryDirectoriesAndTheirPermanentOverride)
 {
     const Scratch scratch("files_tmp");
     const std::string& temp = scratch.dir;
@@ -216,7 +228,6 @@ TEST(FileStructure, TemporaryDirectories)
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), temp);
     EXPECT_TRUE(log.general("[sysFileStructure::getTempDirectory] returned = " + temp));
-
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp");
     writeFile(temp + "\\qvkxotmp_1", "");  // a file of the name counts as taken
@@ -224,50 +235,18 @@ TEST(FileStructure, TemporaryDirectories)
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp_2");
     EXPECT_TRUE(GetFileAttributesA(directory.data()) & FILE_ATTRIBUTE_DIRECTORY);
 
-    SetEnvironmentVariableA("TMP", (temp + "\\absent").c_str());
+    RWCString absent((temp + "\\absent").c_str()), service(directory), other(temp.c_str());
+    EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
+    SetEnvironmentVariableA("TMP", absent.data());
     EXPECT_FALSE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), "");
     // Without the variable the reference stays unexpanded: the expansion itself did not fail.
     SetEnvironmentVariableA("TMP", nullptr);
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), "%TMP%");
-}
-
-TEST(FilesCli, CommandsPrintTheLibrarysAnswers)
-{
-    const ProgramResult equal = ravelutil("version-compare \"5, 1, 2600, 0\" 5.1.2600.0");
-    EXPECT_EQ(equal.out, "FILE_FALSE\n");
-    EXPECT_EQ(equal.exitCode, 1);
-    EXPECT_EQ(ravelutil("version-compare 1.0").exitCode, 2);
-
-    const std::string us = "\"" + versioned("us") + "\" ";
-    EXPECT_NE(ravelutil("fileinfo " + us).out.find("  version string info:  1.2.3.4\n\n"), std::string::npos);
-    EXPECT_EQ(ravelutil("newer \"" + versioned("high") + "\" " + us + "--by version").out, "FILE_FALSE\n");
-    EXPECT_EQ(ravelutil("newer \"" + versioned("none") + "\" " + us + "--by text").out, "FILE_NO_VERSION_INFO\n");
-    EXPECT_EQ(ravelutil("newer a b --by size").exitCode, 2);
-
-    const std::string made = ravelutil("mktemp").out;
-    EXPECT_NE(made.find("\\qvkxotmp"), std::string::npos) << made;
-    EXPECT_TRUE(RemoveDirectoryA(made.substr(0, made.find('\n')).c_str()));
-}
-
-// Last in this program: the override is process-wide and nothing clears it.
-TEST(FileStructureForServices, PermanentTemporaryDirectory)
-{
-    const Scratch scratch("files_service");
-    const std::string& dir = scratch.dir;
-    ScopedVariable keep("TMP", dir);
-    RWCString absent((dir + "\\absent").c_str()), service((dir + "\\service").c_str()), other(dir.c_str());
-    CreateDirectoryA(service.data(), nullptr);
-    sysFileStructure files;
-    RWCString directory;
-    EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
-    EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), dir);
 
     EXPECT_TRUE(sysFileStructure::permanentlySetTempDir(service));
-    SetEnvironmentVariableA("TMP", nullptr);
-    LogCapture log;
+    log.clear();
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), s(service));
     EXPECT_TRUE(log.records().empty()) << "the override is answered without a record";
@@ -275,5 +254,5 @@ TEST(FileStructureForServices, PermanentTemporaryDirectory)
     EXPECT_TRUE(sysFileStructure::permanentlySetTempDir(other));
     EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
     EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), dir);
+    EXPECT_EQ(s(directory), temp);
 }

@@ -105,20 +105,15 @@ TEST(SpawnProcess, WorkingDirectoriesAndRecords)
     EXPECT_FALSE(log.contains("SpawnProcess succeeded"));
 }
 
-TEST(ProcessCli, RunSpawnAndArgs)
+TEST(ProcessCli, RunKeepsQuotesAndSpawnWaitsInItsFolder)
 {
     const std::string program = child("");
-    ProgramResult r = ravelutil("run " + program + "bytes 70000");  // more than a pipe holds
-    EXPECT_TRUE(r.exitCode == 0 && r.out == childPattern(70000)) << r.out.size() << " bytes";
-    EXPECT_EQ(ravelutil("run " + program + "text \"a  b\" c").out, "a  b c\n") << "quotes kept";
+    EXPECT_EQ(ravelutil("run " + program + "text \"a  b\" c").out, "a  b c\n");
     EXPECT_EQ(ravelutil("run " + program + "nothing").exitCode, 1);
-
     // (No trailing backslash before the closing quote: it would escape it.)
     const ScopedTempDir dir("spawn_cli");
-    r = ravelutil("spawn --wait --dir \"" + dir.path().substr(0, dir.path().size() - 1) + "\" " + program + "cwd here.txt");
-    EXPECT_EQ(r.exitCode, 0);
+    const std::string folder = "\"" + dir.path().substr(0, dir.path().size() - 1) + "\" ";
+    EXPECT_EQ(ravelutil("spawn --wait --dir " + folder + program + "cwd here.txt").exitCode, 0);
     EXPECT_FALSE(readFile(dir / "here.txt").empty());
-
     EXPECT_EQ(ravelutil("args -/ n /f file.txt -n 5").out, "command -f file.txt -n 5\npresent true\nstring true 5\nint true 5\n");
-    EXPECT_EQ(ravelutil("args - F -f x").exitCode, 1);
 }
