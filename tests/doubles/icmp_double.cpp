@@ -6,7 +6,7 @@
 //   nocreate      IcmpCreateFile fails
 // Each call appends one line to the file named by RAVEL_ICMP_LOG, so tests see exactly what the
 // library asked for. Built once more without IcmpSendEcho to stand for an incomplete library.
-#include "DoubleLog.h"
+#include "Doubles.h"
 
 #include <ipexport.h>
 

@@ -1,7 +1,7 @@
 // Stands in for the system's route or arp program. Every run appends its command line (one line)
 // to the file named by RAVEL_<NAME>_LOG; a listing run ("route print", "arp -a") writes the bytes
 // of the file named by RAVEL_<NAME>_OUTPUT to standard output. Both variables are set by the test.
-#include "DoubleLog.h"
+#include "Doubles.h"
 
 #include <fstream>
 #include <iterator>

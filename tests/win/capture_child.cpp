@@ -8,8 +8,7 @@
 //   cwd <file>           writes the current directory into the file
 //   grandchild <event>   starts "hold <event>" with the same standard output, writes its id, ends
 //   hold <event>         waits for the named event (at most a minute)
-#include "ChildPattern.h"
-#include "DoubleLog.h"
+#include "Doubles.h"
 
 #include <cstdlib>
 

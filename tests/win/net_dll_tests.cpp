@@ -30,19 +30,15 @@ namespace {
 std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
 
 // A route or arp double: the listing it prints and the file its command lines go to.
-class CommandDouble
+struct CommandDouble
 {
-public:
     CommandDouble(const std::string& name, const std::string& listing, const ScopedTempDir& scratch)
-        : m_log(scratch / (name + ".log")), m_output("RAVEL_" + name + "_OUTPUT", listing),
-          m_logVariable("RAVEL_" + name + "_LOG", m_log)
+        : log(scratch / (name + ".log")), output("RAVEL_" + name + "_OUTPUT", listing), logVariable("RAVEL_" + name + "_LOG", log)
     {
     }
-    Lines commands() const { return lines(readFile(m_log)); }
-
-private:
-    std::string m_log;
-    ScopedVariable m_output, m_logVariable;
+    Lines commands() const { return lines(readFile(log)); }
+    const std::string log;
+    const ScopedVariable output, logVariable;
 };
 
 // A scratch folder holding ravelutil.exe under the given name, the DLLs it needs and doubles.

@@ -1,11 +1,9 @@
 // Process spawning and output capture, with capture_child.exe as the child.
-#include "ChildPattern.h"
+#include "Doubles.h"
 #include "LogCapture.h"
 #include "RunProgram.h"
 #include "TestData.h"
 #include "sysServices.h"
-
-#include "internal/win/WinHandle.h"
 
 #include <gtest/gtest.h>
 

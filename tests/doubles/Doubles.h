@@ -1,6 +1,7 @@
 #pragma once
-// What the doubles (and the process tests' child) share: the test's settings come from environment variables, and each call the
-// library makes is appended as one line to a log file the test reads.
+// What the stand-in programs share (the doubles and the process tests' child): settings from
+// environment variables, whole writes, one log line per call the library makes, and the text the
+// child writes for "bytes n".
 #include "internal/win/WinHandle.h"
 
 #include <algorithm>
@@ -32,4 +33,14 @@ inline void appendLine(const std::string& logVariable, const std::string& line)
                                                            nullptr, OPEN_ALWAYS, 0, nullptr));
     if (file)
         writeAll(file.get(), line + "\n");
+}
+
+// A repeating text of lines, so that a lost or doubled block shows.
+inline std::string childPattern(std::size_t n)
+{
+    static const char kLine[] = "0123456789abcdefghijklmnopqrstuvwxyz\r\n";
+    std::string text(n, ' ');
+    for (std::size_t i = 0; i < n; ++i)
+        text[i] = kLine[i % (sizeof kLine - 1)];
+    return text;
 }
