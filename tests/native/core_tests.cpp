@@ -49,7 +49,6 @@ TEST(LogRecord, ExactHeadAndTwelveDataBytesALine)
     EXPECT_EQ(format(4, 3, 0, -7, "", -1), "COMMENT:    CAT: prntpath  TYPE: warn  LEVEL: omega  FILE: f  LINE: -7\n");
     EXPECT_EQ(format(1, 2, 3, 1, comment.c_str(), -1),
               "COMMENT: " + comment + "   CAT: general  TYPE: info  LEVEL: final  FILE: f  LINE: 1\n");
-
     const std::string head = "COMMENT: c   CAT: file  TYPE: assert  LEVEL: omega  FILE: f  LINE: 1\n     DATA: ";
     EXPECT_EQ(format(0, 0, 0, 1, "c", 0), head + "\n");
     EXPECT_EQ(format(0, 0, 0, 1, "c", 1), head + "f0 \n");
@@ -78,7 +77,6 @@ TEST(LogRecord, ThresholdSinkAndMacros)
         LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE, "f", 1, "a");
     }
     EXPECT_TRUE(sink.records.empty());
-
     // Records name their source relative to the repository; error codes are dumped as data.
     setRavelUtilitiesLogFile(&Sink::take, &sink);
     RAVEL_LOG_CODE(LogInterface::CAT_GENERAL, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
@@ -117,7 +115,6 @@ TEST(StringVector, GrowthOrderOutOfRangeAndFallback)
     }
     EXPECT_EQ(capacities, (std::vector<unsigned>{10, 21, 33, 46, 60}));
     EXPECT_EQ(std::string(grown[46].data()), "46");
-
     BStringVector v;
     EXPECT_EQ(v.find("x", true), 0xFFFFFFFFu);
     EXPECT_TRUE(v[0].isNull());

@@ -28,7 +28,7 @@ TEST(VersionText, NumbersFieldCountsAndSeparators)
         EXPECT_EQ(versionTextIsNewer(c.a, c.b), c.newer) << '"' << c.a << "\" against \"" << c.b << '"';
 }
 
-TEST(PathSplitting, LastSeparatorAndNullOutputs)
+TEST(PathText, SplittingAtTheLastSeparatorAndJoiningRelativePaths)
 {
     struct Case { const char* path; char separator; const char* name; const char* dir; };
     const Case cases[] = {
@@ -48,10 +48,6 @@ TEST(PathSplitting, LastSeparatorAndNullOutputs)
     sysFileStructure::getFileNameAndPath("x\\y", &name, nullptr, '\\');
     EXPECT_EQ(name, "y");
     sysFileStructure::getFileNameAndPath("x\\y", nullptr, nullptr, '\\');
-}
-
-TEST(FullPath, RelativePathsJoinTheCurrentDirectory)
-{
     using ravel::fullPathAgainst;
     EXPECT_EQ(fullPathAgainst("sub\\file", "D:\\work"), "D:\\work\\sub\\file");
     EXPECT_EQ(fullPathAgainst("\\file", "D:\\work"), "D:\\work\\file");  // not the drive root

@@ -64,7 +64,6 @@ TEST(IPAddressText, FourDecimalPartsRewrittenCanonicallyAndAsBytes)
     for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", " 1.2.3.4", "1.2.3.4 ", "1.2.3.4x", "1234.1.1.1",
                             "1..2.3", "1.2.3.999", "a.b.c.d", "1.2.3.4\r", "0x1.2.3.4", "-1.2.3.4", "1.2.3.04x"})
         EXPECT_EQ(canonical(bad), "rejected") << '"' << bad << '"';
-
     unsigned char a = 9, b = 9, c = 9, d = 9;
     EXPECT_TRUE(sysIPAddress::IPtoByte("255.254.010.001", a, b, c, d));
     EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{255, 254, 10, 1}));
@@ -74,7 +73,7 @@ TEST(IPAddressText, FourDecimalPartsRewrittenCanonicallyAndAsBytes)
     EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192) && text == "192.0.0.192");
 }
 
-TEST(RouteListing, EveryFixtureParsesToItsExpectedEntries)
+TEST(RouteListing, EveryFixtureParsesToItsEntriesAndHostileTextFailsCleanly)
 {
     const std::vector<fs::path> files = fixtures("route", ".expected");
     ASSERT_GE(files.size(), 17u);
@@ -84,10 +83,6 @@ TEST(RouteListing, EveryFixtureParsesToItsExpectedEntries)
         EXPECT_EQ(describe(entries), ravel::test::readFile(fs::path(file).replace_extension(".expected").string()))
             << file.filename();
     }
-}
-
-TEST(RouteListing, HostileTextFailsCleanly)
-{
     const std::string huge(1 << 20, '1');
     std::string manyTokens = "1.1.1.1" + std::string(100000, ' ');
     for (int i = 0; i < 20000; ++i)
@@ -108,7 +103,6 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     ASSERT_EQ(entries.entries(), 200u);
     EXPECT_EQ(str(entries[199]->m_destination), "199");
     EXPECT_THROW(entries[200], RWBoundsErr);
-
     sysRouteTableEntryPtrVector copy(entries), assigned;
     copy[0]->m_destination = "changed";
     assigned.insert(route("x", "", ""));
@@ -126,7 +120,6 @@ TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
     EXPECT_EQ(str(low) + " " + str(high), "192.168.1.1 192.168.1.254");
     EXPECT_TRUE(ravel::routeEntryRange("0.0.0.0", "0.0.0.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "0.0.0.1 255.255.255.254");
-
     struct Case { const char* address; const char* destination; const char* netmask; bool in; };
     const Case cases[] = {
         {"192.168.1.0", "192.168.1.0", "255.255.255.0", false}, {"192.168.1.255", "192.168.1.0", "255.255.255.0", false},
@@ -142,7 +135,7 @@ TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
     EXPECT_FALSE(ravel::closerMatch("255.0.255.0", "255.255.0.0"));
 }
 
-TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTies)
+TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTiesOnMadeAndRealTables)
 {
     sysRouteTableEntryPtrVector table, blank;
     table.insert(route("0.0.0.0", "0.0.0.0", "10.0.0.5"));
@@ -150,21 +143,17 @@ TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTies)
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.9"));
     table.insert(route("172.16.0.0", "255.255.0.0", ""));
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.10"));
-    const char* const cases[][2] = {{"192.168.1.50", "192.168.1.7"}, {"10.9.9.9", "10.0.0.5"},
-                                    {"172.16.3.3", "172.16.0.10"}, {"255.255.255.255", "NOT FOUND"}};
-    for (const auto& c : cases)
+    const char* const made[][2] = {{"192.168.1.50", "192.168.1.7"}, {"10.9.9.9", "10.0.0.5"},
+                                   {"172.16.3.3", "172.16.0.10"}, {"255.255.255.255", "NOT FOUND"}};
+    for (const auto& c : made)
         EXPECT_EQ(str(ravel::closestInterface(table, c[0])), c[1]) << c[0];
     EXPECT_EQ(str(ravel::closestInterface(blank, "10.0.0.1")), "NOT FOUND");
     // The first covering route is kept even without an interface; later ones must name one.
     blank.insert(route("10.0.0.0", "255.0.0.0", ""));
     blank.insert(route("10.1.0.0", "255.255.0.0", ""));
     EXPECT_EQ(str(ravel::closestInterface(blank, "10.1.2.3")), "");
-}
-
-TEST(RouteRules, ClosestInterfaceOnRealTables)
-{
     struct Case { const char* file; const char* address; const char* nic; };
-    const Case cases[] = {
+    const Case real[] = {
         // Two default routes through one interface; the host route wins over the /21.
         {"01-nt4-kb162055-active-only.txt", "100.50.41.50", "100.50.84.54"},
         {"01-nt4-kb162055-active-only.txt", "127.0.0.9", "127.0.0.1"},
@@ -175,30 +164,25 @@ TEST(RouteRules, ClosestInterfaceOnRealTables)
         // Two equal default routes: the later one wins.
         {"17-win10plus-multiple-default-gw.txt", "203.0.113.9", "10.21.38.97"},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : real) {
         sysRouteTableEntryPtrVector entries;
         ravel::appendRouteEntries(listing(dataPath(std::string("net/route/") + c.file)), entries);
         EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
     }
 }
 
-TEST(ListingText, LinesEndAtLineFeedsAndTheLastPieceIsNeverRead)
+TEST(ListingText, LinesWordsArpFixturesAndCommandLines)
 {
     EXPECT_EQ(str(ravel::reshapeListing("")), "\n");
     // The last two characters go, whatever they are: lines of two or fewer vanish.
     EXPECT_EQ(str(ravel::reshapeListing("abc\r\n\r\nx\nde\r\nlast")), "ab\nd\n\n");
     EXPECT_EQ(str(ravel::reshapeListing("Route Table\n  1.2.3.4  x\r\n")), "Route Tab\n  1.2.3.4  \n\n");
-
     // Only whole words of complete lines count.
     const RWCString text("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
     for (const char* absent : {"10.0.0.1", "ON-LINK", "7.7.7.7"})
         EXPECT_FALSE(ravel::routeListingHolds(text, absent)) << absent;
     EXPECT_TRUE(ravel::routeListingHolds(text, "On-link"));
     EXPECT_TRUE(ravel::routeListingHolds("  x10.0.0.1.\r\n", "10.0.0.1"));
-}
-
-TEST(ListingText, EveryArpFixtureAnswersItsCases)
-{
     const std::vector<fs::path> files = fixtures("arp", ".cases");
     ASSERT_GE(files.size(), 8u);
     for (const fs::path& file : files) {
@@ -214,10 +198,6 @@ TEST(ListingText, EveryArpFixtureAnswersItsCases)
         }
         EXPECT_GT(count, 0) << file.filename();
     }
-}
-
-TEST(ListingText, CommandLinesAndSeparators)
-{
     RWCString line;
     EXPECT_TRUE(ravel::formatCommandLine("arp -s %s %s %s", {"1.2.3.4", "00-11", RWCString("n\0x", 3)}, line));
     EXPECT_EQ(str(line), "arp -s 1.2.3.4 00-11 n");
@@ -225,6 +205,5 @@ TEST(ListingText, CommandLinesAndSeparators)
     EXPECT_EQ(line.length(), 255u);
     EXPECT_FALSE(ravel::formatCommandLine("arp -d %s", {RWCString('x', 249)}, line));
     EXPECT_EQ(line.length(), 256u);
-
     EXPECT_EQ(str(ravel::replaceEach("00:11:22:33:44:5a", ":", "-")), "00-11-22-33-44-5a");
 }

@@ -31,7 +31,6 @@ TEST(RWCStringTest, ValuesZeroBytesAndEditsThatReadTheirOwnText)
     EXPECT_NE(z, "a");  // the zero-terminated "a" is shorter
     EXPECT_EQ(RWCString("a\0b", 3) + z, RWCString("a\0ba\0b", 6));
     EXPECT_EQ(RWCString(static_cast<const char*>(nullptr)) + RWCString('x', 3), "xxx");
-
     RWCString s("mid");
     s.prepend("<").append(">").append(RWCString("tail"), 2).prepend(RWCString("xyz"), 1);
     EXPECT_EQ(s, "x<mid>ta");
@@ -62,7 +61,6 @@ TEST(RWCStringTest, CompareCaseAndSearchingAtTheEdges)
     EXPECT_EQ(toUpper(key), "HKEY_LOCAL_MACHINE");
     key.toLower();
     EXPECT_EQ(key, "hkey_local_machine");
-
     const RWCString s("10.0.0.1 110.0.0.1 10.0.0.1");
     const size_t npos = RWCString::npos;
     const size_t found[] = {s.index("10.0.0.1", 1), s.index("10.0.0.1", 11), s.index("10.0.0.1", 20),
@@ -87,7 +85,6 @@ TEST(RWCStringTest, SubStringsStripAndBounds)
     EXPECT_EQ(s.strip(RWCString::leading), "key = value  ");
     EXPECT_EQ(s.strip(), "  key = value");
     EXPECT_EQ(RWCString("000").strip(RWCString::leading, '0').length(), 0u);
-
     RWCSubString sub = s(2, 3);
     EXPECT_EQ(s(s.length(), 0).length(), 0u);  // empty view at the very end
     EXPECT_THROW(s(s.length(), 1), RWBoundsErr);
@@ -121,13 +118,11 @@ TEST(RWCRegexpTest, AddressPatternDialectAndInvalidPatterns)
         EXPECT_EQ(firstMatch(c[0], c[1]), c[2]) << c[0] << " on " << c[1];
     EXPECT_EQ(RWCString("abab")(RWCRegexp("ab$")).start(), 2u);
     EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u);  // empty match at the start
-
     const RWCString text("gw 10.0.0.138 if 192.168.0.1");
     size_t len = 0;
     EXPECT_EQ(RWCRegexp(kIPv4Pattern).index(text, &len, 0) * 100 + len, 310u);
     EXPECT_EQ(text.index(RWCRegexp(kIPv4Pattern), &len, 6) * 100 + len, 1711u);
     EXPECT_EQ(text.index(RWCRegexp(kIPv4Pattern), text.length() + 1), RWCString::npos);
-
     for (const char* bad : {"*a", "a**", "[abc", "a\\", "[z-a]", "^*"}) {
         RWCRegexp re(bad);
         EXPECT_EQ(re.status(), RWCRegexp::ILLEGAL) << bad;
@@ -150,7 +145,6 @@ TEST(RWCTokenizerTest, DelimitersZeroBytesAndItsOwnCopy)
     EXPECT_EQ(dots("."), "010");
     EXPECT_EQ(dots("."), "1");
     EXPECT_TRUE(dots(".").isNull());
-
     // Lines separated by zero bytes, as a profile section arrives.
     RWCTokenizer lines(RWCString("a=1\0;c\0b=2\0", 11));
     EXPECT_EQ(lines("\0", 1), "a=1");
@@ -181,7 +175,6 @@ TEST(OrderedVectorTest, CheckedIndexesValueSearchAndPointees)
     RWCStringVector copy(v);
     copy[0] = "changed";
     EXPECT_EQ(v[0], "a");
-
     static int destroyed = 0;
     struct Entry
     {

@@ -39,7 +39,6 @@ TEST(CoreAcrossDll, VectorsConversionsAndExports)
     EXPECT_STREQ(copy[3].data(), "delta");
     EXPECT_EQ(copy.find("BRAVO", false), 1u);
     EXPECT_TRUE(static_cast<const BStringVector&>(copy)[4].isNull());
-
     // Each DLL carries its version resource under US English / Unicode.
     for (const char* name : {"qvzkut01.dll", "tls7912d.dll"}) {
         char path[MAX_PATH] = {};

@@ -85,7 +85,6 @@ TEST(FileInfo, NoSearchedFileVersionNoResourceNoFileNoFolder)
     unsigned __int64 words = 1;
     EXPECT_EQ(info(versioned("none")).getVersionStamp(&words), NOVERSION);
     EXPECT_EQ(words, 0u);
-
     FileInfo missing(info(scratch + "absent.dll"));
     FILETIME time = {1, 2};
     RWCString text("kept");
@@ -93,7 +92,6 @@ TEST(FileInfo, NoSearchedFileVersionNoResourceNoFileNoFolder)
                 missing.getVersionStamp(&words) == MISSING && missing.getVersionStampString(&text) == MISSING);
     EXPECT_EQ(time.dwLowDateTime + time.dwHighDateTime + words + text.length(), 7u) << "outputs untouched";
     EXPECT_TRUE(log.records().empty()) << log.all();
-
     // A missing folder is another error of the system: logged with its code, an API failure.
     EXPECT_EQ(info(scratch + "nodir\\absent.dll").exists(), API);
     EXPECT_TRUE(log.general("CreateFile api failure, getlasterror = ", "error")) << log.all();
@@ -113,7 +111,6 @@ TEST(FileInfo, ComparisonsAndDescription)
     EXPECT_EQ(std::vector<int>(times, times + 6), (std::vector<int>{OK, NO, NO, OK, OK, MISSING}));
     ASSERT_TRUE(setWriteTime(dir + "older", 2020, 1, 1));
     EXPECT_EQ(a.compareTime(b), NO) << "a snapshot does not follow the file";
-
     FileInfo us(info(versioned("us"))), spanish(info(versioned("spanish"))), high(info(versioned("high"))),
         lowWord(info(versioned("lowword"))), none(info(versioned("none"))), outside(info(versioned("outside")));
     // The most significant word compares signed (32768.x is oldest), the least significant
@@ -125,7 +122,6 @@ TEST(FileInfo, ComparisonsAndDescription)
                             none.compareVersion(gone), us.compareVersion(gone)};
     EXPECT_EQ(std::vector<int>(versions, versions + 11),
               (std::vector<int>{OK, NO, NO, OK, OK, NO, NOVERSION, NOVERSION, API, NOVERSION, OK}));
-
     RWCString text;
     gone.toString(&text);
     EXPECT_EQ(s(text), "\n" + (dir + "gone") + " file does NOT exist.");
@@ -148,7 +144,6 @@ TEST(FileStructure, ExistenceSizeAndAge)
     EXPECT_FALSE(files.fileExists((dir + "*.dll").c_str()));
     EXPECT_EQ(files.fileSize((dir + "five.txt").c_str()), 5u);
     EXPECT_EQ(files.fileSize((dir + "absent.txt").c_str()), 0u);
-
     // 4 GiB and more: the low 32 bits (a sparse file: no disk space used).
     ravel::FileHandle file(CreateFileA((dir + "big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     LARGE_INTEGER size;
@@ -156,7 +151,6 @@ TEST(FileStructure, ExistenceSizeAndAge)
     ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
     file.reset();
     EXPECT_EQ(files.fileSize((dir + "big.bin").c_str()), 10u);
-
     // Age in calendar months: days play no part (any day of last month is one month ago).
     SYSTEMTIME now = {};
     GetSystemTime(&now);
@@ -181,7 +175,6 @@ TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
     EXPECT_TRUE(log.general("[sysFileStructure::getSystemDirectory] returned = " + s(directory)));
     EXPECT_TRUE(files.getWindowsDirectory(directory));
     EXPECT_EQ(s(directory), "C:\\windows");
-
     RWCString original;
     ASSERT_TRUE(files.getCwd(original));
     const Scratch scratch("files_cwd");
@@ -193,7 +186,6 @@ TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
     EXPECT_EQ(s(directory), dir);
     EXPECT_TRUE(log.general("[sysFileStructure::setCwd] cwd set to: " + dir));
     EXPECT_TRUE(log.general("[sysFileStructure::getCwd] returned = " + dir));
-
     RWCString path("sub\\file");
     EXPECT_TRUE(files.ensurePathIsAFullPath(&path));
     EXPECT_EQ(s(path), dir + "\\sub\\file");
@@ -234,7 +226,6 @@ TEST(FileStructure, TemporaryDirectoriesAndTheirPermanentOverride)
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp_2");
     EXPECT_TRUE(GetFileAttributesA(directory.data()) & FILE_ATTRIBUTE_DIRECTORY);
-
     RWCString absent((temp + "\\absent").c_str()), service(directory), other(temp.c_str());
     EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
     SetEnvironmentVariableA("TMP", absent.data());
@@ -244,7 +235,6 @@ TEST(FileStructure, TemporaryDirectoriesAndTheirPermanentOverride)
     SetEnvironmentVariableA("TMP", nullptr);
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), "%TMP%");
-
     EXPECT_TRUE(sysFileStructure::permanentlySetTempDir(service));
     log.clear();
     EXPECT_TRUE(files.getTempDirectory(directory));

@@ -85,7 +85,6 @@ TEST(RouteTable, AddAndDeleteRunTheRouteCommandAndLogEachStep)
     const RWCString longAddress('1', 300);
     EXPECT_FALSE(table.addToRouteTable(longAddress, "10.1.2.3"));
     EXPECT_FALSE(table.deleteFromRouteTable(longAddress));
-
     // Wine reports a version from 2000 on unless told otherwise: the route is persistent.
     EXPECT_EQ(route.commands(), (Lines{"route -p ADD 192.0.0.192 10.1.2.3", "route delete 192.0.0.192"}));
     EXPECT_TRUE(log.general("[sysRouteTable::addToRouteTable] attempting to add IP {192.0.0.192} NIC {10.1.2.3}"));
@@ -103,7 +102,6 @@ TEST(RouteTable, OneParseUntilResetAndTheParserAppends)
         EXPECT_EQ(str(table.getNICforClosestMatch("0.0.0.0")), "NOT FOUND");
         EXPECT_TRUE(sysRouteTable::initializeParser());
         EXPECT_EQ(route.commands(), Lines{"route print"});
-
         sysRouteTableEntryPtrVector entries;
         sysRouteTableParser parser;
         EXPECT_FALSE(parser.init(nullptr) || parser.beenInitialized());
@@ -139,7 +137,6 @@ TEST(ArpTable, ListingAnswersAndCommandsCarryTheDashForm)
                                     "00-11-22-33-44-55 NIC : 10.1.2.3",
                                     "general", "info", "release", "src/sysArpTable.cpp")));
     EXPECT_TRUE(log.contains(notStarted("[sysArpTable::deleteFromArpTable]", "arp -d " + std::string(300, '9'))));
-
     writeFile(scratch / "small.txt", "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
     CommandDouble smallArp("ARP", scratch / "small.txt", scratch);
     EXPECT_EQ(str(table.dumpArpTable()), "Interface: 10.0.0.5 --- 0x\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynami\n\n");
@@ -174,7 +171,7 @@ TEST(RavelutilNet, CommandsFindTheProgramsBesideThemOrReportTheirAbsence)
     EXPECT_EQ(folder.run("ravelutil.exe", "nic-for 10.0.0.1").out, "NOT FOUND\n");
 }
 
-TEST(HostPresence, LoopbackAnswersThroughTheSystemLibrary)
+TEST(HostPresence, LoopbackThroughTheSystemLibraryAndEachScriptedOutcome)
 {
     LogCapture log;
     sysNetwork network;
@@ -185,17 +182,12 @@ TEST(HostPresence, LoopbackAnswersThroughTheSystemLibrary)
     // The reply's source is compared as text: leading zeros never match it.
     EXPECT_EQ(network.hostPresent("127.000.000.001", 0), sysNetwork::HOST_NOT_PRESENT);
     EXPECT_TRUE(log.contains(netRecord("Received replies from router [127.0.0.1] not host [127.000.000.001]", "info")));
-}
-
-TEST(HostPresence, ScriptedLibraryGivesEachOutcomeAndRecord)
-{
     // Both folders hold the program under this one name.
     const std::string exe = "ru-icmp.exe";
     const RavelutilFolder folder(exe, {"icmp\\icmp.dll"}), incomplete(exe, {"icmp-incomplete\\icmp.dll"});
     ScopedWineSetting native(exe, "DllOverrides", "icmp", "native");
     ScopedVariable logVariable("RAVEL_ICMP_LOG", folder / "icmp.log");
     const std::string replySize = std::to_string(sizeof(ICMP_ECHO_REPLY) + 64 + 8);
-
     const char* const cases[][3] = {
         {"host", "HOST_PRESENT", "Received replies from host [127.0.0.2]"},
         {"other:10.0.0.254", "HOST_NOT_PRESENT", "Received replies from router [10.0.0.254] not host [127.0.0.2]"},
@@ -238,7 +230,6 @@ TEST(NetworkQueries, IcmpCopiesInterfacesHostNamesAndProtocols)
     const auto close = &sysICMP::IcmpCloseHandle;
     EXPECT_TRUE((copy.*close)(handle, closed));
     EXPECT_NE(closed, 0);
-
     LogCapture log;
     sysNetwork network;
     RWCString addresses("stale");

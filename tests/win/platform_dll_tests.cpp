@@ -52,7 +52,7 @@ TEST(SysVersion, EveryPlatformRowUnderWinesVersions)
     EXPECT_EQ(majorAlone * 100 + minorAlone, major * 100 + minor);
 }
 
-TEST(BDll, LoadFindAndFreeWithTheirRecords)
+TEST(BDll, LoadFindFreeAdoptAndCopy)
 {
     LogCapture log;
     BDll dll;
@@ -63,7 +63,6 @@ TEST(BDll, LoadFindAndFreeWithTheirRecords)
     void* function = nullptr;
     EXPECT_TRUE(dll.getFunction("GetFileVersionInfoSizeA", &function));
     EXPECT_EQ(function, reinterpret_cast<void*>(GetProcAddress(dll.getHinstDll(), "GetFileVersionInfoSizeA")));
-
     // A missing function clears the flag but keeps the library and its handle.
     HINSTANCE handle = dll.getHinstDll();
     EXPECT_FALSE(dll.getFunction("NoSuchFunction", &function));
@@ -71,25 +70,18 @@ TEST(BDll, LoadFindAndFreeWithTheirRecords)
     EXPECT_FALSE(dll.isLoaded());
     EXPECT_EQ(dll.getHinstDll(), handle);
     EXPECT_TRUE(log.general("BDll::getFunction [NoSuchFunction] FAILED", "info", "omega"));
-
     EXPECT_TRUE(dll.UnLoadDll());
     EXPECT_EQ(dll.getHinstDll(), nullptr);
     EXPECT_FALSE(dll.LoadDll("qvk_no_such_library.dll"));
     EXPECT_EQ(dll.getHinstDll(), nullptr);
     EXPECT_TRUE(log.general("BDll::LoadDll [qvk_no_such_library.dll] FAILED", "info", "omega"));
-}
-
-TEST(BDll, AdoptedHandlesAndCopiesShareTheLibrary)
-{
     HMODULE own = LoadLibraryA("version.dll");
     ASSERT_NE(own, nullptr);
     BDll adopted;
     EXPECT_TRUE(adopted.setHinstDll(own));
     EXPECT_FALSE(adopted.isLoaded()) << "adopting leaves the flag alone";
-    void* function = nullptr;
     EXPECT_TRUE(adopted.getFunction("VerQueryValueA", &function));
     EXPECT_NE(function, nullptr);
-
     BDll copy(adopted);
     EXPECT_EQ(copy.getHinstDll(), own);
     EXPECT_TRUE(copy.UnLoadDll());          // frees the one reference taken above

@@ -31,7 +31,7 @@ bool spawn(const std::string& commandLine, const char* directory, bool wait)
 
 } // namespace
 
-TEST(CaptureOutput, WhatTheChildWroteOrFailure)
+TEST(CaptureOutput, WhatTheChildWroteOrFailureAndNoWaitForAGrandchild)
 {
     const HANDLE stdoutBefore = GetStdHandle(STD_OUTPUT_HANDLE);
     RWCString output("old");
@@ -39,12 +39,10 @@ TEST(CaptureOutput, WhatTheChildWroteOrFailure)
     EXPECT_EQ(s(output), "one line\n");
     EXPECT_TRUE(capture("cmd /c echo through cmd", output));
     EXPECT_EQ(s(output), "through cmd\r\n");
-
     // Far more than the pipe holds, and not a multiple of any buffer.
     const size_t large = 1024 * 1024 + 333;
     EXPECT_TRUE(capture(child("bytes " + std::to_string(large)), output));
     EXPECT_TRUE(s(output) == childPattern(large)) << "the text differs";
-
     output = "kept";
     EXPECT_FALSE(capture("", output));
     EXPECT_FALSE(capture(child("nothing"), output));
@@ -52,17 +50,12 @@ TEST(CaptureOutput, WhatTheChildWroteOrFailure)
     EXPECT_FALSE(capture("qvk_no_such_program_here.exe", output));
     EXPECT_EQ(s(output), "kept");
     EXPECT_EQ(GetStdHandle(STD_OUTPUT_HANDLE), stdoutBefore);
-}
-
-TEST(CaptureOutput, AGrandchildKeepingTheWriteEndDoesNotHoldTheCall)
-{
+    // A grandchild that keeps the pipe's write end does not hold the call.
     const char kEvent[] = "qvk_capture_test_release_grandchild";
     const ravel::KernelHandle release(CreateEventA(nullptr, TRUE, FALSE, kEvent));
-    RWCString output;
     EXPECT_TRUE(capture(child(std::string("grandchild ") + kEvent), output));
     const std::string text = s(output);
     ASSERT_EQ(text.rfind("grandchild ", 0), 0u) << text;
-
     // Returned while the grandchild still runs with its copy of the pipe.
     const ravel::KernelHandle grandchild(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(text.substr(11))));
     ASSERT_TRUE(grandchild);
@@ -80,7 +73,6 @@ TEST(SpawnProcess, WorkingDirectoriesAndRecords)
     GetCurrentDirectoryA(MAX_PATH, original);
     const auto restore = ravel::onScopeExit([&] { SetCurrentDirectoryA(original); });
     ASSERT_TRUE(SetCurrentDirectoryA(base.c_str()));
-
     LogCapture log;
     const std::string report = base + "\\cwd.txt";
     const std::string line = child("cwd \"" + report + "\"");
@@ -89,14 +81,12 @@ TEST(SpawnProcess, WorkingDirectoriesAndRecords)
     EXPECT_TRUE(log.general("SpawnProcess succeeded for: " + line, "info", "omega"));
     EXPECT_TRUE(spawn(line, (base + "\\sub\\..").c_str(), true));  // with a colon: as given
     EXPECT_EQ(readFile(report), base);
-
     // Not waiting: only the start is logged.
     log.clear();
     const ravel::KernelHandle release(CreateEventA(nullptr, TRUE, FALSE, "qvk_spawn_test_release"));
     EXPECT_TRUE(spawn(child("hold qvk_spawn_test_release"), "", false));
     SetEvent(release.get());
     EXPECT_EQ(log.records().size(), 1u) << log.all();
-
     log.clear();
     EXPECT_FALSE(spawn("qvk_no_such_program_here.exe", "", true));
     EXPECT_FALSE(spawn(line, "absent_directory", true));

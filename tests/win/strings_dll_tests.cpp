@@ -20,7 +20,6 @@ TEST(StringsDll, StringsAndBoundsErrorsCrossTheBoundary)
     EXPECT_EQ(next(), "0.0.0.0");
     EXPECT_EQ(next(), "192.168.001.001");
     EXPECT_EQ(RWCString("1.2.3.4x")(RWCRegexp("[0-9]\\.[0-9]\\.[0-9]\\.[0-9]")), "1.2.3.4");
-
     RWCStringVector names;
     names.insert("a");
     EXPECT_THROW(names.removeAt(3), RWBoundsErr);
