@@ -42,7 +42,7 @@ struct Sink
 
 } // namespace
 
-TEST(LogRecord, ExactHeadAndTwelveDataBytesALine)
+TEST(LogRecord, ExactTextThresholdSinkAndMacros)
 {
     const std::string comment(5000, 'z');  // never truncated
     EXPECT_EQ(format(3, 1, 4, 100, "x", -1), "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n");
@@ -55,10 +55,6 @@ TEST(LogRecord, ExactHeadAndTwelveDataBytesALine)
     EXPECT_EQ(format(0, 0, 0, 1, "c", 13), head + "f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb \n           fc \n");
     EXPECT_EQ(format(0, 0, 0, 1, "c", 25), head + "f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb \n"
                                                   "           fc fd fe ff 00 01 02 03 04 05 06 07 \n           08 \n");
-}
-
-TEST(LogRecord, ThresholdSinkAndMacros)
-{
     Sink sink;
     setRavelUtilitiesLogFile(&Sink::take, &sink);
     for (int threshold = 0; threshold <= 5; ++threshold) {

@@ -44,7 +44,7 @@ bool setWriteTime(const std::string& path, int year, int month, int day)
 
 } // namespace
 
-TEST(FileInfo, FileVersionFoundThroughTheLanguageAndCodePageLists)
+TEST(FileInfo, FileVersionThroughTheListsOrEachKindOfFailure)
 {
     struct Case { const char* dll; const char* text; unsigned long long words; const char* where; };
     const Case cases[] = {
@@ -63,10 +63,6 @@ TEST(FileInfo, FileVersionFoundThroughTheLanguageAndCodePageLists)
         const std::string found = ": version(" + std::string(c.text) + ") information was found using Location Identifier ";
         EXPECT_TRUE(log.general(versioned(c.dll) + found + c.where, "info", "omega")) << log.all();
     }
-}
-
-TEST(FileInfo, NoSearchedFileVersionNoResourceNoFileNoFolder)
-{
     // Only outside the lists, or no FileVersion at all: an API failure, the fixed words still there.
     for (const char* dll : {"outside", "nofileversion"}) {
         LogCapture log;

@@ -142,7 +142,7 @@ TEST(ArpTable, ListingAnswersAndCommandsCarryTheDashForm)
     EXPECT_EQ(str(table.dumpArpTable()), "Interface: 10.0.0.5 --- 0x\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynami\n\n");
 }
 
-TEST(RavelutilNet, RouteAddFollowsThePlatform)
+TEST(RavelutilNet, RouteAddFollowsThePlatformAndMissingProgramsAreReported)
 {
     const char* const cases[][2] = {{"win95", "route ADD"}, {"win98", "route ADD"}, {"winme", "route -p ADD"},
                                     {"nt40", "route -p ADD"}, {"winxp", "route -p ADD"}};
@@ -154,10 +154,6 @@ TEST(RavelutilNet, RouteAddFollowsThePlatform)
         EXPECT_EQ(folder.run(exe, "route-add 192.0.0.192 10.1.2.3").exitCode, 0) << c[0];
         EXPECT_EQ(route.commands(), Lines{std::string(c[1]) + " 192.0.0.192 10.1.2.3"}) << c[0];
     }
-}
-
-TEST(RavelutilNet, CommandsFindTheProgramsBesideThemOrReportTheirAbsence)
-{
     const RavelutilFolder folder("ravelutil.exe", {"route.exe"});
     CommandDouble route("ROUTE", dataPath("net/route/17-win10plus-multiple-default-gw.txt"), folder);
     EXPECT_EQ(folder.run("ravelutil.exe", "nic-for 203.0.113.9").out, "10.21.38.97\n");
