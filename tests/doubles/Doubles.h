@@ -28,9 +28,10 @@ inline bool writeAll(HANDLE to, const std::string& bytes)
 inline void appendLine(const std::string& logVariable, const std::string& line)
 {
     const std::string log = variable(logVariable);
-    const ravel::FileHandle file(log.empty() ? INVALID_HANDLE_VALUE
-                                             : CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                           nullptr, OPEN_ALWAYS, 0, nullptr));
+    const ravel::FileHandle file(log.empty()
+                                     ? INVALID_HANDLE_VALUE
+                                     : CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                   nullptr, OPEN_ALWAYS, 0, nullptr));
     if (file)
         writeAll(file.get(), line + "\n");
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,8 @@ struct Sink
 TEST(LogRecord, ExactTextThresholdSinkAndMacros)
 {
     const std::string comment(5000, 'z');  // never truncated
-    EXPECT_EQ(format(3, 1, 4, 100, "x", -1), "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n");
+    EXPECT_EQ(format(3, 1, 4, 10, "x", -1),
+              "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 10\n");
     EXPECT_EQ(format(4, 3, 0, -7, "", -1), "COMMENT:    CAT: prntpath  TYPE: warn  LEVEL: omega  FILE: f  LINE: -7\n");
     EXPECT_EQ(format(1, 2, 3, 1, comment.c_str(), -1),
               "COMMENT: " + comment + "   CAT: general  TYPE: info  LEVEL: final  FILE: f  LINE: 1\n");
@@ -85,10 +87,11 @@ TEST(LogRecord, ExactTextThresholdSinkAndMacros)
 
 TEST(Conversions, SignOnlyInRadixTenOtherwiseTwosComplement)
 {
+    const unsigned long long all = 18446744073709551615ULL;
     const RWCString texts[] = {iToRWCString(-5, 10), iToRWCString(-1, 16), iToRWCString(0, 2),
-                               iToRWCString(-2147483647 - 1, 10), iToRWCString(-2147483647 - 1, 2), iToRWCString(35, 36),
-                               i64ToRWCString(-1, 16), i64ToRWCString(-9223372036854775807LL - 1, 10),
-                               ui64ToRWCString(18446744073709551615ULL, 10), ui64ToRWCString(18446744073709551615ULL, 36)};
+                               iToRWCString(INT_MIN, 10), iToRWCString(INT_MIN, 2), iToRWCString(35, 36),
+                               i64ToRWCString(-1, 16), i64ToRWCString(LLONG_MIN, 10), ui64ToRWCString(all, 10),
+                               ui64ToRWCString(all, 36)};
     const std::string expected[] = {"-5", "ffffffff", "0", "-2147483648", "1" + std::string(31, '0'), "z",
                                     "ffffffffffffffff", "-9223372036854775808", "18446744073709551615",
                                     "3w5e11264sgsf"};

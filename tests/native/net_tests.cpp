@@ -122,15 +122,18 @@ TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
     EXPECT_EQ(str(low) + " " + str(high), "0.0.0.1 255.255.255.254");
     struct Case { const char* address; const char* destination; const char* netmask; bool in; };
     const Case cases[] = {
-        {"192.168.1.0", "192.168.1.0", "255.255.255.0", false}, {"192.168.1.255", "192.168.1.0", "255.255.255.0", false},
+        {"192.168.1.0", "192.168.1.0", "255.255.255.0", false},
+        {"192.168.1.255", "192.168.1.0", "255.255.255.0", false},
         {"10.0.1.0", "10.0.0.0", "255.255.0.0", true},
         // Bytes are compared one at a time: a byte equal to a bound sends the next byte to both bounds.
         {"10.0.0.255", "10.0.0.0", "255.255.0.0", false},
         // Unreadable routes count as 0.0.0.0 to 0.0.0.0.
-        {"0.0.0.0", "", "", true}, {"10.0.0.1", "", "255.0.0.0", false},
+        {"0.0.0.0", "", "", true},
+        {"10.0.0.1", "", "255.0.0.0", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ravel::inRouteEntryRange(c.address, c.destination, c.netmask), c.in) << c.address << " " << c.destination;
+        EXPECT_EQ(ravel::inRouteEntryRange(c.address, c.destination, c.netmask), c.in)
+            << c.address << " " << c.destination;
     EXPECT_TRUE(ravel::closerMatch("255.255.255.0", "255.255.0.0") && ravel::closerMatch("255.255.0.0", "255.255.0.0"));
     EXPECT_FALSE(ravel::closerMatch("255.0.255.0", "255.255.0.0"));
 }

@@ -59,7 +59,7 @@ TEST(CommandStringParser, ValuesAreTheFollowingTokenAndSwitchesAreRewritten)
         {"- x a-b -", "-", 'x', "absent - -77", nullptr}, {"- x a-b -", "-", 'b', "absent - -77", nullptr},
         {"-v one -v two", "-", 'v', "present one 0", nullptr},  // the first matching token wins
         // Every further switch character is rewritten to the first, in the whole text.
-        {"/s x -v /q", "-/", 'q', "present - -77", "-s x -v -q"}, {"/s x -v /q", "-/", 's', "present x 0", "-s x -v -q"},
+        {"/s x -v /q", "-/", 'q', "present - -77", "-s x -v -q"}, {"/s x /q", "-/", 's', "present x 0", "-s x -q"},
         {"/a +b c/d", "-/+-", 'b', "present c-d 0", "-a -b c-d"},
         {"-s /t", "/", 's', "absent - -77", "-s /t"}, {"-s /t", "/", 't', "present - -77", nullptr},
         {"-s x", "", 's', "absent - -77", "-s x"},  // no switch characters: nothing is an option

@@ -132,7 +132,8 @@ TEST(RWCRegexpTest, AddressPatternDialectAndInvalidPatterns)
     std::string pattern;
     for (int i = 0; i < 30; ++i)
         pattern += "a?";
-    EXPECT_TRUE(RWCString(std::string(30, 'a').c_str())(RWCRegexp((pattern + std::string(30, 'a') + "b").c_str())).isNull());
+    EXPECT_TRUE(
+        RWCString(std::string(30, 'a').c_str())(RWCRegexp((pattern + std::string(30, 'a') + "b").c_str())).isNull());
 }
 
 TEST(RWCTokenizerTest, DelimitersZeroBytesAndItsOwnCopy)

@@ -8,16 +8,12 @@
 
 namespace ravel::test {
 
-inline std::string recordHead(const std::string& comment, const char* category, const char* type, const char* level)
-{
-    return "COMMENT: " + comment + "   CAT: " + category + "  TYPE: " + type + "  LEVEL: " + level + "  FILE: ";
-}
-
-// The head of a record up to its line number.
+// The head of a record up to its line number (without a file: up to the file's name).
 inline std::string record(const std::string& comment, const char* category, const char* type, const char* level,
-                          const char* file)
+                          const char* file = nullptr)
 {
-    return recordHead(comment, category, type, level) + file + "  LINE: ";
+    const std::string head = "COMMENT: " + comment + "   CAT: " + category + "  TYPE: " + type + "  LEVEL: " + level;
+    return head + "  FILE: " + (file != nullptr ? file + std::string("  LINE: ") : "");
 }
 
 // Installs a sink for the lifetime of the object and keeps every record it is handed.
@@ -57,7 +53,7 @@ public:
     // Whether a record has exactly this comment, category, type and level, from any file.
     bool has(const std::string& comment, const char* category, const char* type, const char* level) const
     {
-        const std::string head = recordHead(comment, category, type, level);
+        const std::string head = record(comment, category, type, level);
         for (const std::string& r : m_records)
             if (r.compare(0, head.size(), head) == 0)
                 return true;

@@ -18,9 +18,11 @@ TEST(CoreAcrossDll, RecordsThresholdAndBuffers)
     LogInterface::log(LogInterface::CAT_NETWORK, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE, "f", 100, "x");
     LogInterface::log(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_BETA, "f", 1, "quiet");
     static const unsigned char bytes[2] = {1, 0xab};
-    LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_ASSERT, LogInterface::LEVEL_FINAL, "g", 2, "d", bytes, 2);
-    EXPECT_EQ(capture.all(), "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n"
-                             "COMMENT: d   CAT: file  TYPE: assert  LEVEL: final  FILE: g  LINE: 2\n     DATA: 01 ab \n");
+    LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_ASSERT, LogInterface::LEVEL_FINAL, "g", 2, "d", bytes,
+                      2);
+    EXPECT_EQ(capture.all(),
+              "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n"
+              "COMMENT: d   CAT: file  TYPE: assert  LEVEL: final  FILE: g  LINE: 2\n     DATA: 01 ab \n");
     char* record = nullptr;  // made in the DLL, released here
     LogInterface::formatLogRecord(&record, LogInterface::CAT_PRNTPATH, LogInterface::TYPE_WARN,
                                   LogInterface::LEVEL_OMEGA, "a", 3, "b", nullptr, 0);

@@ -36,7 +36,8 @@ struct Scratch : ScopedTempDir
 // Creates the file if need be and sets its last-write time (noon UTC).
 bool setWriteTime(const std::string& path, int year, int month, int day)
 {
-    const SYSTEMTIME parts = {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day), 12, 0, 0, 0};
+    const SYSTEMTIME parts = {
+        static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day), 12, 0, 0, 0};
     FILETIME time = {};
     const ravel::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
     return SystemTimeToFileTime(&parts, &time) && file && SetFileTime(file.get(), nullptr, nullptr, &time);
@@ -60,7 +61,8 @@ TEST(FileInfo, FileVersionThroughTheListsOrEachKindOfFailure)
         EXPECT_TRUE(info(versioned(c.dll)).getVersionStampString(&text) == OK &&
                     info(versioned(c.dll)).getVersionStamp(&words) == OK);
         EXPECT_EQ(s(text) + " " + std::to_string(words), c.text + (" " + std::to_string(c.words)));
-        const std::string found = ": version(" + std::string(c.text) + ") information was found using Location Identifier ";
+        const std::string found =
+            ": version(" + std::string(c.text) + ") information was found using Location Identifier ";
         EXPECT_TRUE(log.general(versioned(c.dll) + found + c.where, "info", "omega")) << log.all();
     }
     // Only outside the lists, or no FileVersion at all: an API failure, the fixed words still there.
@@ -141,7 +143,8 @@ TEST(FileStructure, ExistenceSizeAndAge)
     EXPECT_EQ(files.fileSize((dir + "five.txt").c_str()), 5u);
     EXPECT_EQ(files.fileSize((dir + "absent.txt").c_str()), 0u);
     // 4 GiB and more: the low 32 bits (a sparse file: no disk space used).
-    ravel::FileHandle file(CreateFileA((dir + "big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ravel::FileHandle file(
+        CreateFileA((dir + "big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     LARGE_INTEGER size;
     size.QuadPart = 0x100000000LL + 10;
     ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));

@@ -33,7 +33,8 @@ std::string str(const RWCString& s) { return std::string(s.data(), s.length()); 
 struct CommandDouble
 {
     CommandDouble(const std::string& name, const std::string& listing, const ScopedTempDir& scratch)
-        : log(scratch / (name + ".log")), output("RAVEL_" + name + "_OUTPUT", listing), logVariable("RAVEL_" + name + "_LOG", log)
+        : log(scratch / (name + ".log")), output("RAVEL_" + name + "_OUTPUT", listing),
+          logVariable("RAVEL_" + name + "_LOG", log)
     {
     }
     Lines commands() const { return lines(readFile(log)); }
@@ -88,7 +89,8 @@ TEST(RouteTable, AddAndDeleteRunTheRouteCommandAndLogEachStep)
     // Wine reports a version from 2000 on unless told otherwise: the route is persistent.
     EXPECT_EQ(route.commands(), (Lines{"route -p ADD 192.0.0.192 10.1.2.3", "route delete 192.0.0.192"}));
     EXPECT_TRUE(log.general("[sysRouteTable::addToRouteTable] attempting to add IP {192.0.0.192} NIC {10.1.2.3}"));
-    EXPECT_TRUE(log.contains(notStarted("[sysRouteTable::addToRouteTable]", "route -p ADD " + str(longAddress) + " 10.1.2.3")));
+    EXPECT_TRUE(
+        log.contains(notStarted("[sysRouteTable::addToRouteTable]", "route -p ADD " + str(longAddress) + " 10.1.2.3")));
 }
 
 TEST(RouteTable, OneParseUntilResetAndTheParserAppends)
@@ -137,7 +139,8 @@ TEST(ArpTable, ListingAnswersAndCommandsCarryTheDashForm)
                                     "00-11-22-33-44-55 NIC : 10.1.2.3",
                                     "general", "info", "release", "src/sysArpTable.cpp")));
     EXPECT_TRUE(log.contains(notStarted("[sysArpTable::deleteFromArpTable]", "arp -d " + std::string(300, '9'))));
-    writeFile(scratch / "small.txt", "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
+    writeFile(scratch / "small.txt",
+              "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
     CommandDouble smallArp("ARP", scratch / "small.txt", scratch);
     EXPECT_EQ(str(table.dumpArpTable()), "Interface: 10.0.0.5 --- 0x\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynami\n\n");
 }

@@ -103,5 +103,6 @@ TEST(ProcessCli, RunKeepsQuotesAndSpawnWaitsInItsFolder)
     const std::string folder = "\"" + dir.path().substr(0, dir.path().size() - 1) + "\" ";
     EXPECT_EQ(ravelutil("spawn --wait --dir " + folder + program + "cwd here.txt").exitCode, 0);
     EXPECT_FALSE(readFile(dir / "here.txt").empty());
-    EXPECT_EQ(ravelutil("args -/ n /f file.txt -n 5").out, "command -f file.txt -n 5\npresent true\nstring true 5\nint true 5\n");
+    EXPECT_EQ(ravelutil("args -/ n /f file.txt -n 5").out,
+              "command -f file.txt -n 5\npresent true\nstring true 5\nint true 5\n");
 }
