@@ -181,11 +181,12 @@ TEST(ListingText, LinesWordsArpFixturesAndCommandLines)
     EXPECT_EQ(str(ravel::reshapeListing("abc\r\n\r\nx\nde\r\nlast")), "ab\nd\n\n");
     EXPECT_EQ(str(ravel::reshapeListing("Route Table\n  1.2.3.4  x\r\n")), "Route Tab\n  1.2.3.4  \n\n");
     // Only whole words of complete lines count.
-    const RWCString text("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
+    const RWCString routes("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
     for (const char* absent : {"10.0.0.1", "ON-LINK", "7.7.7.7"})
-        EXPECT_FALSE(ravel::routeListingHolds(text, absent)) << absent;
-    EXPECT_TRUE(ravel::routeListingHolds(text, "On-link"));
+        EXPECT_FALSE(ravel::routeListingHolds(routes, absent)) << absent;
+    EXPECT_TRUE(ravel::routeListingHolds(routes, "On-link"));
     EXPECT_TRUE(ravel::routeListingHolds("  x10.0.0.1.\r\n", "10.0.0.1"));
+    // Every arp listing answers the cases beside it.
     const std::vector<fs::path> files = fixtures("arp", ".cases");
     ASSERT_GE(files.size(), 8u);
     for (const fs::path& file : files) {
