@@ -100,7 +100,7 @@ TEST(Conversions, SignOnlyInRadixTenOtherwiseTwosComplement)
     EXPECT_TRUE(iToRWCString(10, 1).isNull() && iToRWCString(10, 37).isNull());
 }
 
-TEST(StringVector, GrowthOrderOutOfRangeAndFallback)
+TEST(StringVector, GrowthOrderOutOfRangeFallbackAndSortedInsertEverywhere)
 {
     struct Probe : BStringVector
     {
@@ -134,21 +134,18 @@ TEST(StringVector, GrowthOrderOutOfRangeAndFallback)
     BStringVector copy(v);
     copy[0] = "changed";
     EXPECT_EQ(joined(v), "def");
-}
-
-TEST(SortedStringVector, CaseInsensitiveOrderThroughEveryWayIn)
-{
-    BSortedStringVector v;
+    // The sorted vector keeps case-insensitive order through every way in.
+    BSortedStringVector sorted;
     for (const char* s : {"b", "A", "c"})
-        v.insert(s);
-    EXPECT_EQ(joined(v), "A,b,c");
+        sorted.insert(s);
+    EXPECT_EQ(joined(sorted), "A,b,c");
     BStringVector more;
     more.insert("B");
     more.insert("aa");
-    v.addVector(more);
-    EXPECT_EQ(joined(v).substr(0, 5), "A,aa,");
-    EXPECT_EQ(v.find("c", true), 4u);
-    EXPECT_EQ(joined(BSortedStringVector(v)), joined(v));
+    sorted.addVector(more);
+    EXPECT_EQ(joined(sorted).substr(0, 5), "A,aa,");
+    EXPECT_EQ(sorted.find("c", true), 4u);
+    EXPECT_EQ(joined(BSortedStringVector(sorted)), joined(sorted));
     // Assignment through the base re-inserts through the sorted insert.
     BSortedStringVector into;
     into.insert("M");

@@ -111,7 +111,7 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     EXPECT_EQ(str(entries[0]->m_destination) + " " + str(assigned[0]->m_destination), "0 changed");
 }
 
-TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
+TEST(RouteRules, RangesAndTheClosestInterfaceOnMadeAndRealTables)
 {
     RWCString low("untouched"), high("untouched");
     EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
@@ -136,10 +136,6 @@ TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
             << c.address << " " << c.destination;
     EXPECT_TRUE(ravel::closerMatch("255.255.255.0", "255.255.0.0") && ravel::closerMatch("255.255.0.0", "255.255.0.0"));
     EXPECT_FALSE(ravel::closerMatch("255.0.255.0", "255.255.0.0"));
-}
-
-TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTiesOnMadeAndRealTables)
-{
     sysRouteTableEntryPtrVector table, blank;
     table.insert(route("0.0.0.0", "0.0.0.0", "10.0.0.5"));
     table.insert(route("192.168.1.0", "255.255.255.0", "192.168.1.7"));
@@ -155,8 +151,8 @@ TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTiesOnMadeAndRealT
     blank.insert(route("10.0.0.0", "255.0.0.0", ""));
     blank.insert(route("10.1.0.0", "255.255.0.0", ""));
     EXPECT_EQ(str(ravel::closestInterface(blank, "10.1.2.3")), "");
-    struct Case { const char* file; const char* address; const char* nic; };
-    const Case real[] = {
+    struct Real { const char* file; const char* address; const char* nic; };
+    const Real real[] = {
         // Two default routes through one interface; the host route wins over the /21.
         {"01-nt4-kb162055-active-only.txt", "100.50.41.50", "100.50.84.54"},
         {"01-nt4-kb162055-active-only.txt", "127.0.0.9", "127.0.0.1"},
@@ -167,7 +163,7 @@ TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTiesOnMadeAndRealT
         // Two equal default routes: the later one wins.
         {"17-win10plus-multiple-default-gw.txt", "203.0.113.9", "10.21.38.97"},
     };
-    for (const Case& c : real) {
+    for (const Real& c : real) {
         sysRouteTableEntryPtrVector entries;
         ravel::appendRouteEntries(listing(dataPath(std::string("net/route/") + c.file)), entries);
         EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;

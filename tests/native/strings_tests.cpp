@@ -50,7 +50,7 @@ TEST(RWCStringTest, ValuesZeroBytesAndEditsThatReadTheirOwnText)
     EXPECT_EQ(e, "<A<A  ");
 }
 
-TEST(RWCStringTest, CompareCaseAndSearchingAtTheEdges)
+TEST(RWCStringTest, CompareCaseSearchSubStringsStripAndBounds)
 {
     RWCString key("HKEY_Local_Machine");
     EXPECT_EQ(key.compareTo("hkey_local_machine", RWCString::ignoreCase), 0);
@@ -76,26 +76,23 @@ TEST(RWCStringTest, CompareCaseAndSearchingAtTheEdges)
     EXPECT_EQ(line.first("0123456789"), 11u);
     EXPECT_EQ(line.last('.', 19), 18u);
     EXPECT_EQ(RWCString("a\0b", 3).first("\0", 1), 1u);
-}
-
-TEST(RWCStringTest, SubStringsStripAndBounds)
-{
-    RWCString s("  key = value  ");
-    EXPECT_EQ(s.strip(RWCString::both), "key = value");
-    EXPECT_EQ(s.strip(RWCString::leading), "key = value  ");
-    EXPECT_EQ(s.strip(), "  key = value");
+    // Strip, views that replace in place, and bounds.
+    RWCString kv("  key = value  ");
+    EXPECT_EQ(kv.strip(RWCString::both), "key = value");
+    EXPECT_EQ(kv.strip(RWCString::leading), "key = value  ");
+    EXPECT_EQ(kv.strip(), "  key = value");
     EXPECT_EQ(RWCString("000").strip(RWCString::leading, '0').length(), 0u);
-    RWCSubString sub = s(2, 3);
-    EXPECT_EQ(s(s.length(), 0).length(), 0u);  // empty view at the very end
-    EXPECT_THROW(s(s.length(), 1), RWBoundsErr);
-    EXPECT_THROW(s(3, RWCString::npos), RWBoundsErr);
+    RWCSubString sub = kv(2, 3);
+    EXPECT_EQ(kv(kv.length(), 0).length(), 0u);  // empty view at the very end
+    EXPECT_THROW(kv(kv.length(), 1), RWBoundsErr);
+    EXPECT_THROW(kv(3, RWCString::npos), RWBoundsErr);
     sub = "KEYS";  // replaces the viewed text in place
-    s.subString("value") = "v";
-    EXPECT_EQ(s, "  KEYS = v  ");
-    EXPECT_TRUE(s.subString("absent").isNull());
-    EXPECT_THROW(s[s.length()], RWBoundsErr);
+    kv.subString("value") = "v";
+    EXPECT_EQ(kv, "  KEYS = v  ");
+    EXPECT_TRUE(kv.subString("absent").isNull());
+    EXPECT_THROW(kv[kv.length()], RWBoundsErr);
     try {
-        (void)s.strip(RWCString::both)[20];
+        (void)kv.strip(RWCString::both)[20];
         FAIL() << "no bounds error";
     } catch (const RWBoundsErr& e) {
         EXPECT_NE(std::string(e.why()).find("20"), std::string::npos);

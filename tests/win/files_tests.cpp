@@ -165,7 +165,7 @@ TEST(FileStructure, ExistenceSizeAndAge)
     EXPECT_EQ(months, 0);
 }
 
-TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
+TEST(FileStructure, DirectoriesFullPathsRecordsAndTheFrontEnd)
 {
     LogCapture log;
     sysFileStructure files;
@@ -194,10 +194,6 @@ TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
     EXPECT_EQ(s(path), "D:x");
     EXPECT_TRUE(log.records().empty()) << "a full path does not ask for the current directory";
     EXPECT_TRUE(files.setCwd(original));
-}
-
-TEST(FilesCli, AnswersAndExitCodes)
-{
     const ProgramResult equal = ravelutil("version-compare \"5, 1, 2600, 0\" 5.1.2600.0");
     EXPECT_EQ(equal.out, "FILE_FALSE\n");
     EXPECT_EQ(equal.exitCode, 1);

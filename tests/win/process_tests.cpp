@@ -64,7 +64,7 @@ TEST(CaptureOutput, WhatTheChildWroteOrFailureAndNoWaitForAGrandchild)
     EXPECT_EQ(WaitForSingleObject(grandchild.get(), 30000), WAIT_OBJECT_0);
 }
 
-TEST(SpawnProcess, WorkingDirectoriesAndRecords)
+TEST(SpawnProcess, WorkingDirectoriesRecordsAndTheFrontEnd)
 {
     const ScopedTempDir scratch("spawn");
     const std::string base = scratch.path().substr(0, scratch.path().size() - 1);
@@ -91,10 +91,6 @@ TEST(SpawnProcess, WorkingDirectoriesAndRecords)
     EXPECT_FALSE(spawn("qvk_no_such_program_here.exe", "", true));
     EXPECT_FALSE(spawn(line, "absent_directory", true));
     EXPECT_FALSE(log.contains("SpawnProcess succeeded"));
-}
-
-TEST(ProcessCli, RunKeepsQuotesAndSpawnWaitsInItsFolder)
-{
     const std::string program = child("");
     EXPECT_EQ(ravelutil("run " + program + "text \"a  b\" c").out, "a  b c\n");
     EXPECT_EQ(ravelutil("run " + program + "nothing").exitCode, 1);
