@@ -45,7 +45,7 @@ bool setWriteTime(const std::string& path, int year, int month, int day)
 
 } // namespace
 
-TEST(FileInfo, FileVersionThroughTheListsOrEachKindOfFailure)
+TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
 {
     struct Case { const char* dll; const char* text; unsigned long long words; const char* where; };
     const Case cases[] = {
@@ -95,10 +95,6 @@ TEST(FileInfo, FileVersionThroughTheListsOrEachKindOfFailure)
     EXPECT_TRUE(log.general("CreateFile api failure, getlasterror = ", "error")) << log.all();
     EXPECT_TRUE(log.contains("\n     DATA: 03 00 00 00 \n")) << log.all();
     EXPECT_EQ(log.records().size(), 1u);
-}
-
-TEST(FileInfo, ComparisonsAndDescription)
-{
     const Scratch dir("fileinfo_compare");
     ASSERT_TRUE(setWriteTime(dir + "older", 2005, 12, 31) && setWriteTime(dir + "newer", 2006, 1, 1) &&
                 setWriteTime(dir + "same", 2006, 1, 1));
@@ -120,7 +116,6 @@ TEST(FileInfo, ComparisonsAndDescription)
                             none.compareVersion(gone), us.compareVersion(gone)};
     EXPECT_EQ(std::vector<int>(versions, versions + 11),
               (std::vector<int>{OK, NO, NO, OK, OK, NO, NOVERSION, NOVERSION, API, NOVERSION, OK}));
-    RWCString text;
     gone.toString(&text);
     EXPECT_EQ(s(text), "\n" + (dir + "gone") + " file does NOT exist.");
     us.toString(&text);

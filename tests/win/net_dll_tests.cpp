@@ -170,7 +170,7 @@ TEST(RavelutilNet, RouteAddFollowsThePlatformAndMissingProgramsAreReported)
     EXPECT_EQ(folder.run("ravelutil.exe", "nic-for 10.0.0.1").out, "NOT FOUND\n");
 }
 
-TEST(HostPresence, LoopbackThroughTheSystemLibraryAndEachScriptedOutcome)
+TEST(Network, HostPresenceIcmpCopiesInterfacesAndHostNames)
 {
     LogCapture log;
     sysNetwork network;
@@ -213,10 +213,6 @@ TEST(HostPresence, LoopbackThroughTheSystemLibraryAndEachScriptedOutcome)
     const ProgramResult run = incomplete.run(exe, "ping 127.0.0.2");
     EXPECT_EQ(run.out, "HOST_PROBE_FAILED\n");
     EXPECT_NE(run.err.find(netRecord("icmp.dll was not loaded!", "error")), std::string::npos) << run.err;
-}
-
-TEST(NetworkQueries, IcmpCopiesInterfacesHostNamesAndProtocols)
-{
     // Copies keep the library loaded: a handle made through one closes through another.
     sysICMP* first = new sysICMP;
     ASSERT_TRUE(first->isLoaded());
@@ -229,8 +225,7 @@ TEST(NetworkQueries, IcmpCopiesInterfacesHostNamesAndProtocols)
     const auto close = &sysICMP::IcmpCloseHandle;
     EXPECT_TRUE((copy.*close)(handle, closed));
     EXPECT_NE(closed, 0);
-    LogCapture log;
-    sysNetwork network;
+    log.clear();
     RWCString addresses("stale");
     int count = -1;
     ASSERT_TRUE(network.getInterfaces(addresses, count));
