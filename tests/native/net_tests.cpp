@@ -58,7 +58,7 @@ sysRouteTableEntry* route(const char* destination, const char* netmask, const ch
 
 } // namespace
 
-TEST(IPAddressText, FourDecimalPartsRewrittenCanonicallyAndAsBytes)
+TEST(AddressAndListingText, CanonicalAddressesFixtureEntriesAndHostileText)
 {
     EXPECT_EQ(canonical("010.001.000.255") + " " + canonical("000.0.00.1"), "10.1.0.255 0.0.0.1");
     for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", " 1.2.3.4", "1.2.3.4 ", "1.2.3.4x", "1234.1.1.1",
@@ -71,10 +71,6 @@ TEST(IPAddressText, FourDecimalPartsRewrittenCanonicallyAndAsBytes)
     EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{0, 0, 0, 0}));
     RWCString text("old");
     EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192) && text == "192.0.0.192");
-}
-
-TEST(RouteListing, EveryFixtureParsesToItsEntriesAndHostileTextFailsCleanly)
-{
     const std::vector<fs::path> files = fixtures("route", ".expected");
     ASSERT_GE(files.size(), 17u);
     for (const fs::path& file : files) {

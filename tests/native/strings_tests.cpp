@@ -99,7 +99,7 @@ TEST(RWCStringTest, CompareCaseSearchSubStringsStripAndBounds)
     }
 }
 
-TEST(RWCRegexpTest, AddressPatternDialectAndInvalidPatterns)
+TEST(TextScanning, RegexpDialectAddressesInvalidPatternsAndTokenizerDelimiters)
 {
     // Only a match equal to the whole text makes an address; "" is no match.
     const char* const cases[][3] = {
@@ -131,10 +131,6 @@ TEST(RWCRegexpTest, AddressPatternDialectAndInvalidPatterns)
         pattern += "a?";
     EXPECT_TRUE(
         RWCString(std::string(30, 'a').c_str())(RWCRegexp((pattern + std::string(30, 'a') + "b").c_str())).isNull());
-}
-
-TEST(RWCTokenizerTest, DelimitersZeroBytesAndItsOwnCopy)
-{
     RWCTokenizer next("  0.0.0.0\t 0.0.0.0   192.168.1.1 \n20\r\n");
     for (const char* token : {"0.0.0.0", "0.0.0.0", "192.168.1.1", "20\r"})  // \r is not a default delimiter
         EXPECT_EQ(next(), token);

@@ -126,7 +126,7 @@ TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
               "\n  version info:  Most significant word = 10002, LSW = 30004\n  version string info:  1.2.3.4\n\n");
 }
 
-TEST(FileStructure, ExistenceSizeAndAge)
+TEST(FileStructure, ExistenceSizeAgeDirectoriesAndTheFrontEnd)
 {
     const Scratch dir("files_exist");
     sysFileStructure files;
@@ -158,12 +158,8 @@ TEST(FileStructure, ExistenceSizeAndAge)
     }
     EXPECT_FALSE(sysFileStructure::compareFileTimeToSystemTime((dir + "absent.txt").c_str(), &months));
     EXPECT_EQ(months, 0);
-}
-
-TEST(FileStructure, DirectoriesFullPathsRecordsAndTheFrontEnd)
-{
+    // Directories, the current one, full paths, and their records.
     LogCapture log;
-    sysFileStructure files;
     RWCString directory("stale");
     EXPECT_TRUE(files.getSystemDirectory(directory));
     EXPECT_TRUE(log.general("[sysFileStructure::getSystemDirectory] returned = " + s(directory)));
@@ -171,24 +167,24 @@ TEST(FileStructure, DirectoriesFullPathsRecordsAndTheFrontEnd)
     EXPECT_EQ(s(directory), "C:\\windows");
     RWCString original;
     ASSERT_TRUE(files.getCwd(original));
-    const Scratch scratch("files_cwd");
-    const std::string& dir = scratch.dir;
+    const std::string& cwd = dir.dir;
     log.clear();
-    EXPECT_FALSE(files.setCwd((dir + "\\absent").c_str()));
+    EXPECT_FALSE(files.setCwd((cwd + "\\absent").c_str()));
     EXPECT_TRUE(log.records().empty());
-    EXPECT_TRUE(files.setCwd(dir.c_str()) && files.getCwd(directory));
-    EXPECT_EQ(s(directory), dir);
-    EXPECT_TRUE(log.general("[sysFileStructure::setCwd] cwd set to: " + dir));
-    EXPECT_TRUE(log.general("[sysFileStructure::getCwd] returned = " + dir));
+    EXPECT_TRUE(files.setCwd(cwd.c_str()) && files.getCwd(directory));
+    EXPECT_EQ(s(directory), cwd);
+    EXPECT_TRUE(log.general("[sysFileStructure::setCwd] cwd set to: " + cwd));
+    EXPECT_TRUE(log.general("[sysFileStructure::getCwd] returned = " + cwd));
     RWCString path("sub\\file");
     EXPECT_TRUE(files.ensurePathIsAFullPath(&path));
-    EXPECT_EQ(s(path), dir + "\\sub\\file");
+    EXPECT_EQ(s(path), cwd + "\\sub\\file");
     log.clear();
     path = "D:x";
     files.ensurePathIsAFullPath(&path);
     EXPECT_EQ(s(path), "D:x");
     EXPECT_TRUE(log.records().empty()) << "a full path does not ask for the current directory";
     EXPECT_TRUE(files.setCwd(original));
+    // The front end prints the library's answers and tells usage errors apart.
     const ProgramResult equal = ravelutil("version-compare \"5, 1, 2600, 0\" 5.1.2600.0");
     EXPECT_EQ(equal.out, "FILE_FALSE\n");
     EXPECT_EQ(equal.exitCode, 1);
