@@ -74,23 +74,40 @@ std::string notStarted(const char* method, const std::string& command)
 
 } // namespace
 
-TEST(RouteTable, AddAndDeleteRunTheRouteCommandAndLogEachStep)
+TEST(RouteAndArpTables, CommandsAnswersAndTheirRecords)
 {
-    const ScopedTempDir scratch("net-route-add");
-    CommandDouble route("ROUTE", "", scratch);
+    const ScopedTempDir scratch("net-commands");
+    CommandDouble route("ROUTE", "", scratch), arp("ARP", dataPath("net/arp/08-win10-getmac-multi-if.txt"), scratch);
     LogCapture log;
-    sysRouteTable table;
-    EXPECT_TRUE(table.addToRouteTable("192.0.0.192", "10.1.2.3"));
-    EXPECT_TRUE(table.deleteFromRouteTable("192.0.0.192"));
+    sysRouteTable routes;
+    EXPECT_TRUE(routes.addToRouteTable("192.0.0.192", "10.1.2.3"));
+    EXPECT_TRUE(routes.deleteFromRouteTable("192.0.0.192"));
     // Too long for the command-line buffer: never run, reported like a command that cannot start.
     const RWCString longAddress('1', 300);
-    EXPECT_FALSE(table.addToRouteTable(longAddress, "10.1.2.3"));
-    EXPECT_FALSE(table.deleteFromRouteTable(longAddress));
+    EXPECT_FALSE(routes.addToRouteTable(longAddress, "10.1.2.3"));
+    EXPECT_FALSE(routes.deleteFromRouteTable(longAddress));
     // Wine reports a version from 2000 on unless told otherwise: the route is persistent.
     EXPECT_EQ(route.commands(), (Lines{"route -p ADD 192.0.0.192 10.1.2.3", "route delete 192.0.0.192"}));
     EXPECT_TRUE(log.general("[sysRouteTable::addToRouteTable] attempting to add IP {192.0.0.192} NIC {10.1.2.3}"));
     EXPECT_TRUE(
         log.contains(notStarted("[sysRouteTable::addToRouteTable]", "route -p ADD " + str(longAddress) + " 10.1.2.3")));
+
+    sysArpTable arps;
+    EXPECT_TRUE(arps.inARPTable("10.0.0.187", "5C:AA:FD:5E:49:48"));
+    EXPECT_FALSE(arps.inARPTable("10.0.0.175", "5c:aa:fd:5e:49:48"));
+    EXPECT_TRUE(arps.addToArpTableWithInterface("192.0.0.192", "00:11:22:33:44:55", "10.1.2.3"));
+    EXPECT_TRUE(arps.deleteFromArpTable("192.0.0.192"));
+    EXPECT_FALSE(arps.deleteFromArpTable(RWCString('9', 300)));
+    EXPECT_EQ(arp.commands(), (Lines{"arp.exe -a", "arp.exe -a", "arp -s 192.0.0.192 00-11-22-33-44-55 10.1.2.3",
+                                     "arp -d 192.0.0.192"}));
+    EXPECT_TRUE(log.contains(record("[sysArpTable::addToArpTableWithInterface] IP : 192.0.0.192 MAC : "
+                                    "00-11-22-33-44-55 NIC : 10.1.2.3",
+                                    "general", "info", "release", "src/sysArpTable.cpp")));
+    EXPECT_TRUE(log.contains(notStarted("[sysArpTable::deleteFromArpTable]", "arp -d " + std::string(300, '9'))));
+    writeFile(scratch / "small.txt",
+              "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
+    CommandDouble smallArp("ARP", scratch / "small.txt", scratch);
+    EXPECT_EQ(str(arps.dumpArpTable()), "Interface: 10.0.0.5 --- 0x\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynami\n\n");
 }
 
 TEST(RouteTable, OneParseUntilResetAndTheParserAppends)
@@ -120,29 +137,6 @@ TEST(RouteTable, OneParseUntilResetAndTheParserAppends)
     EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "100.50.84.54");
     EXPECT_TRUE(sysRouteTable::resetParser());
     EXPECT_EQ(str(table.getNICforClosestMatch("8.8.8.8")), "10.7.7.7");
-}
-
-TEST(ArpTable, ListingAnswersAndCommandsCarryTheDashForm)
-{
-    const ScopedTempDir scratch("net-arp");
-    CommandDouble arp("ARP", dataPath("net/arp/08-win10-getmac-multi-if.txt"), scratch);
-    LogCapture log;
-    sysArpTable table;
-    EXPECT_TRUE(table.inARPTable("10.0.0.187", "5C:AA:FD:5E:49:48"));
-    EXPECT_FALSE(table.inARPTable("10.0.0.175", "5c:aa:fd:5e:49:48"));
-    EXPECT_TRUE(table.addToArpTableWithInterface("192.0.0.192", "00:11:22:33:44:55", "10.1.2.3"));
-    EXPECT_TRUE(table.deleteFromArpTable("192.0.0.192"));
-    EXPECT_FALSE(table.deleteFromArpTable(RWCString('9', 300)));
-    EXPECT_EQ(arp.commands(), (Lines{"arp.exe -a", "arp.exe -a", "arp -s 192.0.0.192 00-11-22-33-44-55 10.1.2.3",
-                                     "arp -d 192.0.0.192"}));
-    EXPECT_TRUE(log.contains(record("[sysArpTable::addToArpTableWithInterface] IP : 192.0.0.192 MAC : "
-                                    "00-11-22-33-44-55 NIC : 10.1.2.3",
-                                    "general", "info", "release", "src/sysArpTable.cpp")));
-    EXPECT_TRUE(log.contains(notStarted("[sysArpTable::deleteFromArpTable]", "arp -d " + std::string(300, '9'))));
-    writeFile(scratch / "small.txt",
-              "\r\nInterface: 10.0.0.5 --- 0x4\r\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynamic\r\nrest");
-    CommandDouble smallArp("ARP", scratch / "small.txt", scratch);
-    EXPECT_EQ(str(table.dumpArpTable()), "Interface: 10.0.0.5 --- 0x\n  10.0.0.1  00-aa-bb-cc-dd-ee  dynami\n\n");
 }
 
 TEST(RavelutilNet, RouteAddFollowsThePlatformAndMissingProgramsAreReported)
