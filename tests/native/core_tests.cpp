@@ -85,7 +85,7 @@ TEST(LogRecord, ExactTextThresholdSinkAndMacros)
     EXPECT_NE(sink.records[0].find("\n     DATA: 04 03 02 01 \n"), std::string::npos) << sink.records[0];
 }
 
-TEST(Conversions, SignOnlyInRadixTenOtherwiseTwosComplement)
+TEST(ValuesAndVectors, ConversionsGrowthOutOfRangeFallbackAndSortedInsert)
 {
     const unsigned long long all = 18446744073709551615ULL;
     const RWCString texts[] = {iToRWCString(-5, 10), iToRWCString(-1, 16), iToRWCString(0, 2),
@@ -98,10 +98,6 @@ TEST(Conversions, SignOnlyInRadixTenOtherwiseTwosComplement)
     for (size_t i = 0; i < 10; ++i)
         EXPECT_EQ(std::string(texts[i].data()), expected[i]) << "case " << i;
     EXPECT_TRUE(iToRWCString(10, 1).isNull() && iToRWCString(10, 37).isNull());
-}
-
-TEST(StringVector, GrowthOrderOutOfRangeFallbackAndSortedInsertEverywhere)
-{
     struct Probe : BStringVector
     {
         unsigned capacity() const { return m_capacity; }

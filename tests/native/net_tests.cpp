@@ -83,15 +83,15 @@ TEST(AddressAndListingText, CanonicalAddressesFixtureEntriesAndHostileText)
     std::string manyTokens = "1.1.1.1" + std::string(100000, ' ');
     for (int i = 0; i < 20000; ++i)
         manyTokens += "1.1.1.1 ";
-    for (const std::string& text : {huge + "\n", "1.1.1.1 " + huge + "\n", std::string("1.1.1.1\0 2.2.2.2\n", 17),
+    for (const std::string& hostile : {huge + "\n", "1.1.1.1 " + huge + "\n", std::string("1.1.1.1\0 2.2.2.2\n", 17),
                                     manyTokens + "\n"}) {
         sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(rw(text), entries);
+        ravel::appendRouteEntries(rw(hostile), entries);
         EXPECT_LE(entries.entries(), 1u);
     }
 }
 
-TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
+TEST(RouteTables, OwnedEntriesRangesAndTheClosestInterface)
 {
     sysRouteTableEntryPtrVector entries;
     for (int i = 0; i < 200; ++i)
@@ -105,10 +105,6 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     assigned = copy;
     ASSERT_EQ(assigned.entries(), 200u);
     EXPECT_EQ(str(entries[0]->m_destination) + " " + str(assigned[0]->m_destination), "0 changed");
-}
-
-TEST(RouteRules, RangesAndTheClosestInterfaceOnMadeAndRealTables)
-{
     RWCString low("untouched"), high("untouched");
     EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "untouched untouched");
@@ -160,9 +156,9 @@ TEST(RouteRules, RangesAndTheClosestInterfaceOnMadeAndRealTables)
         {"17-win10plus-multiple-default-gw.txt", "203.0.113.9", "10.21.38.97"},
     };
     for (const Real& c : real) {
-        sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(listing(dataPath(std::string("net/route/") + c.file)), entries);
-        EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
+        sysRouteTableEntryPtrVector parsed;
+        ravel::appendRouteEntries(listing(dataPath(std::string("net/route/") + c.file)), parsed);
+        EXPECT_EQ(str(ravel::closestInterface(parsed, c.address)), c.nic) << c.file << " " << c.address;
     }
 }
 

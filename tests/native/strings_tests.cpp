@@ -19,7 +19,7 @@ RWCString firstMatch(const char* pattern, const RWCString& text)
 
 } // namespace
 
-TEST(RWCStringTest, ValuesZeroBytesAndEditsThatReadTheirOwnText)
+TEST(RWCStringTest, ValuesEditsCompareSearchViewsAndBounds)
 {
     RWCString a("printer"), b(a), c;
     c = a;
@@ -48,10 +48,6 @@ TEST(RWCStringTest, ValuesZeroBytesAndEditsThatReadTheirOwnText)
     EXPECT_THROW(e.insert(5, "x"), RWBoundsErr);
     e.resize(6);
     EXPECT_EQ(e, "<A<A  ");
-}
-
-TEST(RWCStringTest, CompareCaseSearchSubStringsStripAndBounds)
-{
     RWCString key("HKEY_Local_Machine");
     EXPECT_EQ(key.compareTo("hkey_local_machine", RWCString::ignoreCase), 0);
     EXPECT_LT(key.compareTo("hkey_local_machine"), 0);  // upper case sorts first
@@ -61,13 +57,13 @@ TEST(RWCStringTest, CompareCaseSearchSubStringsStripAndBounds)
     EXPECT_EQ(toUpper(key), "HKEY_LOCAL_MACHINE");
     key.toLower();
     EXPECT_EQ(key, "hkey_local_machine");
-    const RWCString s("10.0.0.1 110.0.0.1 10.0.0.1");
+    const RWCString ips("10.0.0.1 110.0.0.1 10.0.0.1");
     const size_t npos = RWCString::npos;
-    const size_t found[] = {s.index("10.0.0.1", 1), s.index("10.0.0.1", 11), s.index("10.0.0.1", 20),
-                            s.index("", s.length()), s.index("", s.length() + 1), s.index("1", npos),
-                            s.index("0.0.0.1X", 7, 0, RWCString::exact), s.rindex("10.0.0.1"),
-                            s.rindex("10.0.0.1", 18), RWCString("").index(""), RWCString("").rindex("a")};
-    const size_t expected[] = {10, 19, npos, s.length(), npos, npos, 1, 19, 10, 0, npos};
+    const size_t found[] = {ips.index("10.0.0.1", 1), ips.index("10.0.0.1", 11), ips.index("10.0.0.1", 20),
+                            ips.index("", ips.length()), ips.index("", ips.length() + 1), ips.index("1", npos),
+                            ips.index("0.0.0.1X", 7, 0, RWCString::exact), ips.rindex("10.0.0.1"),
+                            ips.rindex("10.0.0.1", 18), RWCString("").index(""), RWCString("").rindex("a")};
+    const size_t expected[] = {10, 19, npos, ips.length(), npos, npos, 1, 19, 10, 0, npos};
     for (size_t i = 0; i < sizeof found / sizeof found[0]; ++i)
         EXPECT_EQ(found[i], expected[i]) << "case " << i;
     RWCString line("Interface: 192.168.1.100 --- 0x2 Dynamic");
@@ -94,8 +90,8 @@ TEST(RWCStringTest, CompareCaseSearchSubStringsStripAndBounds)
     try {
         (void)kv.strip(RWCString::both)[20];
         FAIL() << "no bounds error";
-    } catch (const RWBoundsErr& e) {
-        EXPECT_NE(std::string(e.why()).find("20"), std::string::npos);
+    } catch (const RWBoundsErr& bounds) {
+        EXPECT_NE(std::string(bounds.why()).find("20"), std::string::npos);
     }
 }
 

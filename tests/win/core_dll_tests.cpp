@@ -12,7 +12,7 @@
 
 #include <vector>
 
-TEST(CoreAcrossDll, RecordsThresholdAndBuffers)
+TEST(CoreAcrossDll, RecordsBuffersVectorsAndVersionResources)
 {
     ravel::test::LogCapture capture(LogInterface::LEVEL_FINAL);
     LogInterface::log(LogInterface::CAT_NETWORK, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE, "f", 100, "x");
@@ -29,10 +29,6 @@ TEST(CoreAcrossDll, RecordsThresholdAndBuffers)
     ASSERT_NE(record, nullptr);
     EXPECT_STREQ(record, "COMMENT: b   CAT: prntpath  TYPE: warn  LEVEL: omega  FILE: a  LINE: 3\n");
     delete[] record;
-}
-
-TEST(CoreAcrossDll, VectorsConversionsAndExports)
-{
     BSortedStringVector sorted;
     for (const char* s : {"delta", "Alpha", "charlie", "Bravo"})
         sorted.insert(s);
