@@ -74,16 +74,12 @@ TEST(CommandStringParser, ValuesAreTheFollowingTokenAndSwitchesAreRewritten)
     EXPECT_EQ(answer(BCommandStringParser(copy), 't'), "present - -77");
 }
 
-namespace {
-std::string captured(const std::string& bytes)
-{
-    const RWCString text = ravel::capturedText(bytes);
-    return std::string(text.data(), text.length());
-}
-} // namespace
-
 TEST(CapturedText, BlocksOf1024KeepTheirTextUpToTheFirstZero)
 {
+    const auto captured = [](const std::string& bytes) {
+        const RWCString text = ravel::capturedText(bytes);
+        return std::string(text.data(), text.length());
+    };
     EXPECT_EQ(captured(std::string("ab\0cd", 5)), "ab");
     // A zero ends only its own block: the next block is taken again from its start.
     std::string bytes(1024, 'a');

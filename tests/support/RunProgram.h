@@ -11,8 +11,7 @@ namespace ravel::test {
 struct ProgramResult
 {
     int exitCode = -1;  // -1 when the program could not be started
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 inline ProgramResult runProgram(const std::string& commandLine)

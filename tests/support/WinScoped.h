@@ -27,9 +27,8 @@ public:
     ScopedVariable& operator=(const ScopedVariable&) = delete;
 
 private:
-    std::string m_name;
+    std::string m_name, m_old;
     bool m_had = false;
-    std::string m_old;
 };
 
 // A per-program Wine setting, by the program's file name: the Windows version it is told

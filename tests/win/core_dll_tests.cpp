@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <vector>
 
 TEST(CoreAcrossDll, RecordsBuffersVectorsAndVersionResources)

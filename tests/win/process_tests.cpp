@@ -31,7 +31,7 @@ bool spawn(const std::string& commandLine, const char* directory, bool wait)
 
 } // namespace
 
-TEST(CaptureOutput, WhatTheChildWroteOrFailureAndNoWaitForAGrandchild)
+TEST(Processes, CaptureSpawnWorkingDirectoriesRecordsAndTheFrontEnd)
 {
     const HANDLE stdoutBefore = GetStdHandle(STD_OUTPUT_HANDLE);
     RWCString output("old");
@@ -62,10 +62,7 @@ TEST(CaptureOutput, WhatTheChildWroteOrFailureAndNoWaitForAGrandchild)
     EXPECT_EQ(WaitForSingleObject(grandchild.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     SetEvent(release.get());
     EXPECT_EQ(WaitForSingleObject(grandchild.get(), 30000), WAIT_OBJECT_0);
-}
-
-TEST(SpawnProcess, WorkingDirectoriesRecordsAndTheFrontEnd)
-{
+    // Spawning: working directories, records, and not waiting.
     const ScopedTempDir scratch("spawn");
     const std::string base = scratch.path().substr(0, scratch.path().size() - 1);
     CreateDirectoryA((base + "\\sub").c_str(), nullptr);
@@ -83,9 +80,9 @@ TEST(SpawnProcess, WorkingDirectoriesRecordsAndTheFrontEnd)
     EXPECT_EQ(readFile(report), base);
     // Not waiting: only the start is logged.
     log.clear();
-    const ravel::KernelHandle release(CreateEventA(nullptr, TRUE, FALSE, "qvk_spawn_test_release"));
+    const ravel::KernelHandle hold(CreateEventA(nullptr, TRUE, FALSE, "qvk_spawn_test_release"));
     EXPECT_TRUE(spawn(child("hold qvk_spawn_test_release"), "", false));
-    SetEvent(release.get());
+    SetEvent(hold.get());
     EXPECT_EQ(log.records().size(), 1u) << log.all();
     log.clear();
     EXPECT_FALSE(spawn("qvk_no_such_program_here.exe", "", true));
