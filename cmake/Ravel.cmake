@@ -66,6 +66,6 @@ function(ravel_test name)
   if(RAVEL_RUN_TESTS)
     add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
-      "RAVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};RAVEL_BIN_DIR=${CMAKE_BINARY_DIR}/bin;RAVEL_DATA_DIR=${PROJECT_SOURCE_DIR}/tests/data")
+      "RAVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};RAVEL_BIN_DIR=${CMAKE_BINARY_DIR}/bin;RAVEL_DATA_DIR=${PROJECT_SOURCE_DIR}/tests/data;RAVEL_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
   endif()
 endfunction()

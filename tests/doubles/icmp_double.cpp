@@ -6,69 +6,27 @@
 //   nocreate      IcmpCreateFile fails
 // Each call appends one line to the file named by RAVEL_ICMP_LOG, so tests see exactly what the
 // library asked for. Built once more without IcmpSendEcho to stand for an incomplete library.
-#include <winsock2.h>
-#include <windows.h>
+#include "Doubles.h"
 
 #include <ipexport.h>
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace {
 
 HANDLE const kHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1CC0));
 
-std::string variable(const char* name)
-{
-    char value[MAX_PATH * 2];
-    const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
-void note(const std::string& line)
-{
-    const std::string log = variable("RAVEL_ICMP_LOG");
-    if (log.empty())
-        return;
-    const HANDLE file =
-        CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    const std::string text = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-#ifndef RAVEL_ICMP_NO_SEND_ECHO
-std::string dotted(ULONG address)
-{
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(&address);
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    return text;
-}
-
-bool parseDotted(const std::string& text, ULONG& address)
-{
-    unsigned a, b, c, d;
-    char tail;
-    if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) != 4 || a > 255 || b > 255 || c > 255 ||
-        d > 255)
-        return false;
-    const unsigned char bytes[4] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
-                                    static_cast<unsigned char>(c), static_cast<unsigned char>(d)};
-    std::memcpy(&address, bytes, sizeof address);
-    return true;
-}
-#endif
+void note(const std::string& line) { appendLine("RAVEL_ICMP_LOG", line); }
 
 } // namespace
 
+// The system library's entry points, by the names it exports.
+#define ICMP_EXPORT(result, name) __declspec(dllexport) result WINAPI Icmp##name
+
 extern "C" {
 
-__declspec(dllexport) HANDLE WINAPI IcmpCreateFile()
+ICMP_EXPORT(HANDLE, CreateFile)()
 {
     if (variable("RAVEL_ICMP_SCRIPT") == "nocreate") {
         note("IcmpCreateFile failed");
@@ -79,16 +37,15 @@ __declspec(dllexport) HANDLE WINAPI IcmpCreateFile()
     return kHandle;
 }
 
-__declspec(dllexport) BOOL WINAPI IcmpCloseHandle(HANDLE handle)
+ICMP_EXPORT(BOOL, CloseHandle)(HANDLE handle)
 {
     note(handle == kHandle ? "IcmpCloseHandle" : "IcmpCloseHandle of a foreign handle");
     return handle == kHandle;
 }
 
 #ifndef RAVEL_ICMP_NO_SEND_ECHO
-__declspec(dllexport) DWORD WINAPI IcmpSendEcho(HANDLE handle, ULONG destination, LPVOID request, WORD requestSize,
-                                                PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
-                                                DWORD timeout)
+ICMP_EXPORT(DWORD, SendEcho)(HANDLE handle, ULONG destination, LPVOID request, WORD requestSize,
+                             PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize, DWORD timeout)
 {
     char head[64] = "-";
     if (request != nullptr && requestSize >= 4) {
@@ -96,7 +53,9 @@ __declspec(dllexport) DWORD WINAPI IcmpSendEcho(HANDLE handle, ULONG destination
         std::snprintf(head, sizeof head, "%02x%02x%02x%02x", r[0], r[1], r[2], r[3]);
     }
     const std::string script = variable("RAVEL_ICMP_SCRIPT");
-    note("IcmpSendEcho " + dotted(destination) + " handle=" + (handle == kHandle ? "ok" : "foreign") +
+    in_addr to;
+    to.s_addr = destination;
+    note(std::string("IcmpSendEcho ") + inet_ntoa(to) + " handle=" + (handle == kHandle ? "ok" : "foreign") +
          " request=" + std::to_string(requestSize) + " head=" + head + " options=" + (options ? "set" : "none") +
          " reply=" + std::to_string(replySize) + " timeout=" + std::to_string(timeout) + " script=" + script);
 
@@ -108,7 +67,7 @@ __declspec(dllexport) DWORD WINAPI IcmpSendEcho(HANDLE handle, ULONG destination
     ULONG from = destination;
     ULONG status = IP_SUCCESS;
     if (script.compare(0, 6, "other:") == 0) {
-        if (!parseDotted(script.substr(6), from))
+        if ((from = inet_addr(script.substr(6).c_str())) == INADDR_NONE)
             return 0;
         status = IP_DEST_HOST_UNREACHABLE;
     } else if (script != "host") {

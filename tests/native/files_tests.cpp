@@ -7,7 +7,7 @@
 
 using ravel::versionTextIsNewer;
 
-TEST(VersionText, NumbersFieldCountsAndSeparators)
+TEST(FileTexts, VersionNumbersPathSplittingAndJoining)
 {
     struct Case { const char* a; const char* b; bool newer; };
     const Case cases[] = {
@@ -26,17 +26,13 @@ TEST(VersionText, NumbersFieldCountsAndSeparators)
     };
     for (const Case& c : cases)
         EXPECT_EQ(versionTextIsNewer(c.a, c.b), c.newer) << '"' << c.a << "\" against \"" << c.b << '"';
-}
-
-TEST(PathSplitting, LastSeparatorAndNullOutputs)
-{
-    struct Case { const char* path; char separator; const char* name; const char* dir; };
-    const Case cases[] = {
+    struct Split { const char* path; char separator; const char* name; const char* dir; };
+    const Split splits[] = {
         {"D:\\dir\\file.txt", '\\', "file.txt", "D:\\dir\\"}, {"D:\\dir\\", '\\', "", "D:\\dir\\"},
         {"name.txt", '\\', "name.txt", ""}, {"a/b\\c/d", '/', "d", "a/b\\c/"}, {"", '\\', "", ""},
     };
     RWCString name("stale"), dir("stale");
-    for (const Case& c : cases) {
+    for (const Split& c : splits) {
         sysFileStructure::getFileNameAndPath(c.path, &name, &dir, c.separator);
         EXPECT_EQ(name, c.name) << c.path;
         EXPECT_EQ(dir, c.dir) << c.path;
@@ -48,10 +44,6 @@ TEST(PathSplitting, LastSeparatorAndNullOutputs)
     sysFileStructure::getFileNameAndPath("x\\y", &name, nullptr, '\\');
     EXPECT_EQ(name, "y");
     sysFileStructure::getFileNameAndPath("x\\y", nullptr, nullptr, '\\');
-}
-
-TEST(FullPath, RelativePathsJoinTheCurrentDirectory)
-{
     using ravel::fullPathAgainst;
     EXPECT_EQ(fullPathAgainst("sub\\file", "D:\\work"), "D:\\work\\sub\\file");
     EXPECT_EQ(fullPathAgainst("\\file", "D:\\work"), "D:\\work\\file");  // not the drive root

@@ -3,72 +3,48 @@
 #include "sysIPAddress.h"
 #include "sysRouteTableEntryPtrVector.h"
 
+#include "TestData.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using ravel::test::dataPath;
 
 namespace {
 
-std::string env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-fs::path dataNet()
-{
-    std::string root = env("RAVEL_DATA_DIR");
-    if (root.empty())
-        root = env("RAVEL_SOURCE_DIR") + "/tests/data";
-    return fs::path(root) / "net";
-}
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 RWCString rw(const std::string& s) { return RWCString(s.data(), s.size()); }
+std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
+RWCString listing(const fs::path& path) { return rw(ravel::test::readFile(path.string())); }
 
-// Every listing with the given extension beside it.
+// Every listing with the given companion file beside it.
 std::vector<fs::path> fixtures(const char* kind, const char* companion)
 {
     std::vector<fs::path> found;
-    for (const auto& item : fs::directory_iterator(dataNet() / kind)) {
-        fs::path text = item.path();
-        if (text.extension() == ".txt" && fs::exists(fs::path(text).replace_extension(companion)))
-            found.push_back(text);
-    }
+    for (const auto& item : fs::directory_iterator(dataPath(std::string("net/") + kind)))
+        if (item.path().extension() == ".txt" && fs::exists(fs::path(item.path()).replace_extension(companion)))
+            found.push_back(item.path());
     return found;
 }
-
-std::string field(const RWCString& s) { return s.isNull() ? "-" : std::string(s.data(), s.length()); }
 
 std::string describe(const sysRouteTableEntryPtrVector& entries)
 {
     std::string text;
-    for (unsigned int i = 0; i < entries.entries(); ++i) {
-        const sysRouteTableEntry* e = entries[i];
-        text += field(e->m_destination) + " " + field(e->m_netmask) + " " + field(e->m_gateway) + " " +
-                field(e->m_interface) + "\n";
-    }
+    for (unsigned int i = 0; i < entries.entries(); ++i)
+        for (const RWCString* f : {&entries[i]->m_destination, &entries[i]->m_netmask, &entries[i]->m_gateway,
+                                   &entries[i]->m_interface})
+            text += (f->isNull() ? "-" : str(*f)) + (f == &entries[i]->m_interface ? "\n" : " ");
     return text;
 }
 
 std::string canonical(const char* text)
 {
     RWCString s(text);
-    return sysIPAddress::isValid(s) ? std::string(s.data()) : std::string("rejected");
+    return sysIPAddress::isValid(s) ? str(s) : std::string("rejected");
 }
 
 sysRouteTableEntry* route(const char* destination, const char* netmask, const char* nic)
@@ -80,64 +56,42 @@ sysRouteTableEntry* route(const char* destination, const char* netmask, const ch
     return e;
 }
 
-std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
-
 } // namespace
 
-TEST(IPAddressText, AcceptsFourDecimalPartsAndRewritesThemCanonically)
+TEST(AddressAndListingText, CanonicalAddressesFixtureEntriesAndHostileText)
 {
-    EXPECT_EQ(canonical("010.001.000.255"), "10.1.0.255");
-    EXPECT_EQ(canonical("000.0.00.1"), "0.0.0.1");
-    EXPECT_EQ(canonical("255.255.255.255"), "255.255.255.255");
+    EXPECT_EQ(canonical("010.001.000.255") + " " + canonical("000.0.00.1"), "10.1.0.255 0.0.0.1");
     for (const char* bad : {"", "256.1.1.1", "1.2.3", "1.2.3.4.5", " 1.2.3.4", "1.2.3.4 ", "1.2.3.4x", "1234.1.1.1",
-                            "1..2.3", "1.2.3.999", "a.b.c.d", "1.2.3.4\r", "0x1.2.3.4", "-1.2.3.4"})
+                            "1..2.3", "1.2.3.999", "a.b.c.d", "1.2.3.4\r", "0x1.2.3.4", "-1.2.3.4", "1.2.3.04x"})
         EXPECT_EQ(canonical(bad), "rejected") << '"' << bad << '"';
-
-    RWCString untouched("1.2.3.04x");
-    EXPECT_FALSE(sysIPAddress::isValid(untouched));
-    EXPECT_EQ(str(untouched), "1.2.3.04x");
-}
-
-TEST(IPAddressText, ConvertsBetweenTextAndBytes)
-{
     unsigned char a = 9, b = 9, c = 9, d = 9;
     EXPECT_TRUE(sysIPAddress::IPtoByte("255.254.010.001", a, b, c, d));
     EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{255, 254, 10, 1}));
     EXPECT_FALSE(sysIPAddress::IPtoByte("10.0.0.256", a, b, c, d));
     EXPECT_EQ((std::vector<int>{a, b, c, d}), (std::vector<int>{0, 0, 0, 0}));
-
     RWCString text("old");
-    EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192));
-    EXPECT_EQ(str(text), "192.0.0.192");
-}
-
-TEST(RouteListing, EveryFixtureParsesToItsExpectedEntries)
-{
-    const std::vector<fs::path> listings = fixtures("route", ".expected");
-    ASSERT_GE(listings.size(), 17u);
-    for (const fs::path& listing : listings) {
+    EXPECT_TRUE(sysIPAddress::byteToIP(text, 192, 0, 0, 192) && text == "192.0.0.192");
+    const std::vector<fs::path> files = fixtures("route", ".expected");
+    ASSERT_GE(files.size(), 17u);
+    for (const fs::path& file : files) {
         sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(rw(readFile(listing)), entries);
-        EXPECT_EQ(describe(entries), readFile(fs::path(listing).replace_extension(".expected")))
-            << listing.filename();
+        ravel::appendRouteEntries(listing(file), entries);
+        EXPECT_EQ(describe(entries), ravel::test::readFile(fs::path(file).replace_extension(".expected").string()))
+            << file.filename();
     }
-}
-
-TEST(RouteListing, HostileTextFailsCleanly)
-{
     const std::string huge(1 << 20, '1');
     std::string manyTokens = "1.1.1.1" + std::string(100000, ' ');
     for (int i = 0; i < 20000; ++i)
         manyTokens += "1.1.1.1 ";
-    for (const std::string& text : {huge + "\n", "1.1.1.1 " + huge + "\n", std::string("1.1.1.1\0 2.2.2.2\n", 17),
+    for (const std::string& hostile : {huge + "\n", "1.1.1.1 " + huge + "\n", std::string("1.1.1.1\0 2.2.2.2\n", 17),
                                     manyTokens + "\n"}) {
         sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(rw(text), entries);
+        ravel::appendRouteEntries(rw(hostile), entries);
         EXPECT_LE(entries.entries(), 1u);
     }
 }
 
-TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
+TEST(RouteTables, OwnedEntriesRangesAndTheClosestInterface)
 {
     sysRouteTableEntryPtrVector entries;
     for (int i = 0; i < 200; ++i)
@@ -145,67 +99,52 @@ TEST(RouteEntryVector, GrowsPastItsCapacityOwnsItsEntriesAndChecksBounds)
     ASSERT_EQ(entries.entries(), 200u);
     EXPECT_EQ(str(entries[199]->m_destination), "199");
     EXPECT_THROW(entries[200], RWBoundsErr);
-
-    sysRouteTableEntryPtrVector copy(entries);
+    sysRouteTableEntryPtrVector copy(entries), assigned;
     copy[0]->m_destination = "changed";
-    EXPECT_EQ(str(entries[0]->m_destination), "0");
-    sysRouteTableEntryPtrVector assigned;
     assigned.insert(route("x", "", ""));
     assigned = copy;
     ASSERT_EQ(assigned.entries(), 200u);
-    EXPECT_EQ(str(assigned[0]->m_destination), "changed");
-}
-
-TEST(RouteRules, RangesLeaveOutNetworkAndBroadcast)
-{
+    EXPECT_EQ(str(entries[0]->m_destination) + " " + str(assigned[0]->m_destination), "0 changed");
     RWCString low("untouched"), high("untouched");
+    EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
+    EXPECT_EQ(str(low) + " " + str(high), "untouched untouched");
     EXPECT_TRUE(ravel::routeEntryRange("192.168.1.0", "255.255.255.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "192.168.1.1 192.168.1.254");
     EXPECT_TRUE(ravel::routeEntryRange("0.0.0.0", "0.0.0.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "0.0.0.1 255.255.255.254");
-    low = high = "untouched";
-    EXPECT_FALSE(ravel::routeEntryRange("On-link", "255.0.0.0", low, high));
-    EXPECT_EQ(str(low) + " " + str(high), "untouched untouched");
-
-    EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.0", "192.168.1.0", "255.255.255.0"));
-    EXPECT_FALSE(ravel::inRouteEntryRange("192.168.1.255", "192.168.1.0", "255.255.255.0"));
-    EXPECT_TRUE(ravel::inRouteEntryRange("10.0.1.0", "10.0.0.0", "255.255.0.0"));
-    // Bytes are compared one at a time: a byte equal to a bound sends the next byte to both bounds.
-    EXPECT_FALSE(ravel::inRouteEntryRange("10.0.0.255", "10.0.0.0", "255.255.0.0"));
-    // Unreadable routes count as 0.0.0.0 to 0.0.0.0.
-    EXPECT_TRUE(ravel::inRouteEntryRange("0.0.0.0", "", ""));
-    EXPECT_FALSE(ravel::inRouteEntryRange("10.0.0.1", "", "255.0.0.0"));
-
-    EXPECT_TRUE(ravel::closerMatch("255.255.255.0", "255.255.0.0"));
-    EXPECT_TRUE(ravel::closerMatch("255.255.0.0", "255.255.0.0"));
+    struct Case { const char* address; const char* destination; const char* netmask; bool in; };
+    const Case cases[] = {
+        {"192.168.1.0", "192.168.1.0", "255.255.255.0", false},
+        {"192.168.1.255", "192.168.1.0", "255.255.255.0", false},
+        {"10.0.1.0", "10.0.0.0", "255.255.0.0", true},
+        // Bytes are compared one at a time: a byte equal to a bound sends the next byte to both bounds.
+        {"10.0.0.255", "10.0.0.0", "255.255.0.0", false},
+        // Unreadable routes count as 0.0.0.0 to 0.0.0.0.
+        {"0.0.0.0", "", "", true},
+        {"10.0.0.1", "", "255.0.0.0", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ravel::inRouteEntryRange(c.address, c.destination, c.netmask), c.in)
+            << c.address << " " << c.destination;
+    EXPECT_TRUE(ravel::closerMatch("255.255.255.0", "255.255.0.0") && ravel::closerMatch("255.255.0.0", "255.255.0.0"));
     EXPECT_FALSE(ravel::closerMatch("255.0.255.0", "255.255.0.0"));
-}
-
-TEST(RouteRules, ClosestInterfacePrefersNarrowerRoutesAndLaterTies)
-{
-    sysRouteTableEntryPtrVector table;
+    sysRouteTableEntryPtrVector table, blank;
     table.insert(route("0.0.0.0", "0.0.0.0", "10.0.0.5"));
     table.insert(route("192.168.1.0", "255.255.255.0", "192.168.1.7"));
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.9"));
     table.insert(route("172.16.0.0", "255.255.0.0", ""));
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.10"));
-    EXPECT_EQ(str(ravel::closestInterface(table, "192.168.1.50")), "192.168.1.7");
-    EXPECT_EQ(str(ravel::closestInterface(table, "10.9.9.9")), "10.0.0.5");
-    EXPECT_EQ(str(ravel::closestInterface(table, "172.16.3.3")), "172.16.0.10");
-    EXPECT_EQ(str(ravel::closestInterface(table, "255.255.255.255")), "NOT FOUND");
-    EXPECT_EQ(str(ravel::closestInterface(sysRouteTableEntryPtrVector(), "10.0.0.1")), "NOT FOUND");
-
+    const char* const made[][2] = {{"192.168.1.50", "192.168.1.7"}, {"10.9.9.9", "10.0.0.5"},
+                                   {"172.16.3.3", "172.16.0.10"}, {"255.255.255.255", "NOT FOUND"}};
+    for (const auto& c : made)
+        EXPECT_EQ(str(ravel::closestInterface(table, c[0])), c[1]) << c[0];
+    EXPECT_EQ(str(ravel::closestInterface(blank, "10.0.0.1")), "NOT FOUND");
     // The first covering route is kept even without an interface; later ones must name one.
-    sysRouteTableEntryPtrVector blank;
     blank.insert(route("10.0.0.0", "255.0.0.0", ""));
     blank.insert(route("10.1.0.0", "255.255.0.0", ""));
     EXPECT_EQ(str(ravel::closestInterface(blank, "10.1.2.3")), "");
-}
-
-TEST(RouteRules, ClosestInterfaceOnRealTables)
-{
-    struct Case { const char* file; const char* address; const char* nic; };
-    const Case cases[] = {
+    struct Real { const char* file; const char* address; const char* nic; };
+    const Real real[] = {
         // Two default routes through one interface; the host route wins over the /21.
         {"01-nt4-kb162055-active-only.txt", "100.50.41.50", "100.50.84.54"},
         {"01-nt4-kb162055-active-only.txt", "127.0.0.9", "127.0.0.1"},
@@ -216,59 +155,47 @@ TEST(RouteRules, ClosestInterfaceOnRealTables)
         // Two equal default routes: the later one wins.
         {"17-win10plus-multiple-default-gw.txt", "203.0.113.9", "10.21.38.97"},
     };
-    for (const Case& c : cases) {
-        sysRouteTableEntryPtrVector entries;
-        ravel::appendRouteEntries(rw(readFile(dataNet() / "route" / c.file)), entries);
-        EXPECT_EQ(str(ravel::closestInterface(entries, c.address)), c.nic) << c.file << " " << c.address;
+    for (const Real& c : real) {
+        sysRouteTableEntryPtrVector parsed;
+        ravel::appendRouteEntries(listing(dataPath(std::string("net/route/") + c.file)), parsed);
+        EXPECT_EQ(str(ravel::closestInterface(parsed, c.address)), c.nic) << c.file << " " << c.address;
     }
 }
 
-TEST(ListingText, LinesEndAtLineFeedsAndTheLastPieceIsNeverRead)
+TEST(ListingText, LinesWordsArpFixturesAndCommandLines)
 {
     EXPECT_EQ(str(ravel::reshapeListing("")), "\n");
     // The last two characters go, whatever they are: lines of two or fewer vanish.
     EXPECT_EQ(str(ravel::reshapeListing("abc\r\n\r\nx\nde\r\nlast")), "ab\nd\n\n");
     EXPECT_EQ(str(ravel::reshapeListing("Route Table\n  1.2.3.4  x\r\n")), "Route Tab\n  1.2.3.4  \n\n");
-
-    const RWCString listing("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
-    EXPECT_FALSE(ravel::routeListingHolds(listing, "10.0.0.1"));
-    EXPECT_FALSE(ravel::routeListingHolds(listing, "ON-LINK"));
-    EXPECT_TRUE(ravel::routeListingHolds(listing, "On-link"));
-    EXPECT_FALSE(ravel::routeListingHolds(listing, "7.7.7.7"));
+    // Only whole words of complete lines count.
+    const RWCString routes("  110.0.0.1  10.0.0.10  On-link\r\n 7.7.7.7  10.0.0.1");
+    for (const char* absent : {"10.0.0.1", "ON-LINK", "7.7.7.7"})
+        EXPECT_FALSE(ravel::routeListingHolds(routes, absent)) << absent;
+    EXPECT_TRUE(ravel::routeListingHolds(routes, "On-link"));
     EXPECT_TRUE(ravel::routeListingHolds("  x10.0.0.1.\r\n", "10.0.0.1"));
-}
-
-TEST(ListingText, EveryArpFixtureAnswersItsCases)
-{
-    const std::vector<fs::path> listings = fixtures("arp", ".cases");
-    ASSERT_GE(listings.size(), 8u);
-    for (const fs::path& listing : listings) {
-        const RWCString text = rw(readFile(listing));
-        std::istringstream cases(readFile(fs::path(listing).replace_extension(".cases")));
+    // Every arp listing answers the cases beside it.
+    const std::vector<fs::path> files = fixtures("arp", ".cases");
+    ASSERT_GE(files.size(), 8u);
+    for (const fs::path& file : files) {
+        const RWCString text = listing(file);
+        std::istringstream cases(ravel::test::readFile(fs::path(file).replace_extension(".cases").string()));
         std::string ip, mac, expected;
         int count = 0;
         while (cases >> ip >> mac >> expected) {
             const RWCString dashed = ravel::replaceEach(rw(mac), ":", "-");
             EXPECT_EQ(ravel::arpListingHolds(text, rw(ip), dashed), expected == "true")
-                << listing.filename() << ": " << ip << " " << mac;
+                << file.filename() << ": " << ip << " " << mac;
             ++count;
         }
-        EXPECT_GT(count, 0) << listing.filename();
+        EXPECT_GT(count, 0) << file.filename();
     }
-}
-
-TEST(ListingText, CommandLinesAndSeparators)
-{
     RWCString line;
-    EXPECT_TRUE(ravel::formatCommandLine("route -p ADD %s %s", {"192.0.0.192", "10.1.2.3"}, line));
-    EXPECT_EQ(str(line), "route -p ADD 192.0.0.192 10.1.2.3");
     EXPECT_TRUE(ravel::formatCommandLine("arp -s %s %s %s", {"1.2.3.4", "00-11", RWCString("n\0x", 3)}, line));
     EXPECT_EQ(str(line), "arp -s 1.2.3.4 00-11 n");
     EXPECT_TRUE(ravel::formatCommandLine("arp -d %s", {RWCString('x', 248)}, line));
     EXPECT_EQ(line.length(), 255u);
     EXPECT_FALSE(ravel::formatCommandLine("arp -d %s", {RWCString('x', 249)}, line));
     EXPECT_EQ(line.length(), 256u);
-
     EXPECT_EQ(str(ravel::replaceEach("00:11:22:33:44:5a", ":", "-")), "00-11-22-33-44-5a");
-    EXPECT_EQ(str(ravel::replaceEach("", ":", "-")), "");
 }

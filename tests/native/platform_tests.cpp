@@ -29,96 +29,57 @@ TEST(PlatformTable, RowsByPlatformIdMajorAndMinor)
         EXPECT_EQ(platformFromVersion(r.id, r.major, r.minor), r.platform) << r.id << " " << r.major << "." << r.minor;
 }
 
-TEST(CommandStringParser, ValuesAreTheFollowingToken)
-{
-    BCommandStringParser parser("-f file.txt  -n\t5\n-m -12x -e", "-");
-    RWCString text("stale");
-    EXPECT_TRUE(parser.getString('f', &text));
-    EXPECT_EQ(text, "file.txt");
-    int number = 77;
-    EXPECT_TRUE(parser.getInt('n', &number));
-    EXPECT_EQ(number, 5);
-    EXPECT_TRUE(parser.getInt('m', &number));
-    EXPECT_EQ(number, -12);
-    EXPECT_FALSE(parser.exists('F'));  // case matters
-
-    // The option is last: present, but without a value.
-    EXPECT_TRUE(parser.exists('e'));
-    text = "stale";
-    EXPECT_FALSE(parser.getString('e', &text));
-    EXPECT_EQ(text, "");
-    number = 77;
-    EXPECT_FALSE(parser.getInt('e', &number));
-    EXPECT_FALSE(parser.getInt('q', &number));
-    EXPECT_EQ(number, 77);
-}
-
-TEST(CommandStringParser, TokenShapes)
-{
-    // Characters after the letter are ignored and do not form a value.
-    BCommandStringParser joined("-ab -sfoo bar", "-");
-    EXPECT_TRUE(joined.exists('a'));
-    EXPECT_FALSE(joined.exists('b'));
-    RWCString text;
-    EXPECT_TRUE(joined.getString('s', &text));
-    EXPECT_EQ(text, "bar");
-
-    // A lone switch character and a token with the switch elsewhere are not options.
-    BCommandStringParser odd("- x a-b -", "-");
-    EXPECT_FALSE(odd.exists('x'));
-    EXPECT_FALSE(odd.exists('b'));
-
-    // A value that is not a number converts to 0 and still counts.
-    BCommandStringParser notNumber("-n abc", "-");
-    int number = 5;
-    EXPECT_TRUE(notNumber.getInt('n', &number));
-    EXPECT_EQ(number, 0);
-
-    // The first matching token wins.
-    BCommandStringParser twice("-v one -v two", "-");
-    EXPECT_TRUE(twice.getString('v', &text));
-    EXPECT_EQ(text, "one");
-}
-
-TEST(CommandStringParser, FurtherSwitchCharactersAreRewritten)
-{
-    BCommandStringParser parser("/s x -v /q", "-/");
-    EXPECT_EQ(parser.getCommandString(), "-s x -v -q");
-    EXPECT_TRUE(parser.exists('q'));
-    RWCString text;
-    EXPECT_TRUE(parser.getString('s', &text));
-    EXPECT_EQ(text, "x");
-
-    // Every further character is rewritten, in the whole text, values included.
-    BCommandStringParser three("/a +b c/d", "-/+-");
-    EXPECT_EQ(three.getCommandString(), "-a -b c-d");
-
-    // Only the first character switches: "-" is literal text here.
-    BCommandStringParser slash("-s /t", "/");
-    EXPECT_FALSE(slash.exists('s'));
-    EXPECT_TRUE(slash.exists('t'));
-
-    // Without switch characters nothing is an option, and the command stays as given.
-    BCommandStringParser none("-s x", "");
-    EXPECT_EQ(none.getCommandString(), "-s x");
-    EXPECT_FALSE(none.exists('s'));
-
-    BCommandStringParser copy(parser);
-    copy = slash;
-    EXPECT_TRUE(copy.exists('t'));
-    EXPECT_EQ(copy.getCommandString(), "-s /t");
-}
-
 namespace {
-std::string captured(const std::string& bytes)
+// What the parser answers for one option: present or not, then the string and int queries, each
+// "-" when it fails (and leaves its output alone).
+std::string answer(BCommandStringParser parser, char option)
 {
-    const RWCString text = ravel::capturedText(bytes);
-    return std::string(text.data(), text.length());
+    RWCString text("stale");
+    int number = 77;
+    const bool hasText = parser.getString(option, &text), hasNumber = parser.getInt(option, &number);
+    return std::string(parser.exists(option) ? "present" : "absent") + " " +
+           (hasText ? std::string(text.data()) : "-" + std::string(text.data())) + " " +
+           (hasNumber ? std::to_string(number) : "-" + std::to_string(number));
 }
 } // namespace
 
+TEST(CommandStringParser, ValuesAreTheFollowingTokenAndSwitchesAreRewritten)
+{
+    struct Case { const char* command; const char* switches; char option; const char* answer; const char* rewritten; };
+    const Case cases[] = {
+        {"-f file.txt  -n\t5\n-m -12x -e", "-", 'f', "present file.txt 0", nullptr},
+        {"-f file.txt  -n\t5\n-m -12x -e", "-", 'n', "present 5 5", nullptr},
+        {"-f file.txt  -n\t5\n-m -12x -e", "-", 'm', "present -12x -12", nullptr},
+        {"-f file.txt -e", "-", 'F', "absent - -77", nullptr},  // case matters
+        {"-f file.txt -e", "-", 'e', "present - -77", nullptr},  // last: no value, and the string is cleared
+        // Characters after the letter are ignored and do not form a value.
+        {"-ab -sfoo bar", "-", 'a', "present -sfoo 0", nullptr}, {"-ab -sfoo bar", "-", 'b', "absent - -77", nullptr},
+        {"-ab -sfoo bar", "-", 's', "present bar 0", nullptr},
+        // A lone switch character and a token with the switch elsewhere are not options.
+        {"- x a-b -", "-", 'x', "absent - -77", nullptr}, {"- x a-b -", "-", 'b', "absent - -77", nullptr},
+        {"-v one -v two", "-", 'v', "present one 0", nullptr},  // the first matching token wins
+        // Every further switch character is rewritten to the first, in the whole text.
+        {"/s x -v /q", "-/", 'q', "present - -77", "-s x -v -q"}, {"/s x /q", "-/", 's', "present x 0", "-s x -q"},
+        {"/a +b c/d", "-/+-", 'b', "present c-d 0", "-a -b c-d"},
+        {"-s /t", "/", 's', "absent - -77", "-s /t"}, {"-s /t", "/", 't', "present - -77", nullptr},
+        {"-s x", "", 's', "absent - -77", "-s x"},  // no switch characters: nothing is an option
+    };
+    for (const Case& c : cases) {
+        BCommandStringParser parser(c.command, c.switches);
+        EXPECT_EQ(answer(parser, c.option), c.answer) << c.command << " with " << c.switches << ": " << c.option;
+        EXPECT_EQ(parser.getCommandString(), c.rewritten ? c.rewritten : c.command) << c.command;
+    }
+    BCommandStringParser copy("-x", "-");
+    copy = BCommandStringParser("-s /t", "/");
+    EXPECT_EQ(answer(BCommandStringParser(copy), 't'), "present - -77");
+}
+
 TEST(CapturedText, BlocksOf1024KeepTheirTextUpToTheFirstZero)
 {
+    const auto captured = [](const std::string& bytes) {
+        const RWCString text = ravel::capturedText(bytes);
+        return std::string(text.data(), text.length());
+    };
     EXPECT_EQ(captured(std::string("ab\0cd", 5)), "ab");
     // A zero ends only its own block: the next block is taken again from its start.
     std::string bytes(1024, 'a');

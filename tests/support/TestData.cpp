@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -82,6 +84,13 @@ ScopedTempDir::~ScopedTempDir()
 {
     std::error_code ignored;
     fs::remove_all(fs::path(m_path), ignored);
+}
+
+std::string scratchDir(const std::string& tag)
+{
+    static std::vector<std::unique_ptr<ScopedTempDir>> kept;
+    kept.push_back(std::make_unique<ScopedTempDir>(tag));
+    return kept.back()->path();
 }
 
 } // namespace ravel::test

@@ -29,4 +29,8 @@ private:
     std::string m_path;
 };
 
+// A fresh empty directory that lasts until the test program ends (then it is removed), for tests
+// whose helpers hand folders around; ends with the platform's separator.
+std::string scratchDir(const std::string& tag);
+
 } // namespace ravel::test

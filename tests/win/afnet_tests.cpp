@@ -7,7 +7,7 @@
 
 #include "LogCapture.h"
 #include "RunProgram.h"
-#include "TestPaths.h"
+#include "TestData.h"
 #include "WinScoped.h"
 
 #include "sysNetworkAFIndependent.h"
@@ -20,11 +20,11 @@
 
 namespace {
 
-using testpaths::copyInto;
-using testpaths::lines;
-using testpaths::record;
-using testpaths::ScopedVariable;
-using testpaths::ScopedWineSetting;
+using ravel::test::copyInto;
+using ravel::test::lines;
+using ravel::test::record;
+using ravel::test::ScopedVariable;
+using ravel::test::ScopedWineSetting;
 
 const char kFile[] = "src/sysnetworkafindependent.cpp";
 
@@ -47,10 +47,10 @@ bool inNamespace() { return std::getenv("RAVEL_AFNET_NAMESPACE") != nullptr; }
 // A scratch folder holding ravelutil.exe under the given name and the DLLs it needs.
 std::string ravelutilFolder(const std::string& scratchName, const std::string& exeName)
 {
-    const std::string folder = testpaths::scratchDir(scratchName);
+    const std::string folder = ravel::test::scratchDir(scratchName);
     for (const char* file : {"qvzkut01.dll", "tls7912d.dll"})
-        EXPECT_TRUE(copyInto(testpaths::binDir() + file, folder, file));
-    EXPECT_TRUE(copyInto(testpaths::binDir() + "ravelutil.exe", folder, exeName));
+        EXPECT_TRUE(copyInto(ravel::test::binDir() + file, folder, file));
+    EXPECT_TRUE(copyInto(ravel::test::binDir() + "ravelutil.exe", folder, exeName));
     return folder;
 }
 
@@ -75,7 +75,7 @@ TEST(AFAddressing, TextTestsAndConversionRecords)
                           {"169.254.1.1", "ipv4 ipv6 valid-ipv4 link-local fqdn"}, {"0:0:0:0:0:0:0:1", "ipv6 loopback"},
                           {"\"\"", "ipv6"}};
     for (const Case& c : cases) {
-        const testpaths::ProgramResult run = testpaths::ravelutil(std::string("addr ") + c.text);
+        const ravel::test::ProgramResult run = ravel::test::ravelutil(std::string("addr ") + c.text);
         EXPECT_EQ(run.out, std::string(c.passes) + "\n") << c.text;
         EXPECT_EQ(run.exitCode, 0) << c.text;
     }
@@ -93,8 +93,8 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
     const std::string exe = "ru-icmp6.exe";
     const std::string folder = ravelutilFolder("afnet-icmp6", exe);
     const std::string incomplete = ravelutilFolder("afnet-icmp6-incomplete", exe);
-    ASSERT_TRUE(copyInto(testpaths::binDir() + "doubles\\icmp6\\iphlpapi.dll", folder, "iphlpapi.dll"));
-    ASSERT_TRUE(copyInto(testpaths::binDir() + "doubles\\icmp6-incomplete\\iphlpapi.dll", incomplete, "iphlpapi.dll"));
+    ASSERT_TRUE(copyInto(ravel::test::binDir() + "doubles\\icmp6\\iphlpapi.dll", folder, "iphlpapi.dll"));
+    ASSERT_TRUE(copyInto(ravel::test::binDir() + "doubles\\icmp6-incomplete\\iphlpapi.dll", incomplete, "iphlpapi.dll"));
     ScopedWineSetting native(exe, "DllOverrides", "iphlpapi", "native");
     const std::string icmpLog = folder + "icmp6.log";
     ScopedVariable logVariable("RAVEL_ICMP6_LOG", icmpLog);
@@ -113,8 +113,8 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
     for (const Case& c : cases) {
         ScopedVariable script("RAVEL_ICMP6_SCRIPT", c.script);
         DeleteFileA(icmpLog.c_str());
-        const testpaths::ProgramResult run =
-            testpaths::runProgram("\"" + folder + exe + "\" ping6 ::1 --timeout 250 --log-level release");
+        const ravel::test::ProgramResult run =
+            ravel::test::runProgram("\"" + folder + exe + "\" ping6 ::1 --timeout 250 --log-level release");
         EXPECT_EQ(run.out, std::string(c.answer) + "\n") << c.script;
         std::vector<std::string> expected{"loaded"};
         if (c.sends == 0) {
@@ -127,7 +127,7 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
                 expected.push_back("Icmp6ParseReplies reply=292");
             expected.push_back("IcmpCloseHandle");
         }
-        EXPECT_EQ(lines(testpaths::readFile(icmpLog)), expected) << c.script;
+        EXPECT_EQ(lines(ravel::test::readFile(icmpLog)), expected) << c.script;
         if (c.comment != nullptr)
             EXPECT_NE(run.err.find(info(c.comment)), std::string::npos) << c.script << "\n" << run.err;
         else
@@ -135,9 +135,9 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
     }
 
     DeleteFileA(icmpLog.c_str());
-    const testpaths::ProgramResult run =
-        testpaths::runProgram("\"" + incomplete + exe + "\" ping6 ::1 --log-level release");
-    EXPECT_EQ(lines(testpaths::readFile(icmpLog)), std::vector<std::string>{"loaded"});
+    const ravel::test::ProgramResult run =
+        ravel::test::runProgram("\"" + incomplete + exe + "\" ping6 ::1 --log-level release");
+    EXPECT_EQ(lines(ravel::test::readFile(icmpLog)), std::vector<std::string>{"loaded"});
     EXPECT_EQ(run.out, "HOST_PROBE_FAILED\n");
     EXPECT_NE(run.err.find(info("sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)")),
               std::string::npos)
@@ -155,7 +155,7 @@ TEST(AFPresence, SystemLibraryAndLoopback)
     EXPECT_EQ(log.contains(info("sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)")),
               !icmp6);
     EXPECT_EQ(net.hostPresent("127.0.0.1", AF_INET, 1000), sysNetworkAFIndependent::HOST_PRESENT);
-    EXPECT_EQ(testpaths::ravelutil("protocols").out.find("IPv6 true\n"), std::string("icmp.dll true\nIP true\n").size());
+    EXPECT_EQ(ravel::test::ravelutil("protocols").out.find("IPv6 true\n"), std::string("icmp.dll true\nIP true\n").size());
 }
 
 TEST(AFPlatform, FinerPlatformPerVersionAndTheOlderAdapterListing)
@@ -169,16 +169,16 @@ TEST(AFPlatform, FinerPlatformPerVersionAndTheOlderAdapterListing)
         const std::string exe = std::string("ru-") + c.version + ".exe";
         const std::string folder = ravelutilFolder(std::string("afnet-version-") + c.version, exe);
         ScopedWineSetting version(exe, "", "Version", c.version);
-        const testpaths::ProgramResult run = testpaths::runProgram("\"" + folder + exe + "\" platform-sp");
+        const ravel::test::ProgramResult run = ravel::test::runProgram("\"" + folder + exe + "\" platform-sp");
         EXPECT_EQ(run.out, std::string("PLATFORMS_") + c.platform + "\n");
         if (std::string(c.version) == "win2k") {
             // Before XP there is no IPv6 listing at all.
-            const testpaths::ProgramResult adapters = testpaths::runProgram("\"" + folder + exe + "\" adapters --family 23");
+            const ravel::test::ProgramResult adapters = ravel::test::runProgram("\"" + folder + exe + "\" adapters --family 23");
             EXPECT_EQ(adapters.exitCode, 1);
             EXPECT_EQ(adapters.out, "");
             if (inNamespace()) {
                 // The older listing keeps an adapter's last IPv4 address.
-                const std::string v4 = testpaths::runProgram("\"" + folder + exe + "\" adapters --family 2").out;
+                const std::string v4 = ravel::test::runProgram("\"" + folder + exe + "\" adapters --family 2").out;
                 EXPECT_NE(v4.find("10.9.1.1 0 0\n"), std::string::npos) << v4;
                 EXPECT_EQ(v4.find("10.9.0.1"), std::string::npos) << v4;
             }
@@ -205,7 +205,7 @@ TEST(AFNamespace, AdaptersOfBothFamilies)
 
     ASSERT_TRUE(sysNetworkAFIndependent().getInterfaces(entries, count, AF_INET));
     EXPECT_NE(listing(entries, count).find("\n10.9.0.1\n"), std::string::npos); // the adapter's first address
-    const testpaths::ProgramResult run = testpaths::ravelutil("adapters --family 23");
+    const ravel::test::ProgramResult run = ravel::test::ravelutil("adapters --family 23");
     EXPECT_EQ(lines(run.out).size(), 15u) << run.out;
     EXPECT_NE(run.out.find("2001:db8:9::1 0 0\n"), std::string::npos) << run.out;
 }
@@ -227,7 +227,7 @@ TEST(AFNamespace, NamesFromTheTestsOwnHostsFile)
     EXPECT_EQ(joined(addresses), "");
     ASSERT_TRUE(net.getAddressesByName("", addresses, nullptr, AF_INET));
     EXPECT_EQ(joined(addresses), "10.9.0.1\n");
-    EXPECT_EQ(testpaths::ravelutil("resolve printer.afnet.test --family 2 --filter 169.254.3.4 10.0.0.6").out,
+    EXPECT_EQ(ravel::test::ravelutil("resolve printer.afnet.test --family 2 --filter 169.254.3.4 10.0.0.6").out,
               "10.0.0.6\n169.254.3.4\n");
 
     // In the resolver's order, which its hints may change: compared as a set.

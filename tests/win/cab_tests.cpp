@@ -3,20 +3,30 @@
 #include "BCabExtractor.h"
 #include "LogCapture.h"
 #include "RunProgram.h"
-#include "TestPaths.h"
+#include "TestData.h"
 #include "cab_support.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
-using testpaths::readFile;
-using testpaths::scratchDir;
-using testpaths::shared;
+namespace testpaths = ravel::test;
+using ravel::test::LogCapture;
+using ravel::test::readFile;
 
 namespace {
+
+std::string shared(const std::string& relative) { return ravel::test::dataPath(relative); }
+
+// A fresh folder for each call; all of them go when the program ends.
+std::string scratchDir(const std::string& tag)
+{
+    static std::list<ravel::test::ScopedTempDir> made;
+    return made.emplace_back(tag).path();
+}
 
 std::string cab(const std::string& relative) { return shared("cab/" + relative); }
 

@@ -8,28 +8,11 @@
 //   cwd <file>           writes the current directory into the file
 //   grandchild <event>   starts "hold <event>" with the same standard output, writes its id, ends
 //   hold <event>         waits for the named event (at most a minute)
-#include "ChildPattern.h"
-
-#include <windows.h>
+#include "Doubles.h"
 
 #include <cstdlib>
-#include <cstring>
-#include <string>
 
 namespace {
-
-bool writeAll(HANDLE out, const std::string& bytes)
-{
-    size_t at = 0;
-    while (at < bytes.size()) {
-        DWORD wrote = 0;
-        const DWORD chunk = static_cast<DWORD>(bytes.size() - at < 65536 ? bytes.size() - at : 65536);
-        if (!WriteFile(out, bytes.data() + at, chunk, &wrote, nullptr))
-            return false;
-        at += wrote;
-    }
-    return true;
-}
 
 bool writeOut(const std::string& bytes) { return writeAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
 
@@ -45,8 +28,7 @@ int grandchild(const char* self, const char* event)
     PROCESS_INFORMATION started = {};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
         return 2;
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    const ravel::KernelHandle process(started.hProcess), thread(started.hThread);
     writeOut("grandchild " + std::to_string(started.dwProcessId) + "\n");
     return 0;
 }
@@ -73,22 +55,14 @@ int main(int argc, char** argv)
     if (mode == "cwd" && argc == 3) {
         char directory[MAX_PATH] = {};
         GetCurrentDirectoryA(MAX_PATH, directory);
-        const HANDLE file = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return 1;
-        const bool ok = writeAll(file, directory);
-        CloseHandle(file);
-        return ok ? 0 : 1;
+        const ravel::FileHandle file(CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return file && writeAll(file.get(), directory) ? 0 : 1;
     }
     if (mode == "grandchild" && argc == 3)
         return grandchild(argv[0], argv[2]);
     if (mode == "hold" && argc == 3) {
-        const HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
-        if (event == nullptr)
-            return 1;
-        WaitForSingleObject(event, 60000);
-        CloseHandle(event);
-        return 0;
+        const ravel::KernelHandle event(OpenEventA(SYNCHRONIZE, FALSE, argv[2]));
+        return event && WaitForSingleObject(event.get(), 60000) == WAIT_OBJECT_0 ? 0 : 1;
     }
     return 2;
 }

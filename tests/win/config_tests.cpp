@@ -6,7 +6,7 @@
 #include "BRegistry.h"
 #include "LogCapture.h"
 #include "RunProgram.h"
-#include "TestPaths.h"
+#include "TestData.h"
 #include "internal/win/WinHandle.h"
 
 #include <gtest/gtest.h>
@@ -177,7 +177,7 @@ TEST(Registry, KeysByFullPathAndCopiesWithHandlesOfTheirOwn)
 
 TEST(IniFile, ConstructionFindsOrCreatesTheFile)
 {
-    const std::string dir = testpaths::scratchDir("ini_make"), made = dir + "new\\made.ini";
+    const std::string dir = ravel::test::scratchDir("ini_make"), made = dir + "new\\made.ini";
     LogCapture log;
     BIniFile created(rw(made));
     EXPECT_NE(GetFileAttributesA(made.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -206,8 +206,8 @@ TEST(IniFile, ConstructionFindsOrCreatesTheFile)
 
 TEST(IniFile, ReadsAndWritesThroughTheProfileFunctions)
 {
-    const std::string dir = testpaths::scratchDir("ini_rw");
-    testpaths::writeFile(dir + "r.ini", "[s]\r\nempty=\r\nliteral=Key Not Found\r\nzero=0\r\nn=42\r\n"
+    const std::string dir = ravel::test::scratchDir("ini_rw");
+    ravel::test::writeFile(dir + "r.ini", "[s]\r\nempty=\r\nliteral=Key Not Found\r\nzero=0\r\nn=42\r\n"
                                         "[lines]\r\nk=v ; later\r\n[hollow]\r\n");
     ScopedCwd cwd(dir);
     // A bare name: the profile functions look in the Windows directory; strings are tried here too.
@@ -240,15 +240,15 @@ TEST(IniFile, ReadsAndWritesThroughTheProfileFunctions)
     for (const char* pair : {"a = b", "x=1=2", "broken", "after=1"})
         pairs.insert(pair);
     EXPECT_FALSE(full.bWriteSection("w", pairs));
-    EXPECT_NE(testpaths::readFile(dir + "r.ini").find("[w]\r\nminus=-12\r\na=b\r\nx=1=2\r\n"), std::string::npos);
+    EXPECT_NE(ravel::test::readFile(dir + "r.ini").find("[w]\r\nminus=-12\r\na=b\r\nx=1=2\r\n"), std::string::npos);
     EXPECT_FALSE(full.bGetString("w", "after", value)) << "the first failure ends the section";
 }
 
 TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
 {
-    const std::string dir = testpaths::scratchDir("ini_nul"), stored = dir + "stored.ini";
+    const std::string dir = ravel::test::scratchDir("ini_nul"), stored = dir + "stored.ini";
     const std::string longName = dir + "a long file name.txt";
-    testpaths::writeFile(longName, "x");
+    ravel::test::writeFile(longName, "x");
     ScopedCwd cwd(dir);
     LogCapture log;
     BIniFile ini;
@@ -256,20 +256,20 @@ TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
     EXPECT_TRUE(ini.bWriteNULKeyString(rw(longName)) && ini.bWriteNULKeyString("C:\\A.DLL"));
     char shortName[MAX_PATH];
     GetShortPathNameA(longName.c_str(), shortName, MAX_PATH);
-    EXPECT_EQ(testpaths::readFile(stored), "[rename]\r\nNUL=C:\\A.DLL\r\nNUL=" + std::string(shortName) + "\r\n");
+    EXPECT_EQ(ravel::test::readFile(stored), "[rename]\r\nNUL=C:\\A.DLL\r\nNUL=" + std::string(shortName) + "\r\n");
     EXPECT_TRUE(log.has("BIniFile::bWriteNULKeyStringVector: File DOESN'T exist." + stored, "general", "info", "omega"));
     EXPECT_TRUE(log.has("BIniFile::bWriteNULKeyStringVector: File exists." + stored, "general", "info", "omega"));
     EXPECT_EQ(GetFileAttributesA("qvknul.ini"), INVALID_FILE_ATTRIBUTES) << "the copy took the file's place";
 
     // A replacement the system refuses (the file is open without shared deletion) keeps the file.
-    const std::string before = testpaths::readFile(stored);
+    const std::string before = ravel::test::readFile(stored);
     {
         const ravel::FileHandle held(
             CreateFileA(stored.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held.valid());
         EXPECT_FALSE(ini.bWriteNULKeyString("C:\\B.DLL"));
     }
-    EXPECT_EQ(testpaths::readFile(stored), before);
+    EXPECT_EQ(ravel::test::readFile(stored), before);
     EXPECT_EQ(GetFileAttributesA((stored + ".qvknul").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(log.all().find("COMMENT: BIniFile::bWriteNULKeyStringVector: Unable to move the temporary ini file."
                              "   CAT: general  TYPE: error  LEVEL: release  FILE: src/binifile.cpp  LINE: "),
@@ -279,10 +279,10 @@ TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
 
 TEST(Excluders, ListsAndPerSystemSections)
 {
-    const std::string dir = testpaths::scratchDir("excluder");
-    testpaths::writeFile(dir + "list.ini", "[EXCLUDED]\r\na.dll\r\nb.dll\r\nk=v\r\n"
+    const std::string dir = ravel::test::scratchDir("excluder");
+    ravel::test::writeFile(dir + "list.ini", "[EXCLUDED]\r\na.dll\r\nb.dll\r\nk=v\r\n"
                                            "[a.dll]\r\nwindows95\r\nwindows98\r\nWindows95\r\n[k=v]\r\nwindows2000\r\n");
-    testpaths::writeFile(dir + "none.ini", "[other]\r\na.dll\r\n");
+    ravel::test::writeFile(dir + "none.ini", "[other]\r\na.dll\r\n");
     ScopedCwd cwd(dir);
     BExcluder plain;
     EXPECT_FALSE(plain.isExcluded("a.dll") || plain.initialize("none.ini") || plain.isExcluded("a.dll"));
@@ -309,13 +309,13 @@ TEST(Excluders, ListsAndPerSystemSections)
 
 TEST(ConfigCli, RegistryAndIniCommands)
 {
-    using testpaths::ravelutil;
+    using ravel::test::ravelutil;
     ScopedKey scratch("cli");
     const std::string key = "\"hkey_current_user\\" + scratch.sub + "\" ";
     EXPECT_EQ(ravelutil("reg set " + key + "s text").exitCode + ravelutil("reg clear " + key + "s").exitCode, 0);
-    const testpaths::ProgramResult blank = ravelutil("reg get " + key + "s");
+    const ravel::test::ProgramResult blank = ravelutil("reg get " + key + "s");
     EXPECT_EQ(blank.out + std::to_string(blank.exitCode), " \n0");
-    const testpaths::ProgramResult missing = ravelutil("reg get-dword " + key + "none");
+    const ravel::test::ProgramResult missing = ravelutil("reg get-dword " + key + "none");
     EXPECT_EQ(missing.out + std::to_string(missing.exitCode), "4294967295\n1");
     EXPECT_EQ(ravelutil("reg delete-value " + key + "none").exitCode, 0);
     EXPECT_EQ(ravelutil("reg set-binary " + key + "b \"00 ff\"").exitCode, 0);
@@ -327,7 +327,7 @@ TEST(ConfigCli, RegistryAndIniCommands)
     EXPECT_EQ(ravelutil("reg key-exists " + std::string(kDefaultKey)).exitCode, 0);
     EXPECT_EQ(ravelutil("reg delete-key HKEY_LOCAL_MACHINE\\Software\\Corvane").exitCode, 0);
 
-    const std::string dir = testpaths::scratchDir("ini_cli");
+    const std::string dir = ravel::test::scratchDir("ini_cli");
     struct Case { const char* name; const char* before; const char* after; };
     const Case cases[] = {
         {"plain.ini", "[a]\r\nx=1\r\n", "[a]\r\nx=1\r\n[rename]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n"},
@@ -337,9 +337,9 @@ TEST(ConfigCli, RegistryAndIniCommands)
     };
     for (const Case& c : cases) {
         if (c.before != nullptr)
-            testpaths::writeFile(dir + c.name, c.before);
+            ravel::test::writeFile(dir + c.name, c.before);
         EXPECT_EQ(ravelutil("ini nul \"" + dir + c.name + "\" C:\\A C:\\B").exitCode, 0) << c.name;
-        EXPECT_EQ(testpaths::readFile(dir + c.name), c.after) << c.name;
+        EXPECT_EQ(ravel::test::readFile(dir + c.name), c.after) << c.name;
     }
     EXPECT_EQ(ravelutil("ini set-int \"" + dir + "plain.ini\" s n 3").exitCode, 0);
     EXPECT_EQ(ravelutil("ini get-int \"" + dir + "plain.ini\" s n").out, "3\n");

@@ -1,68 +1,67 @@
-// The core through qvzkut01.dll's exported interface: sink and threshold, records, string vectors
-// and the C-style exports.
+// The core through qvzkut01.dll's exported interface (the sink and threshold, a record buffer made
+// there and released here, string vectors, version resources) and ravelutil's core commands, run
+// as a separate program the way scripts use it.
 #include "BStringVector.h"
 #include "LogCapture.h"
-#include "LogInterface.h"
 #include "RavelConvert.h"
+#include "RunProgram.h"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include <vector>
 
-#include <string>
-
-TEST(LogAcrossDll, SinkReceivesFormattedRecordsAboveThreshold)
+TEST(CoreAcrossDll, RecordsBuffersVectorsAndVersionResources)
 {
-    LogCapture capture(LogInterface::LEVEL_FINAL);
+    ravel::test::LogCapture capture(LogInterface::LEVEL_FINAL);
     LogInterface::log(LogInterface::CAT_NETWORK, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE, "f", 100, "x");
     LogInterface::log(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_BETA, "f", 1, "quiet");
-    static const unsigned char bytes[13] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-    LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_ASSERT, LogInterface::LEVEL_FINAL, "g", 2, "dump",
-                      bytes, sizeof bytes);
-    ASSERT_EQ(capture.records().size(), 2u);
-    EXPECT_EQ(capture.records()[0], "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n");
-    EXPECT_EQ(capture.records()[1],
-              "COMMENT: dump   CAT: file  TYPE: assert  LEVEL: final  FILE: g  LINE: 2\n     DATA: 01 02 03 04 05 06 "
-              "07 08 09 0a 0b 0c \n           0d \n");
-    setRavelUtilitiesLogLevel(static_cast<LogInterface::teLevel>(5));
-    LogInterface::log(LogInterface::CAT_NETWORK, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE, "f", 1, "none");
-    EXPECT_EQ(capture.records().size(), 2u);
-}
-
-TEST(LogAcrossDll, RecordBufferFromTheDllIsReleasedHere)
-{
-    char* record = nullptr;
+    static const unsigned char bytes[2] = {1, 0xab};
+    LogInterface::log(LogInterface::CAT_FILE, LogInterface::TYPE_ASSERT, LogInterface::LEVEL_FINAL, "g", 2, "d", bytes,
+                      2);
+    EXPECT_EQ(capture.all(),
+              "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n"
+              "COMMENT: d   CAT: file  TYPE: assert  LEVEL: final  FILE: g  LINE: 2\n     DATA: 01 ab \n");
+    char* record = nullptr;  // made in the DLL, released here
     LogInterface::formatLogRecord(&record, LogInterface::CAT_PRNTPATH, LogInterface::TYPE_WARN,
                                   LogInterface::LEVEL_OMEGA, "a", 3, "b", nullptr, 0);
     ASSERT_NE(record, nullptr);
     EXPECT_STREQ(record, "COMMENT: b   CAT: prntpath  TYPE: warn  LEVEL: omega  FILE: a  LINE: 3\n");
     delete[] record;
-}
-
-TEST(VectorsAcrossDll, ValuesCopiesAndFallbackCrossTheBoundary)
-{
     BSortedStringVector sorted;
     for (const char* s : {"delta", "Alpha", "charlie", "Bravo"})
         sorted.insert(s);
     BStringVector copy(sorted);
     ASSERT_EQ(copy.entries(), 4u);
-    EXPECT_STREQ(copy[0].data(), "Alpha");
     EXPECT_STREQ(copy[3].data(), "delta");
     EXPECT_EQ(copy.find("BRAVO", false), 1u);
-    EXPECT_EQ(copy.find("BRAVO", true), 0xFFFFFFFFu);
-    const BStringVector& c = copy;
-    EXPECT_TRUE(c[4].isNull());
-    EXPECT_STREQ(iToRWCString(-1, 16).data(), "ffffffff");
-    EXPECT_STREQ(ui64ToRWCString(0xFFFFFFFFFFFFFFFFull, 16).data(), "ffffffffffffffff");
+    EXPECT_TRUE(static_cast<const BStringVector&>(copy)[4].isNull());
+    // Each DLL carries its version resource under US English / Unicode.
+    for (const char* name : {"qvzkut01.dll", "tls7912d.dll"}) {
+        char path[MAX_PATH] = {};
+        ASSERT_NE(GetModuleFileNameA(GetModuleHandleA(name), path, MAX_PATH), 0u) << name;
+        DWORD ignored = 0;
+        std::vector<char> block(GetFileVersionInfoSizeA(path, &ignored));
+        ASSERT_TRUE(!block.empty() && GetFileVersionInfoA(path, 0, static_cast<DWORD>(block.size()), block.data()));
+        char* value = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\OriginalFilename",
+                                   reinterpret_cast<void**>(&value), &length));
+        EXPECT_STREQ(value, name);
+    }
+    EXPECT_NE(GetProcAddress(GetModuleHandleA("qvzkut01.dll"), "setRavelUtilitiesLogFile"), nullptr);
 }
 
-TEST(DllImage, CarriesFileVersionAndTheExports)
+TEST(CliCore, LogRecordDataAndUsageErrors)
 {
-    HMODULE dll = GetModuleHandleA("qvzkut01.dll");
-    ASSERT_NE(dll, nullptr);
-    EXPECT_NE(GetProcAddress(dll, "setRavelUtilitiesLogFile"), nullptr);
-    char path[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(dll, path, MAX_PATH), 0u);
-    DWORD handle = 0;
-    EXPECT_GT(GetFileVersionInfoSizeA(path, &handle), 0u);
+    using ravel::test::ravelutil;
+    EXPECT_EQ(ravelutil("log-record 1 1 4 f 1 c 000102030405060708090a0b0c0d0e0f10").out,
+              "COMMENT: c   CAT: general  TYPE: error  LEVEL: release  FILE: f  LINE: 1\n"
+              "     DATA: 00 01 02 03 04 05 06 07 08 09 0a 0b \n           0c 0d 0e 0f 10 \n");
+    EXPECT_EQ(ravelutil("itoa 18446744073709551615 36 --u64").out, "3w5e11264sgsf\n");
+    const auto r = ravelutil("itoa 4294967296 10");
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(!r.err.empty() && r.err.find('\n') == r.err.size() - 1) << "one line of error";
+    for (const char* usage : {"itoa 4294967296 10", "", "no-such-command", "itoa 1 10 --log-level loud",
+                              "log-record 5 1 4 f 1 c", "log-record 1 1 4 f 1 c 0g"})
+        EXPECT_EQ(ravelutil(usage).exitCode, 2) << usage;
 }

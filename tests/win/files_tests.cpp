@@ -1,17 +1,18 @@
 // File information and file-system utilities on real files under Wine: small DLLs built with
-// version resources (tests/win/versioned), Wine's own system DLLs, scratch files with set times.
+// version resources (tests/win/versioned), scratch files with set times.
 #include "BFileInstaller.h"
 #include "LogCapture.h"
 #include "RunProgram.h"
-#include "TestPaths.h"
+#include "TestData.h"
 #include "WinScoped.h"
 #include "sysFileStructure.h"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string>
+#include <vector>
+
+using namespace ravel::test;
 
 namespace {
 
@@ -21,52 +22,30 @@ const BFileInstaller::teError OK = BFileInstaller::FILE_OK, NO = BFileInstaller:
                               NOVERSION = BFileInstaller::FILE_NO_VERSION_INFO;
 
 std::string s(const RWCString& text) { return std::string(text.data(), text.length()); }
+std::string versioned(const char* name) { return binDir() + "ver_" + name + ".dll"; }
+FileInfo info(const std::string& path) { return FileInfo(path.c_str()); }
 
-RWCString versioned(const char* name) { return (testpaths::binDir() + "ver_" + name + ".dll").c_str(); }
-
-// A scratch folder without its ".." part, as the system reports current directories; no
-// trailing backslash.
-std::string scratch(const std::string& name)
+// A scratch folder as the system reports directories: no trailing backslash.
+struct Scratch : ScopedTempDir
 {
-    const std::string dir = testpaths::scratchDir(name);
-    char full[MAX_PATH];
-    const DWORD n = GetFullPathNameA(dir.c_str(), MAX_PATH, full, nullptr);
-    return std::string(full, n - 1);
-}
+    explicit Scratch(const char* tag) : ScopedTempDir(tag), dir(path().substr(0, path().size() - 1)) {}
+    std::string operator+(const char* name) const { return dir + "\\" + name; }
+    const std::string dir;
+};
 
-// The record whose comment is exactly this text, or "".
-std::string record(const LogCapture& log, const std::string& comment)
-{
-    for (const std::string& r : log.records())
-        if (r.rfind("COMMENT: " + comment + "   ", 0) == 0)
-            return r;
-    return "";
-}
-
+// Creates the file if need be and sets its last-write time (noon UTC).
 bool setWriteTime(const std::string& path, int year, int month, int day)
 {
-    SYSTEMTIME parts = {};
-    parts.wYear = static_cast<WORD>(year);
-    parts.wMonth = static_cast<WORD>(month);
-    parts.wDay = static_cast<WORD>(day);
-    parts.wHour = 12;
+    const SYSTEMTIME parts = {
+        static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day), 12, 0, 0, 0};
     FILETIME time = {};
-    SystemTimeToFileTime(&parts, &time);
-    const HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    const bool ok = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &time);
-    CloseHandle(file);
-    return ok;
-}
-
-std::string makeFile(const std::string& path, const std::string& bytes = "x")
-{
-    testpaths::writeFile(path, bytes);
-    return path;
+    const ravel::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    return SystemTimeToFileTime(&parts, &time) && file && SetFileTime(file.get(), nullptr, nullptr, &time);
 }
 
 } // namespace
 
-TEST(FileInfo, FileVersionFoundThroughTheLanguageAndCodePageLists)
+TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
 {
     struct Case { const char* dll; const char* text; unsigned long long words; const char* where; };
     const Case cases[] = {
@@ -76,290 +55,180 @@ TEST(FileInfo, FileVersionFoundThroughTheLanguageAndCodePageLists)
         {"order", "9.0", 0x0009000000000000ull, "0409 and Code Page 04E4"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.dll);
         LogCapture log;
-        FileInfo info(versioned(c.dll));
         RWCString text;
         unsigned __int64 words = 0;
-        EXPECT_EQ(info.getVersionStampString(&text), OK);
-        EXPECT_EQ(s(text), c.text);
-        EXPECT_EQ(info.getVersionStamp(&words), OK);
-        EXPECT_EQ(words, c.words);
-        EXPECT_TRUE(log.has(s(versioned(c.dll)) + ": version(" + c.text +
-                                ") information was found using Location Identifier " + c.where,
-                            "general", "info", "omega"))
-            << log.all();
-        EXPECT_EQ(log.records().size(), 1u);
+        EXPECT_TRUE(info(versioned(c.dll)).getVersionStampString(&text) == OK &&
+                    info(versioned(c.dll)).getVersionStamp(&words) == OK);
+        EXPECT_EQ(s(text) + " " + std::to_string(words), c.text + (" " + std::to_string(c.words)));
+        const std::string found =
+            ": version(" + std::string(c.text) + ") information was found using Location Identifier ";
+        EXPECT_TRUE(log.general(versioned(c.dll) + found + c.where, "info", "omega")) << log.all();
     }
-}
-
-TEST(FileInfo, NoSearchedFileVersionOrNoResource)
-{
     // Only outside the lists, or no FileVersion at all: an API failure, the fixed words still there.
     for (const char* dll : {"outside", "nofileversion"}) {
-        SCOPED_TRACE(dll);
         LogCapture log;
-        FileInfo info(versioned(dll));
         unsigned __int64 words = 0;
         RWCString text("stale");
-        EXPECT_EQ(info.getVersionStamp(&words), API);
+        FileInfo file(info(versioned(dll)));
+        EXPECT_TRUE(file.getVersionStamp(&words) == API && file.getVersionStampString(&text) == API);
         EXPECT_EQ(words >> 48, std::string(dll) == "outside" ? 3u : 4u);
-        EXPECT_EQ(info.getVersionStampString(&text), API);
         EXPECT_EQ(s(text), "");
-        const std::string failure = record(log, "VerQueryValue api failure, getlasterror = ");
-        EXPECT_NE(failure.find("CAT: general  TYPE: error  LEVEL: release"), std::string::npos) << log.all();
-        EXPECT_NE(failure.find("     DATA: "), std::string::npos) << "the error code as data";
-        EXPECT_TRUE(log.has("file name = " + s(versioned(dll)), "general", "error", "release"));
+        EXPECT_TRUE(log.general("VerQueryValue api failure, getlasterror = ", "error")) << log.all();
+        EXPECT_TRUE(log.general("file name = " + versioned(dll), "error"));
         EXPECT_EQ(log.records().size(), 2u);
     }
+    const Scratch scratch("fileinfo_missing");
     LogCapture log;
-    FileInfo none(versioned("none"));
     unsigned __int64 words = 1;
-    EXPECT_EQ(none.getVersionStamp(&words), NOVERSION);
+    EXPECT_EQ(info(versioned("none")).getVersionStamp(&words), NOVERSION);
     EXPECT_EQ(words, 0u);
-    EXPECT_TRUE(log.records().empty()) << log.all();
-}
-
-TEST(FileInfo, MissingFilesAndMissingDirectories)
-{
-    const std::string dir = scratch("fileinfo_missing");
-    LogCapture log;
-    FileInfo missing((dir + "\\absent.dll").c_str());
+    FileInfo missing(info(scratch + "absent.dll"));
     FILETIME time = {1, 2};
-    unsigned __int64 words = 7;
     RWCString text("kept");
-    EXPECT_EQ(missing.exists(), MISSING);
-    EXPECT_EQ(missing.getTimeStamp(&time), MISSING);
-    EXPECT_EQ(missing.getVersionStamp(&words), MISSING);
-    EXPECT_EQ(missing.getVersionStampString(&text), MISSING);
-    EXPECT_EQ(time.dwLowDateTime + time.dwHighDateTime + words, 10u) << "outputs untouched";
-    EXPECT_EQ(s(text), "kept");
+    EXPECT_TRUE(missing.exists() == MISSING && missing.getTimeStamp(&time) == MISSING &&
+                missing.getVersionStamp(&words) == MISSING && missing.getVersionStampString(&text) == MISSING);
+    EXPECT_EQ(time.dwLowDateTime + time.dwHighDateTime + words + text.length(), 7u) << "outputs untouched";
     EXPECT_TRUE(log.records().empty()) << log.all();
-
-    // A missing directory is another error of the system: logged, an API failure.
-    FileInfo noDir((dir + "\\nodir\\absent.dll").c_str());
-    EXPECT_EQ(noDir.exists(), API);
-    const std::string failure = record(log, "CreateFile api failure, getlasterror = ");
-    EXPECT_NE(failure.find("CAT: general  TYPE: error  LEVEL: release"), std::string::npos) << log.all();
-    EXPECT_NE(failure.find("DATA: 03 00 00 00 "), std::string::npos) << failure;  // path not found
+    // A missing folder is another error of the system: logged with its code, an API failure.
+    EXPECT_EQ(info(scratch + "nodir\\absent.dll").exists(), API);
+    EXPECT_TRUE(log.general("CreateFile api failure, getlasterror = ", "error")) << log.all();
+    EXPECT_TRUE(log.contains("\n     DATA: 03 00 00 00 \n")) << log.all();
     EXPECT_EQ(log.records().size(), 1u);
-}
-
-TEST(FileInfo, Comparisons)
-{
-    const std::string dir = scratch("fileinfo_compare");
-    const std::string older = makeFile(dir + "\\older"), newer = makeFile(dir + "\\newer"),
-                      same = makeFile(dir + "\\same");
-    ASSERT_TRUE(setWriteTime(older, 2005, 12, 31) && setWriteTime(newer, 2006, 1, 1) && setWriteTime(same, 2006, 1, 1));
-    FileInfo a(older.c_str()), b(newer.c_str()), c(same.c_str()), gone((dir + "\\gone").c_str());
-    EXPECT_EQ(b.compareTime(a), OK);
-    EXPECT_EQ(a.compareTime(b), NO);
-    EXPECT_EQ(b.compareTime(c), NO);  // equal times
-    // Exactly one missing: yes either way round; both missing: not found.
-    EXPECT_EQ(a.compareTime(gone), OK);
-    EXPECT_EQ(gone.compareTime(a), OK);
-    EXPECT_EQ(gone.compareTime(gone), MISSING);
-    ASSERT_TRUE(setWriteTime(older, 2020, 1, 1));
+    const Scratch dir("fileinfo_compare");
+    ASSERT_TRUE(setWriteTime(dir + "older", 2005, 12, 31) && setWriteTime(dir + "newer", 2006, 1, 1) &&
+                setWriteTime(dir + "same", 2006, 1, 1));
+    FileInfo a(info(dir + "older")), b(info(dir + "newer")), c(info(dir + "same")), gone(info(dir + "gone"));
+    // Equal times are no; exactly one missing is yes either way round; both missing: not found.
+    const int times[] = {b.compareTime(a), a.compareTime(b), b.compareTime(c),
+                         a.compareTime(gone), gone.compareTime(a), gone.compareTime(gone)};
+    EXPECT_EQ(std::vector<int>(times, times + 6), (std::vector<int>{OK, NO, NO, OK, OK, MISSING}));
+    ASSERT_TRUE(setWriteTime(dir + "older", 2020, 1, 1));
     EXPECT_EQ(a.compareTime(b), NO) << "a snapshot does not follow the file";
-
-    FileInfo us(versioned("us")), spanish(versioned("spanish")), high(versioned("high")),
-        lowWord(versioned("lowword")), none(versioned("none")), outside(versioned("outside"));
-    EXPECT_EQ(spanish.compareVersion(us), OK);  // 2.0.0.1 against 1.2.3.4
-    EXPECT_EQ(us.compareVersion(us), NO);
-    // The most significant word compares signed (32768.x is oldest), the least significant unsigned.
-    EXPECT_EQ(high.compareVersion(us), NO);
-    EXPECT_EQ(lowWord.compareVersion(us), OK);
-    // The texts compare as numbers: there 32768 is newest.
-    EXPECT_EQ(high.compareVersionString(us), OK);
-    EXPECT_EQ(us.compareVersionString(spanish), NO);
-    // This object's failure first, then the other's.
-    EXPECT_EQ(none.compareVersionString(us), NOVERSION);
-    EXPECT_EQ(us.compareVersionString(none), NOVERSION);
-    EXPECT_EQ(outside.compareVersion(none), API);
-    EXPECT_EQ(none.compareVersion(gone), NOVERSION);
-    EXPECT_EQ(us.compareVersion(gone), OK);
-}
-
-TEST(FileInfo, Description)
-{
-    const RWCString absent = versioned("absent");
-    RWCString text;
-    FileInfo(absent).toString(&text);
-    EXPECT_EQ(s(text), "\n" + s(absent) + " file does NOT exist.");
-
-    FileInfo us(versioned("us"));
+    FileInfo us(info(versioned("us"))), spanish(info(versioned("spanish"))), high(info(versioned("high"))),
+        lowWord(info(versioned("lowword"))), none(info(versioned("none"))), outside(info(versioned("outside")));
+    // The most significant word compares signed (32768.x is oldest), the least significant
+    // unsigned; the texts compare as numbers (there 32768 is newest). This object's failure
+    // comes first, then the other's.
+    const int versions[] = {spanish.compareVersion(us), us.compareVersion(us), high.compareVersion(us),
+                            lowWord.compareVersion(us), high.compareVersionString(us), us.compareVersionString(spanish),
+                            none.compareVersionString(us), us.compareVersionString(none), outside.compareVersion(none),
+                            none.compareVersion(gone), us.compareVersion(gone)};
+    EXPECT_EQ(std::vector<int>(versions, versions + 11),
+              (std::vector<int>{OK, NO, NO, OK, OK, NO, NOVERSION, NOVERSION, API, NOVERSION, OK}));
+    gone.toString(&text);
+    EXPECT_EQ(s(text), "\n" + (dir + "gone") + " file does NOT exist.");
     us.toString(&text);
     const std::string d = s(text);
-    FILETIME written = {}, local = {};
-    SYSTEMTIME parts = {};
-    char clock[256] = {};
-    ASSERT_EQ(us.getTimeStamp(&written), OK);
-    FileTimeToLocalFileTime(&written, &local);
-    FileTimeToSystemTime(&local, &parts);
-    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &parts, nullptr, clock, sizeof clock);
-    EXPECT_EQ(d.rfind("\n" + s(versioned("us")) + "\n  creation time = ", 0), 0u) << d;
-    EXPECT_NE(d.find(std::string("\n  last write time = ") + clock + "\n  last access time = "), std::string::npos)
-        << d;
+    EXPECT_EQ(d.rfind("\n" + versioned("us") + "\n  creation time = ", 0), 0u) << d;
+    EXPECT_LT(d.find("\n  last write time = "), d.find("\n  last access time = ")) << d;
     EXPECT_EQ(d.substr(d.find("\n  version info:")),
               "\n  version info:  Most significant word = 10002, LSW = 30004\n  version string info:  1.2.3.4\n\n");
 }
 
-TEST(FileStructure, ExistenceAndSize)
+TEST(FileStructure, ExistenceSizeAgeDirectoriesAndTheFrontEnd)
 {
-    const std::string dir = scratch("files_exist");
+    const Scratch dir("files_exist");
     sysFileStructure files;
-    makeFile(dir + "\\five.txt", "12345");
+    writeFile(dir + "five.txt", "12345");
     EXPECT_FALSE(files.fileExists(""));
-    EXPECT_FALSE(files.fileExists((dir + "\\").c_str()));      // not with a trailing backslash
-    EXPECT_TRUE(files.fileExists((dir + "\\*.txt").c_str()));  // a pattern that matches
-    EXPECT_FALSE(files.fileExists((dir + "\\*.dll").c_str()));
-    EXPECT_EQ(files.fileSize((dir + "\\five.txt").c_str()), 5u);
-    EXPECT_EQ(files.fileSize((dir + "\\absent.txt").c_str()), 0u);
-
+    EXPECT_FALSE(files.fileExists((dir.dir + "\\").c_str()));  // not with a trailing backslash
+    EXPECT_TRUE(files.fileExists((dir + "*.txt").c_str()));     // a pattern that matches
+    EXPECT_FALSE(files.fileExists((dir + "*.dll").c_str()));
+    EXPECT_EQ(files.fileSize((dir + "five.txt").c_str()), 5u);
+    EXPECT_EQ(files.fileSize((dir + "absent.txt").c_str()), 0u);
     // 4 GiB and more: the low 32 bits (a sparse file: no disk space used).
-    const std::string big = dir + "\\big.bin";
-    const HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ravel::FileHandle file(
+        CreateFileA((dir + "big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     LARGE_INTEGER size;
     size.QuadPart = 0x100000000LL + 10;
-    const bool sized = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    const unsigned long reported = files.fileSize(big.c_str());
-    DeleteFileA(big.c_str());
-    ASSERT_TRUE(sized);
-    EXPECT_EQ(reported, 10u);
-}
-
-TEST(FileStructure, DirectoriesFullPathsAndTheirRecords)
-{
+    ASSERT_TRUE(SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
+    file.reset();
+    EXPECT_EQ(files.fileSize((dir + "big.bin").c_str()), 10u);
+    // Age in calendar months: days play no part (any day of last month is one month ago).
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    const int rows[][4] = {{now.wMonth == 1 ? now.wYear - 1 : now.wYear, now.wMonth == 1 ? 12 : now.wMonth - 1, 28, 1},
+                           {now.wYear, now.wMonth, 1, 0}};
+    int months = -1;
+    for (const auto& r : rows) {
+        ASSERT_TRUE(setWriteTime(dir + "aged.txt", r[0], r[1], r[2]));
+        EXPECT_TRUE(sysFileStructure::compareFileTimeToSystemTime((dir + "aged.txt").c_str(), &months));
+        EXPECT_EQ(months, r[3]) << r[0] << "-" << r[1] << "-" << r[2];
+    }
+    EXPECT_FALSE(sysFileStructure::compareFileTimeToSystemTime((dir + "absent.txt").c_str(), &months));
+    EXPECT_EQ(months, 0);
+    // Directories, the current one, full paths, and their records.
     LogCapture log;
-    sysFileStructure files;
-    char system[MAX_PATH], windows[MAX_PATH];
-    GetSystemDirectoryA(system, MAX_PATH);
-    GetWindowsDirectoryA(windows, MAX_PATH);
     RWCString directory("stale");
     EXPECT_TRUE(files.getSystemDirectory(directory));
-    EXPECT_EQ(s(directory), system);
-    EXPECT_TRUE(log.has(std::string("[sysFileStructure::getSystemDirectory] returned = ") + system, "general",
-                        "info", "release"));
+    EXPECT_TRUE(log.general("[sysFileStructure::getSystemDirectory] returned = " + s(directory)));
     EXPECT_TRUE(files.getWindowsDirectory(directory));
-    EXPECT_EQ(s(directory), windows);
-
+    EXPECT_EQ(s(directory), "C:\\windows");
     RWCString original;
     ASSERT_TRUE(files.getCwd(original));
-    const std::string dir = scratch("files_cwd");
+    const std::string& cwd = dir.dir;
     log.clear();
-    EXPECT_FALSE(files.setCwd((dir + "\\absent").c_str()));
+    EXPECT_FALSE(files.setCwd((cwd + "\\absent").c_str()));
     EXPECT_TRUE(log.records().empty());
-    EXPECT_TRUE(files.setCwd(dir.c_str()));
-    EXPECT_TRUE(log.has("[sysFileStructure::setCwd] cwd set to: " + dir, "general", "info", "release"));
-    EXPECT_TRUE(files.getCwd(directory));
-    EXPECT_EQ(s(directory), dir);
-    EXPECT_TRUE(log.has("[sysFileStructure::getCwd] returned = " + dir, "general", "info", "release"));
-
+    EXPECT_TRUE(files.setCwd(cwd.c_str()) && files.getCwd(directory));
+    EXPECT_EQ(s(directory), cwd);
+    EXPECT_TRUE(log.general("[sysFileStructure::setCwd] cwd set to: " + cwd));
+    EXPECT_TRUE(log.general("[sysFileStructure::getCwd] returned = " + cwd));
     RWCString path("sub\\file");
     EXPECT_TRUE(files.ensurePathIsAFullPath(&path));
-    EXPECT_EQ(s(path), dir + "\\sub\\file");
+    EXPECT_EQ(s(path), cwd + "\\sub\\file");
     log.clear();
     path = "D:x";
     files.ensurePathIsAFullPath(&path);
     EXPECT_EQ(s(path), "D:x");
     EXPECT_TRUE(log.records().empty()) << "a full path does not ask for the current directory";
     EXPECT_TRUE(files.setCwd(original));
+    // The front end prints the library's answers and tells usage errors apart.
+    const ProgramResult equal = ravelutil("version-compare \"5, 1, 2600, 0\" 5.1.2600.0");
+    EXPECT_EQ(equal.out, "FILE_FALSE\n");
+    EXPECT_EQ(equal.exitCode, 1);
+    EXPECT_EQ(ravelutil("newer \"" + versioned("none") + "\" \"" + versioned("us") + "\" --by text").out,
+              "FILE_NO_VERSION_INFO\n");
+    for (const char* usage : {"version-compare 1.0", "newer a b --by size"})
+        EXPECT_EQ(ravelutil(usage).exitCode, 2) << usage;
 }
 
-TEST(FileStructure, TemporaryDirectories)
+// Last in this program: the permanent override is process-wide and nothing clears it.
+TEST(FileStructure, TemporaryDirectoriesAndTheirPermanentOverride)
 {
-    const std::string temp = scratch("files_tmp");
-    testpaths::ScopedVariable keep("TMP", temp);
+    const Scratch scratch("files_tmp");
+    const std::string& temp = scratch.dir;
+    ScopedVariable keep("TMP", temp);
     LogCapture log;
     sysFileStructure files;
     RWCString directory;
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), temp);
-    EXPECT_TRUE(log.has("[sysFileStructure::getTempDirectory] returned = " + temp, "general", "info", "release"));
-
+    EXPECT_TRUE(log.general("[sysFileStructure::getTempDirectory] returned = " + temp));
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp");
-    makeFile(temp + "\\qvkxotmp_1");  // a file of the name counts as taken
+    writeFile(temp + "\\qvkxotmp_1", "");  // a file of the name counts as taken
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp_2");
     EXPECT_TRUE(GetFileAttributesA(directory.data()) & FILE_ATTRIBUTE_DIRECTORY);
-
-    SetEnvironmentVariableA("TMP", (temp + "\\absent").c_str());
+    RWCString absent((temp + "\\absent").c_str()), service(directory), other(temp.c_str());
+    EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
+    SetEnvironmentVariableA("TMP", absent.data());
     EXPECT_FALSE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), "");
-
     // Without the variable the reference stays unexpanded: the expansion itself did not fail.
     SetEnvironmentVariableA("TMP", nullptr);
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), "%TMP%");
-}
-
-TEST(FileStructure, AgeInCalendarMonths)
-{
-    const std::string path = makeFile(scratch("files_age") + "\\aged.txt");
-    SYSTEMTIME now = {};
-    GetSystemTime(&now);
-    int months = -1;
-    // Days play no part: any day of last month is one month ago, the first of this month none.
-    ASSERT_TRUE(setWriteTime(path, now.wMonth == 1 ? now.wYear - 1 : now.wYear, now.wMonth == 1 ? 12 : now.wMonth - 1, 28));
-    EXPECT_TRUE(sysFileStructure::compareFileTimeToSystemTime(path.c_str(), &months));
-    EXPECT_EQ(months, 1);
-    ASSERT_TRUE(setWriteTime(path, now.wYear, now.wMonth, 1));
-    EXPECT_TRUE(sysFileStructure::compareFileTimeToSystemTime(path.c_str(), &months));
-    EXPECT_EQ(months, 0);
-    ASSERT_TRUE(setWriteTime(path, 2005, 12, 31));
-    EXPECT_TRUE(sysFileStructure::compareFileTimeToSystemTime(path.c_str(), &months));
-    EXPECT_EQ(months, (now.wYear - 2006) * 12 + now.wMonth);
-    EXPECT_FALSE(sysFileStructure::compareFileTimeToSystemTime((path + ".absent").c_str(), &months));
-    EXPECT_EQ(months, 0);
-}
-
-TEST(FilesCli, CommandsPrintTheLibrarysAnswers)
-{
-    using testpaths::ravelutil;
-    const testpaths::ProgramResult equal = ravelutil("version-compare \"5, 1, 2600, 0\" 5.1.2600.0");
-    EXPECT_EQ(equal.out, "FILE_FALSE\n");
-    EXPECT_EQ(equal.exitCode, 1);
-    EXPECT_EQ(ravelutil("version-compare 1.0").exitCode, 2);
-
-    const std::string us = "\"" + s(versioned("us")) + "\" ";
-    const testpaths::ProgramResult info = ravelutil("fileinfo " + us);
-    EXPECT_EQ(info.exitCode, 0);
-    EXPECT_NE(info.out.find("  version string info:  1.2.3.4\n\n"), std::string::npos) << info.out;
-    EXPECT_EQ(ravelutil("newer \"" + s(versioned("high")) + "\" " + us + "--by version").out, "FILE_FALSE\n");
-    EXPECT_EQ(ravelutil("newer \"" + s(versioned("none")) + "\" " + us + "--by text").out, "FILE_NO_VERSION_INFO\n");
-    EXPECT_EQ(ravelutil("newer a b --by size").exitCode, 2);
-
-    const testpaths::ProgramResult made = ravelutil("mktemp");
-    const std::string created = made.out.substr(0, made.out.find('\n'));
-    EXPECT_NE(created.find("\\qvkxotmp"), std::string::npos) << made.out;
-    EXPECT_TRUE(RemoveDirectoryA(created.c_str()));
-}
-
-// Last in this program: the override is process-wide and nothing clears it.
-TEST(FileStructureForServices, PermanentTemporaryDirectory)
-{
-    const std::string dir = scratch("files_service");
-    testpaths::ScopedVariable keep("TMP", dir);
-    RWCString absent((dir + "\\absent").c_str()), service((dir + "\\service").c_str()), other(dir.c_str());
-    CreateDirectoryA(service.data(), nullptr);
-    sysFileStructure files;
-    RWCString directory;
-    EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
-    EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), dir);
-
     EXPECT_TRUE(sysFileStructure::permanentlySetTempDir(service));
-    SetEnvironmentVariableA("TMP", nullptr);
-    LogCapture log;
+    log.clear();
     EXPECT_TRUE(files.getTempDirectory(directory));
     EXPECT_EQ(s(directory), s(service));
     EXPECT_TRUE(log.records().empty()) << "the override is answered without a record";
-
     // A later existing directory replaces it; a missing one does not.
     EXPECT_TRUE(sysFileStructure::permanentlySetTempDir(other));
     EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
     EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), dir);
+    EXPECT_EQ(s(directory), temp);
 }

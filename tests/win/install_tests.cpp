@@ -5,7 +5,7 @@
 #include "BFileInstaller.h"
 #include "LogCapture.h"
 #include "RunProgram.h"
-#include "TestPaths.h"
+#include "TestData.h"
 #include "WinScoped.h"
 #include "internal/win/WinHandle.h"
 #include "sysFileStructure.h"
@@ -20,19 +20,19 @@ namespace {
 
 using Installer = BFileInstaller;
 const Installer::teError OK = Installer::FILE_OK, NO = Installer::FILE_FALSE, API = Installer::FILE_API_FAILURE;
-using testpaths::ravelutil;
+using ravel::test::ravelutil;
 
 std::string s(const RWCString& text) { return std::string(text.data(), text.length()); }
 RWCString rw(const std::string& text) { return RWCString(text.data(), text.size()); }
 std::string q(const std::string& path) { return "\"" + path + "\" "; }
 
-std::string versioned(const char* name) { return testpaths::binDir() + "ver_" + name + ".dll"; }
+std::string versioned(const char* name) { return ravel::test::binDir() + "ver_" + name + ".dll"; }
 bool present(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A scratch folder without a trailing backslash.
 std::string folder(const std::string& name)
 {
-    const std::string dir = testpaths::scratchDir(name);
+    const std::string dir = ravel::test::scratchDir(name);
     return dir.substr(0, dir.size() - 1);
 }
 
@@ -47,7 +47,7 @@ bool setWriteTime(const std::string& path, WORD year)
 }
 
 // What the system does at start-up: Wine's restart carries out wininit.ini and the pending moves.
-void restart() { ASSERT_EQ(testpaths::runProgram("wineboot.exe -r").exitCode, 0); }
+void restart() { ASSERT_EQ(ravel::test::runProgram("wineboot.exe -r").exitCode, 0); }
 
 } // namespace
 
@@ -73,9 +73,9 @@ TEST(Installer, ComparisonsDecideWhatIsInstalled)
     EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll --by version").out, "FILE_OK\n");
     EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll a.dll --by version").out, "FILE_FALSE\n");
     EXPECT_EQ(ravelutil("install " + dirs + all + "--by version").exitCode, 0);
-    EXPECT_EQ(testpaths::readFile(dst + "\\a.dll"), testpaths::readFile(versioned("spanish")));
-    EXPECT_EQ(testpaths::readFile(dst + "\\b.dll"), testpaths::readFile(versioned("spanish")));
-    EXPECT_EQ(testpaths::readFile(dst + "\\d.dll"), testpaths::readFile(versioned("us")));
+    EXPECT_EQ(ravel::test::readFile(dst + "\\a.dll"), ravel::test::readFile(versioned("spanish")));
+    EXPECT_EQ(ravel::test::readFile(dst + "\\b.dll"), ravel::test::readFile(versioned("spanish")));
+    EXPECT_EQ(ravel::test::readFile(dst + "\\d.dll"), ravel::test::readFile(versioned("us")));
     EXPECT_TRUE(present(dst + "\\e.dll"));
     EXPECT_EQ(ravelutil("is-current " + dirs + "a.dll b.dll e.dll --by version").out, "FILE_OK\n");
     EXPECT_EQ(ravelutil("is-current " + dirs + "d.dll").out, "FILE_API_FAILURE\n");
@@ -94,9 +94,9 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
 {
     const std::string src = folder("install_fail_src"), dst = folder("install_fail_dst");
     for (const char* name : {"1.txt", "3.txt"})
-        testpaths::writeFile(src + "\\" + name, "new");
+        ravel::test::writeFile(src + "\\" + name, "new");
     for (const char* name : {"1.txt", "2.txt", "3.txt"})
-        testpaths::writeFile(dst + "\\" + name, "old");
+        ravel::test::writeFile(dst + "\\" + name, "old");
     for (const char* name : {"1.txt", "3.txt"})
         ASSERT_TRUE(setWriteTime(src + "\\" + name, 2020) && setWriteTime(dst + "\\" + name, 2010));
     SetFileAttributesA((dst + "\\3.txt").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -111,7 +111,7 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
     EXPECT_TRUE(log.has("BFileInstaller::isCurrent - not current src: " + src + "\\1.txt, dest = " + dst + "\\1.txt",
                         "general", "info", "release"));
     EXPECT_EQ(installer.install(list), API);
-    EXPECT_EQ(testpaths::readFile(dst + "\\1.txt") + testpaths::readFile(dst + "\\3.txt"), "newnew");
+    EXPECT_EQ(ravel::test::readFile(dst + "\\1.txt") + ravel::test::readFile(dst + "\\3.txt"), "newnew");
     EXPECT_TRUE(log.has("Install Function Failed", "general", "error", "release"));
     EXPECT_NE(log.all().find("COMMENT: CopyFile api failure, getlasterror =    CAT: general  TYPE: error  LEVEL: release"),
               std::string::npos);
@@ -142,7 +142,7 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
     ASSERT_EQ(log.records().size(), 3u) << log.all();
     EXPECT_TRUE(log.has("BFileInstaller::logFileInfo entry", "general", "error", "release"));
     EXPECT_TRUE(log.has("Source:\n\n" + src + "\\2.txt file does NOT exist.", "general", "error", "release"));
-    const testpaths::ProgramResult report = ravelutil("file-report " + q(src) + q(dst) + "2.txt");
+    const ravel::test::ProgramResult report = ravelutil("file-report " + q(src) + q(dst) + "2.txt");
     EXPECT_EQ(report.out.substr(0, report.out.find("  creation")),
               "SRC:\n\n" + src + "\\2.txt file does NOT exist.DEST:\n\n" + dst + "\\2.txt\n");
 }
@@ -150,8 +150,8 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
 TEST(RebootOperations, RefusedWithoutARestartMethod)
 {
     const std::string dir = folder("reboot_none"), staging = folder("reboot_none_tmp");
-    testpaths::ScopedVariable tmp("TMP", staging);
-    testpaths::writeFile(dir + "\\src.txt", "x");
+    ravel::test::ScopedVariable tmp("TMP", staging);
+    ravel::test::writeFile(dir + "\\src.txt", "x");
     LogCapture log;
     sysFileStructure files;
     // A missing source stages nothing; a refused registration leaves its staged copy behind.
@@ -164,7 +164,7 @@ TEST(RebootOperations, RefusedWithoutARestartMethod)
     EXPECT_FALSE(files.DeleteOnReboot(rw(dir + "\\absent.txt")) || files.DeleteOnReboot(rw(dir + "\\src.txt")));
     EXPECT_EQ(log.records().size(), 2u) << "only the attempts are logged";
     // A Windows 10 setting is no platform these operations know either.
-    testpaths::ScopedWineSetting version("ravelutil.exe", "", "Version", "win10");
+    ravel::test::ScopedWineSetting version("ravelutil.exe", "", "Version", "win10");
     EXPECT_EQ(ravelutil("reboot-copy " + q(dir + "\\src.txt") + q(dir + "\\dst.txt")).exitCode +
                   ravelutil("reboot-delete " + q(dir + "\\src.txt")).exitCode, 2);
 }
@@ -172,22 +172,22 @@ TEST(RebootOperations, RefusedWithoutARestartMethod)
 TEST(RebootOperations, DelayedMovesUnderXpAreCarriedOutByTheRestart)
 {
     const std::string dir = folder("reboot_xp"), staging = folder("reboot_xp_tmp");
-    testpaths::ScopedVariable tmp("TMP", staging);
-    testpaths::ScopedWineSetting version("ravelutil.exe", "", "Version", "winxp");
+    ravel::test::ScopedVariable tmp("TMP", staging);
+    ravel::test::ScopedWineSetting version("ravelutil.exe", "", "Version", "winxp");
     for (const char* name : {"dst.txt", "gone.txt", "installed.txt"})
-        testpaths::writeFile(dir + "\\" + name, "old");
-    testpaths::writeFile(dir + "\\new.txt", "xp");
+        ravel::test::writeFile(dir + "\\" + name, "old");
+    ravel::test::writeFile(dir + "\\new.txt", "xp");
     SetFileAttributesA((dir + "\\installed.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(ravelutil("reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt")).exitCode, 0);
     EXPECT_EQ(ravelutil("reboot-delete " + q(dir + "\\gone.txt")).exitCode, 0);
     const std::string source = folder("reboot_xp_src");
-    testpaths::writeFile(source + "\\installed.txt", "installed");
+    ravel::test::writeFile(source + "\\installed.txt", "installed");
     EXPECT_EQ(ravelutil("install " + q(source) + q(dir) + "installed.txt --by time --reboot").exitCode, 0);
-    EXPECT_EQ(testpaths::readFile(staging + "\\new.txt"), "xp");
-    EXPECT_EQ(testpaths::readFile(dir + "\\dst.txt"), "old") << "nothing happens before the restart";
+    EXPECT_EQ(ravel::test::readFile(staging + "\\new.txt"), "xp");
+    EXPECT_EQ(ravel::test::readFile(dir + "\\dst.txt"), "old") << "nothing happens before the restart";
     restart();
-    EXPECT_EQ(testpaths::readFile(dir + "\\dst.txt"), "xp");
-    EXPECT_EQ(testpaths::readFile(dir + "\\installed.txt"), "installed");
+    EXPECT_EQ(ravel::test::readFile(dir + "\\dst.txt"), "xp");
+    EXPECT_EQ(ravel::test::readFile(dir + "\\installed.txt"), "installed");
     EXPECT_FALSE(present(dir + "\\gone.txt"));
     EXPECT_FALSE(present(staging + "\\new.txt")) << "the staged copy was moved";
 }
@@ -199,24 +199,24 @@ TEST(RebootOperations, WininitUnderWindows98IsCarriedOutByTheRestart)
     GetWindowsDirectoryA(windows, MAX_PATH);
     const std::string wininit = std::string(windows) + "\\wininit.ini";
     DeleteFileA(wininit.c_str());
-    testpaths::ScopedVariable tmp("TMP", staging);
-    testpaths::ScopedWineSetting version("ravelutil.exe", "", "Version", "win98");
-    testpaths::writeFile(dir + "\\new.txt", "98");
-    testpaths::writeFile(dir + "\\dst.txt", "old");
+    ravel::test::ScopedVariable tmp("TMP", staging);
+    ravel::test::ScopedWineSetting version("ravelutil.exe", "", "Version", "win98");
+    ravel::test::writeFile(dir + "\\new.txt", "98");
+    ravel::test::writeFile(dir + "\\dst.txt", "old");
     const std::string longName = dir + "\\a long name.txt";
-    testpaths::writeFile(longName, "x");
+    ravel::test::writeFile(longName, "x");
     // The NUL-key writer builds its copy in the current directory.
-    const testpaths::ProgramResult copied =
-        testpaths::runProgram("cmd /c cd /d " + q(dir) + "&& " + q(testpaths::binDir() + "ravelutil.exe") +
+    const ravel::test::ProgramResult copied =
+        ravel::test::runProgram("cmd /c cd /d " + q(dir) + "&& " + q(ravel::test::binDir() + "ravelutil.exe") +
                               "reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt") + "&& " +
-                              q(testpaths::binDir() + "ravelutil.exe") + "reboot-delete " + q(longName));
+                              q(ravel::test::binDir() + "ravelutil.exe") + "reboot-delete " + q(longName));
     EXPECT_EQ(copied.exitCode, 0) << copied.err;
     char shortName[MAX_PATH];
     GetShortPathNameA(longName.c_str(), shortName, MAX_PATH);
-    EXPECT_EQ(testpaths::readFile(wininit), "[rename]\r\nNUL=" + std::string(shortName) + "\r\n" + dir +
+    EXPECT_EQ(ravel::test::readFile(wininit), "[rename]\r\nNUL=" + std::string(shortName) + "\r\n" + dir +
                                                 "\\dst.txt=" + staging + "\\new.txt\r\n");
     restart();
-    EXPECT_EQ(testpaths::readFile(dir + "\\dst.txt"), "98");
+    EXPECT_EQ(ravel::test::readFile(dir + "\\dst.txt"), "98");
     EXPECT_FALSE(present(longName));
     EXPECT_FALSE(present(wininit)) << "done with";
 }
@@ -226,7 +226,7 @@ TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
     const std::string dir = folder("destructor");
     const std::string a = dir + "\\a.txt", b = dir + "\\b.txt", held = dir + "\\held.txt";
     for (const std::string& path : {a, b, held})
-        testpaths::writeFile(path, "x");
+        ravel::test::writeFile(path, "x");
     const ravel::FileHandle open(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                              nullptr));
     LogCapture log;
@@ -249,14 +249,14 @@ TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
         << log.all();
 
     // The list is kept: after initialize the next destruction deletes it all again.
-    testpaths::writeFile(a, "again");
+    ravel::test::writeFile(a, "again");
     {
         BFileDestructor one, two;
         two.initialize();
     }
     EXPECT_FALSE(present(a));
     EXPECT_EQ(BFileDestructor::instantiationCounter, 0ul);
-    testpaths::writeFile(a, "cli");
+    ravel::test::writeFile(a, "cli");
     EXPECT_EQ(ravelutil("delete-files " + q(a) + q(held)).exitCode, 1) << "one is held open";
     EXPECT_FALSE(present(a));
     EXPECT_EQ(BFileDestructor::deleteFilesList.entries(), 3u);

@@ -5,7 +5,6 @@
 
 #include "RunProgram.h"
 #include "TestData.h"
-#include "TestPaths.h"
 #include "WinScoped.h"
 
 #include "BOsAutoResetEvent.h"
@@ -20,9 +19,9 @@
 #include <string>
 #include <vector>
 
-using testpaths::lines;
-using testpaths::record;
-using testpaths::ScopedVariable;
+using ravel::test::lines;
+using ravel::test::record;
+using ravel::test::ScopedVariable;
 
 namespace {
 
@@ -235,16 +234,16 @@ TEST(NetworkDrives, ScriptedProviderGivesEachOutcomeAndRecord)
     const ravel::test::ScopedTempDir folder("ravel-mpr");
     for (const char* file : {"ravelutil.exe", "qvzkut01.dll", "tls7912d.dll", "doubles\\mpr\\mpr.dll"}) {
         const std::string name = std::string(file).substr(std::string(file).find_last_of('\\') + 1);
-        ASSERT_TRUE(testpaths::copyInto(testpaths::binDir() + file, folder.path(), name == "ravelutil.exe" ? exe : name));
+        ASSERT_TRUE(ravel::test::copyInto(ravel::test::binDir() + file, folder.path(), name == "ravelutil.exe" ? exe : name));
     }
-    testpaths::ScopedWineSetting native(exe, "DllOverrides", "mpr", "native");
+    ravel::test::ScopedWineSetting native(exe, "DllOverrides", "mpr", "native");
     const std::string log = folder / "mpr.log";
     ScopedVariable logVariable("RAVEL_MPR_LOG", log);
     const auto run = [&](const std::string& arguments) {
         DeleteFileA(log.c_str());
-        return testpaths::runProgram("\"" + folder.path() + exe + "\" " + arguments + " --log-level omega");
+        return ravel::test::runProgram("\"" + folder.path() + exe + "\" " + arguments + " --log-level omega");
     };
-    const auto expectRecord = [](const testpaths::ProgramResult& result, const std::string& comment, bool failed) {
+    const auto expectRecord = [](const ravel::test::ProgramResult& result, const std::string& comment, bool failed) {
         // Exactly one record, at the head of standard error.
         EXPECT_EQ(result.err.find(record(comment, failed ? "network" : "general", failed ? "error" : "info", "release",
                                          "src/sysmsnetworking.cpp")), 0u) << result.err;
@@ -267,23 +266,23 @@ TEST(NetworkDrives, ScriptedProviderGivesEachOutcomeAndRecord)
     };
     for (const Case& c : cases) {
         ScopedVariable script("RAVEL_MPR_SCRIPT", c.script);
-        const testpaths::ProgramResult result = run("map \\\\srv\\share");
-        EXPECT_EQ(lines(testpaths::readFile(log)), c.calls) << c.script;
+        const ravel::test::ProgramResult result = run("map \\\\srv\\share");
+        EXPECT_EQ(lines(ravel::test::readFile(log)), c.calls) << c.script;
         EXPECT_EQ(result.out, c.mapped ? drive + "\n" : "") << c.script;
         expectRecord(result, c.mapped ? "[sysMSNetworking::mapDrive] successfully mapped \\\\srv\\share to " + drive
                                       : "[sysMSNetworking::mapDrive] FAILED to map \\\\srv\\share", !c.mapped);
     }
 
     expectRecord(run("unmap z:\\path"), "[sysMSNetworking::unmapDrive] successfully unmapped z:\\path", false);
-    EXPECT_EQ(lines(testpaths::readFile(log)), std::vector<std::string>{"WNetCancelConnectionA name=\"z:\" force=1 answer=0"});
+    EXPECT_EQ(lines(ravel::test::readFile(log)), std::vector<std::string>{"WNetCancelConnectionA name=\"z:\" force=1 answer=0"});
     {
         ScopedVariable refuse("RAVEL_MPR_CANCEL", "2250");
         expectRecord(run("unmap q:"), "[sysMSNetworking::unmapDrive] FAILED to unmap q:", true);
     }
     // Nothing to connect or disconnect: no call and no record.
     for (const char* arguments : {"unmap z", "map \"\""}) {
-        const testpaths::ProgramResult result = run(arguments);
+        const ravel::test::ProgramResult result = run(arguments);
         EXPECT_EQ(result.exitCode, 1) << arguments;
-        EXPECT_EQ(result.err + testpaths::readFile(log), "") << arguments;
+        EXPECT_EQ(result.err + ravel::test::readFile(log), "") << arguments;
     }
 }

@@ -1,0 +1,76 @@
+#pragma once
+// Running programs the way scripts and installers do: a command line, its exit code and both
+// output streams.
+#include "internal/win/WinHandle.h"
+
+#include <string>
+#include <thread>
+
+namespace ravel::test {
+
+struct ProgramResult
+{
+    int exitCode = -1;  // -1 when the program could not be started
+    std::string out, err;
+};
+
+inline ProgramResult runProgram(const std::string& commandLine)
+{
+    const auto drain = [](HANDLE pipe, std::string& into) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            into.append(buffer, got);
+    };
+    ProgramResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    KernelHandle outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(outRead.receive(), outWrite.receive(), &inherit, 0) ||
+        !CreatePipe(errRead.receive(), errWrite.receive(), &inherit, 0))
+        return result;
+    SetHandleInformation(outRead.get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = outWrite.get();
+    si.hStdError = errWrite.get();
+    PROCESS_INFORMATION pi = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return result;
+    const KernelHandle process(pi.hProcess), thread(pi.hThread);
+    // Only the child may hold the write ends, or the reads below never see their end.
+    outWrite.reset();
+    errWrite.reset();
+    std::thread errReader([&] { drain(errRead.get(), result.err); });
+    drain(outRead.get(), result.out);
+    errReader.join();
+    DWORD code = 0;
+    WaitForSingleObject(process.get(), INFINITE);
+    GetExitCodeProcess(process.get(), &code);
+    result.exitCode = static_cast<int>(code);
+    return result;
+}
+
+// The folder of the running test program (where the DLLs sit), with a trailing backslash.
+inline std::string binDir()
+{
+    char path[MAX_PATH];
+    const std::string s(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    return s.substr(0, s.find_last_of('\\') + 1);
+}
+
+// bin\ravelutil.exe with the given arguments (already quoted as needed).
+inline ProgramResult ravelutil(const std::string& arguments)
+{
+    return runProgram("\"" + binDir() + "ravelutil.exe\" " + arguments);
+}
+
+inline bool copyInto(const std::string& from, const std::string& folder, const std::string& name)
+{
+    return CopyFileA(from.c_str(), (folder + name).c_str(), FALSE) != FALSE;
+}
+
+} // namespace ravel::test
