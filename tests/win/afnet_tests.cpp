@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+using namespace ravel::test;
+
 namespace {
 
 using ravel::test::copyInto;

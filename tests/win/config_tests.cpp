@@ -15,6 +15,8 @@
 
 #include <string>
 
+using namespace ravel::test;
+
 namespace {
 
 std::string s(const RWCString& text) { return std::string(text.data(), text.length()); }

@@ -16,6 +16,8 @@
 
 #include <string>
 
+using namespace ravel::test;
+
 namespace {
 
 using Installer = BFileInstaller;

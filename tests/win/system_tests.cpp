@@ -3,6 +3,7 @@
 // real share. The commands, the locales, restart, shut-down and log-off: system_cli_tests.sh.
 #include "internal/win/WinHandle.h"
 
+#include "LogCapture.h"
 #include "RunProgram.h"
 #include "TestData.h"
 #include "WinScoped.h"
@@ -19,9 +20,8 @@
 #include <string>
 #include <vector>
 
-using ravel::test::lines;
-using ravel::test::record;
-using ravel::test::ScopedVariable;
+using namespace ravel::test;
+
 
 namespace {
 
