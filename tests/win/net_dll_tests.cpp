@@ -156,7 +156,7 @@ TEST(RavelutilNet, RouteAddFollowsThePlatformAndMissingProgramsAreReported)
     EXPECT_EQ(folder.run("ravelutil.exe", "nic-for 203.0.113.9").out, "10.21.38.97\n");
     // Without a route program nothing can run: the failure is reported, the listing is empty.
     DeleteFileA((folder / "route.exe").c_str());
-    const ProgramResult failed = folder.run("ravelutil.exe", "route-delete 192.0.0.192");
+    const ProgramResult failed = folder.run("ravelutil.exe", "-v route-delete 192.0.0.192");
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_NE(failed.err.find(notStarted("[sysRouteTable::deleteFromRouteTable]", "route delete 192.0.0.192")),
               std::string::npos)
@@ -204,7 +204,7 @@ TEST(Network, HostPresenceIcmpCopiesInterfacesAndHostNames)
                                                "IcmpCloseHandle"};
         EXPECT_EQ(calls, expected);
     }
-    const ProgramResult run = incomplete.run(exe, "ping 127.0.0.2");
+    const ProgramResult run = incomplete.run(exe, "-v ping 127.0.0.2");
     EXPECT_EQ(run.out, "HOST_PROBE_FAILED\n");
     EXPECT_NE(run.err.find(netRecord("icmp.dll was not loaded!", "error")), std::string::npos) << run.err;
     // Copies keep the library loaded: a handle made through one closes through another.
