@@ -69,6 +69,7 @@ exit $code
 APPLY
     chmod +x "$apply"
     export RAVEL_E2E_APPLY=$apply
+    export RAVEL_E2E_APPLY_WIN="Z:${apply//\//\\}"
     ;;
   *)
     echo "unknown mode $mode"; exit 2 ;;
