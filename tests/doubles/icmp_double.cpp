@@ -4,10 +4,8 @@
 //   other:<ip>    one reply (destination unreachable) from another address
 //   none          no reply (time-out)
 //   nocreate      IcmpCreateFile fails
-//   state:<line>[;<line>...]
-//                 one reply from the probed address while the simulated network's table (the
-//                 file named by RAVEL_NET_STATE, kept by the route and arp doubles) holds every
-//                 line given, e.g. "state:route 127.0.0.9 10.2.0.1"; no reply otherwise
+//   state:<line>[;<line>...]   one reply from the probed address while every line stands in the
+//                 simulated network's table (RAVEL_NET_STATE, kept by the route and arp doubles)
 // Each call appends one line to the file named by RAVEL_ICMP_LOG, so tests see exactly what the
 // library asked for. Built once more without IcmpSendEcho to stand for an incomplete library.
 #include <winsock2.h>
@@ -18,6 +16,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -67,25 +67,15 @@ bool parseDotted(const std::string& text, ULONG& address)
     std::memcpy(&address, bytes, sizeof address);
     return true;
 }
-#endif
 
-#ifndef RAVEL_ICMP_NO_SEND_ECHO
-// Whether the table holds every line of the list ("a;b;c").
 bool stateHolds(const std::string& wanted)
 {
     std::ifstream in(variable("RAVEL_NET_STATE"), std::ios::binary);
-    std::string table = "\n";
-    for (std::string line; std::getline(in, line);)
-        table += line + "\n";
-    std::size_t from = 0;
-    while (from <= wanted.size()) {
-        std::size_t end = wanted.find(';', from);
-        if (end == std::string::npos)
-            end = wanted.size();
-        if (table.find("\n" + wanted.substr(from, end - from) + "\n") == std::string::npos)
+    const std::string table = "\n" + std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::istringstream lines(wanted);
+    for (std::string line; std::getline(lines, line, ';');)
+        if (table.find("\n" + line + "\n") == std::string::npos)
             return false;
-        from = end + 1;
-    }
     return true;
 }
 #endif
@@ -137,12 +127,7 @@ __declspec(dllexport) DWORD WINAPI IcmpSendEcho(HANDLE handle, ULONG destination
         if (!parseDotted(script.substr(6), from))
             return 0;
         status = IP_DEST_HOST_UNREACHABLE;
-    } else if (script.compare(0, 6, "state:") == 0) {
-        if (!stateHolds(script.substr(6))) {
-            SetLastError(IP_REQ_TIMED_OUT);
-            return 0;
-        }
-    } else if (script != "host") {
+    } else if (script != "host" && (script.compare(0, 6, "state:") != 0 || !stateHolds(script.substr(6)))) {
         SetLastError(IP_REQ_TIMED_OUT);
         return 0;
     }

@@ -1,22 +1,21 @@
 // Stands in for the system's route or arp program. Every run appends its command line (one line)
 // to the file named by RAVEL_<NAME>_LOG; a listing run ("route print", "arp -a") writes the bytes
 // of the file named by RAVEL_<NAME>_OUTPUT to standard output. Both variables are set by the test.
-//
-// A simulated network, for the tests of the host-reachability logic:
-//   RAVEL_NET_STATE      a file holding the table the commands built, one line per entry,
-//                        "route <address> <interface>" and "arp <address> <hardware> <interface>":
-//                        "route [-p] ADD a i" and "arp -s a h i" add a line, "route delete a" and
-//                        "arp -d a" remove every line of the address.
-//   RAVEL_<NAME>_BREAK   a verb ("ADD", "delete", "-s", "-d"): after the first run with it the
-//                        double puts a file that is no program in its own place, so that every
-//                        later command line fails to start.
-//   RAVEL_ROUTE_APPLY    a program (a Unix script in the end-to-end test) run with "add <address>
-//                        <interface>" or "delete <address>" to change a real table; it writes
-//                        "<program>.done" when finished, and the double waits for that.
+// A simulated network, for the host-reachability tests:
+//   RAVEL_NET_STATE     a file with the table the commands built: "route [-p] ADD a i" and
+//                       "arp -s a h i" add the line "route a i" or "arp a h i", "route delete a"
+//                       and "arp -d a" remove every line of the address.
+//   RAVEL_<NAME>_BREAK  a verb ("ADD", "delete", "-s", "-d"): after a run with it the double puts
+//                       a file that is no program in its own place, so later commands cannot start.
+//   RAVEL_ROUTE_APPLY   a program run with "add a i" or "delete a" to change a real table; it
+//                       writes "<program>.done" when finished (Wine gives no handle of a Unix
+//                       program to wait on).
 #include <windows.h>
 
 #include <fstream>
 #include <iterator>
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,13 +24,6 @@
 #endif
 
 namespace {
-
-std::string environment(const std::string& name)
-{
-    char value[MAX_PATH * 2];
-    const DWORD n = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
 
 std::string variable(const char* suffix)
 {
@@ -75,22 +67,9 @@ std::string firstArgument(const std::string& commandLine)
     return commandLine.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
-std::vector<std::string> words(const std::string& commandLine)
-{
-    std::vector<std::string> all;
-    std::size_t at = 0;
-    while ((at = commandLine.find_first_not_of(' ', at)) != std::string::npos) {
-        const std::size_t end = commandLine.find(' ', at);
-        all.push_back(commandLine.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        at = end;
-    }
-    return all;
-}
-
 bool same(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
-// The state line a command adds ("+ line") or the prefix of the lines it removes ("- prefix"),
-// and the verb it was run with.
+// The verb of a command line, and the table line it adds ('+') or the prefix of those it removes.
 struct Change
 {
     std::string verb;
@@ -98,77 +77,59 @@ struct Change
     std::string text;
 };
 
-Change changeFor(const std::vector<std::string>& w)
+Change changeFor(const std::string& commandLine)
 {
+    std::istringstream in(commandLine);
+    std::vector<std::string> w{std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+    const std::size_t at = w.size() > 1 && same(w[1], "-p") ? 2 : 1, n = w.size() - std::min(w.size(), at + 1);
     Change c;
-    std::size_t at = 1;
-    if (at < w.size() && same(w[at], "-p"))
-        ++at;
-    if (at >= w.size())
-        return c;
-    c.verb = w[at];
-    const std::string name = same(RAVEL_DOUBLE_NAME, "ROUTE") ? "route" : "arp";
-    if (name == "route" && same(c.verb, "ADD") && at + 2 < w.size())
-        c = {c.verb, '+', "route " + w[at + 1] + " " + w[at + 2]};
-    else if (name == "route" && same(c.verb, "delete") && at + 1 < w.size())
-        c = {c.verb, '-', "route " + w[at + 1] + " "};
-    else if (name == "arp" && c.verb == "-s" && at + 3 < w.size())
-        c = {c.verb, '+', "arp " + w[at + 1] + " " + w[at + 2] + " " + w[at + 3]};
-    else if (name == "arp" && c.verb == "-d" && at + 1 < w.size())
-        c = {c.verb, '-', "arp " + w[at + 1] + " "};
+    c.verb = at < w.size() ? w[at] : "";
+    const bool route = same(RAVEL_DOUBLE_NAME, "ROUTE");
+    if (route && same(c.verb, "ADD") && n >= 2)
+        c.kind = '+', c.text = "route " + w[at + 1] + " " + w[at + 2];
+    else if (route && same(c.verb, "delete") && n >= 1)
+        c.kind = '-', c.text = "route " + w[at + 1] + " ";
+    else if (!route && c.verb == "-s" && n >= 3)
+        c.kind = '+', c.text = "arp " + w[at + 1] + " " + w[at + 2] + " " + w[at + 3];
+    else if (!route && c.verb == "-d" && n >= 1)
+        c.kind = '-', c.text = "arp " + w[at + 1] + " ";
     return c;
 }
 
 void applyToState(const std::string& path, const Change& c)
 {
-    if (path.empty() || c.kind == 0)
-        return;
     std::string kept;
     std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);)
         if (c.kind != '-' || line.compare(0, c.text.size(), c.text) != 0)
             kept += line + "\n";
     in.close();
-    if (c.kind == '+')
-        kept += c.text + "\n";
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << kept;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << kept << (c.kind == '+' ? c.text + "\n" : "");
 }
 
-// Runs the real-table program with the change and waits for it.
-void applyForReal(const std::string& program, const std::vector<std::string>& w, const Change& c)
+void applyForReal(const std::string& program, const Change& c)
 {
-    if (program.empty() || c.kind == 0)
-        return;
-    std::string line = "\"" + program + "\" " + (c.kind == '+' ? "add " : "delete ");
-    std::size_t at = 1 + (w.size() > 1 && same(w[1], "-p"));
-    line += w[at + 1] + (c.kind == '+' ? " " + w[at + 2] : std::string());
-    // Wine starts a Unix program without a handle to wait on: the program writes "<program>.done"
-    // when it has finished.
     const std::string done = program + ".done";
     DeleteFileA(done.c_str());
+    std::string line = "\"" + program + "\" " + (c.kind == '+' ? "add" : "delete") + c.text.substr(5);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return;
-    if (pi.hProcess != nullptr) {
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
     for (int i = 0; i < 300 && GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(50);
 }
 
-// Moves the running program aside and leaves a file that is no program in its place.
 void breakItself()
 {
     char self[MAX_PATH];
     const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (n == 0 || n >= sizeof self)
-        return;
-    const std::string aside = std::string(self) + ".broken";
+    const std::string aside = std::string(self, n) + ".broken";
     DeleteFileA(aside.c_str());
-    if (MoveFileA(self, aside.c_str()))
+    if (n > 0 && n < sizeof self && MoveFileA(self, aside.c_str()))
         std::ofstream(self, std::ios::binary) << "not a program\n";
 }
 
@@ -186,11 +147,15 @@ int main()
             CloseHandle(file);
         }
     }
-    const std::vector<std::string> w = words(commandLine);
-    const Change change = changeFor(w);
-    applyToState(environment("RAVEL_NET_STATE"), change);
-    if (same(RAVEL_DOUBLE_NAME, "ROUTE"))
-        applyForReal(variable("_APPLY"), w, change);
+    const Change change = changeFor(commandLine);
+    char net[MAX_PATH * 2];
+    const DWORD netLength = GetEnvironmentVariableA("RAVEL_NET_STATE", net, sizeof net);
+    const std::string state = netLength < sizeof net ? std::string(net, netLength) : std::string();
+    const std::string apply = variable("_APPLY");
+    if (change.kind != 0 && !state.empty())
+        applyToState(state, change);
+    if (change.kind != 0 && !apply.empty() && same(RAVEL_DOUBLE_NAME, "ROUTE"))
+        applyForReal(apply, change);
     const std::string breakVerb = variable("_BREAK");
     if (!breakVerb.empty() && same(change.verb, breakVerb.c_str()))
         breakItself();
