@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
 # Runs the host-reachability tests in a network of their own:
 #   host_namespace.sh <simulated|end-to-end> <command> [arguments...]
-# Both start new user, network, mount and host-name namespaces with loopback up, a host name of
-# their own and a hosts file that is the only source of names, and a Wine prefix of their own
-# started inside, so that Wine's network helpers live in the namespace too.
-#   simulated   loopback only. Wine, finding no route of an interface, lists the host name's
-#               addresses from the hosts file as the local interfaces: 10.1.2.3, 10.2.0.1 and
-#               10.3.0.1, which the route and arp doubles and the scripted ICMP double take as
-#               text. Nothing can leave: there is no interface but loopback.
-#   end-to-end  one veth pair, 10.77.0.1/24 here, its other end in a second namespace (held by a
-#               sleeping process) with 10.77.0.2/24 and the "printer" 10.88.0.2/32, reachable from
-#               here only through an added host route. RAVEL_E2E_APPLY names the script the route
-#               double runs to apply its commands with "ip route" in this namespace.
-# Exits 77 (skipped) where namespaces cannot be made here.
+# New user, network, mount and host-name namespaces: loopback up, a host name and a hosts file of
+# their own (the only source of names), and a Wine prefix started inside so that Wine's network
+# helpers live here too. Exits 77 (skipped) where namespaces cannot be made.
+#   simulated   loopback only. Finding no interface route, Wine lists the host name's addresses
+#               from the hosts file as the local interfaces: 10.1.2.3, 10.2.0.1, 10.3.0.1.
+#   end-to-end  a veth pair, 10.77.0.1/24 here; its other end, in a namespace held by a sleeping
+#               process, has 10.77.0.2/24 and the printer 10.88.0.2/32, reachable only through a
+#               host route. RAVEL_E2E_APPLY_WIN names the script that applies the route double's
+#               commands with "ip route".
 set -u
 mode=$1; shift
 
