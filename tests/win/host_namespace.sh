@@ -44,7 +44,11 @@ case $mode in
     hostname host-e2e
     unshare -n sleep 3600 &
     printer_pid=$!
-    sleep 0.2
+    # Until the sleeper has its own network namespace, moving a device "there" would keep it here.
+    for _ in $(seq 100); do
+      [ "$(readlink /proc/$printer_pid/ns/net)" != "$(readlink /proc/$$/ns/net)" ] && break
+      sleep 0.05
+    done
     ip link add ve0 type veth peer name ve1
     ip link set ve1 netns "$printer_pid"
     ip addr add 10.77.0.1/24 dev ve0
