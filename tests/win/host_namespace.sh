@@ -85,6 +85,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1 || true
 fi
+# The ICMP library a test set aside, should that test have been interrupted.
+aside="$WINEPREFIX/drive_c/windows/system32/icmp.dll.aside"
+if [ -f "$aside" ]; then mv -f "$aside" "${aside%.aside}"; fi
 # A server of this prefix left behind by an interrupted run lives in another namespace: end it.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -p >/dev/null 2>&1 || true
