@@ -2,13 +2,10 @@
 
 #include "internal/net/CommandRun.h"
 #include "internal/net/NetText.h"
+#include "internal/net/RouteCommand.h"
 #include "sysVersion.h"
 
 namespace {
-const char kAddNonPersistent[] = "route ADD %s %s";
-const char kAddPersistent[] = "route -p ADD %s %s";
-const char kDelete[] = "route delete %s";
-
 const char kAddAttempt[] = "[sysRouteTable::addToRouteTable] attempting to add IP {";
 const char kAddNic[] = "} NIC {";
 const char kAddFailed[] = "[sysRouteTable::addToRouteTable] FAILED to SpawnProcess - ";
@@ -34,7 +31,7 @@ bool sysRouteTable::addToRouteTable(RWCString address, RWCString nic)
     const tePlatform platform = sysVersion().getPlatform();
     const bool persistent = platform != PLATFORM_WIN95 && platform != PLATFORM_WIN98;
     RWCString line;
-    if (ravel::runCommand(persistent ? kAddPersistent : kAddNonPersistent, {address, nic}, line))
+    if (ravel::runCommand(persistent ? ravel::kRouteAddPersistent : ravel::kRouteAdd, {address, nic}, line))
         return true;
     RAVEL_LOG(CAT_NETWORK, TYPE_ERROR, LEVEL_RELEASE, kAddFailed + line);
     return false;
@@ -44,7 +41,7 @@ bool sysRouteTable::deleteFromRouteTable(RWCString address)
 {
     RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kDeleteAttempt + address + kClose);
     RWCString line;
-    if (ravel::runCommand(kDelete, {address}, line))
+    if (ravel::runCommand(ravel::kRouteDelete, {address}, line))
         return true;
     RAVEL_LOG(CAT_NETWORK, TYPE_ERROR, LEVEL_RELEASE, kDeleteFailed + line);
     return false;

@@ -4,6 +4,8 @@
 //   other:<ip>    one reply (destination unreachable) from another address
 //   none          no reply (time-out)
 //   nocreate      IcmpCreateFile fails
+//   state:<line>[;<line>...]   one reply from the probed address while every line stands in the
+//                 simulated network's table (RAVEL_NET_STATE, kept by the route and arp doubles)
 // Each call appends one line to the file named by RAVEL_ICMP_LOG, so tests see exactly what the
 // library asked for. Built once more without IcmpSendEcho to stand for an incomplete library.
 #include "Doubles.h"
@@ -12,12 +14,28 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 namespace {
 
 HANDLE const kHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1CC0));
 
 void note(const std::string& line) { appendLine("RAVEL_ICMP_LOG", line); }
+
+#ifndef RAVEL_ICMP_NO_SEND_ECHO
+bool stateHolds(const std::string& wanted)
+{
+    std::ifstream in(variable("RAVEL_NET_STATE"), std::ios::binary);
+    const std::string table = "\n" + std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::istringstream lines(wanted);
+    for (std::string line; std::getline(lines, line, ';');)
+        if (table.find("\n" + line + "\n") == std::string::npos)
+            return false;
+    return true;
+}
+#endif
 
 } // namespace
 
@@ -70,7 +88,7 @@ ICMP_EXPORT(DWORD, SendEcho)(HANDLE handle, ULONG destination, LPVOID request, W
         if ((from = inet_addr(script.substr(6).c_str())) == INADDR_NONE)
             return 0;
         status = IP_DEST_HOST_UNREACHABLE;
-    } else if (script != "host") {
+    } else if (script != "host" && (script.compare(0, 6, "state:") != 0 || !stateHolds(script.substr(6)))) {
         SetLastError(IP_REQ_TIMED_OUT);
         return 0;
     }
