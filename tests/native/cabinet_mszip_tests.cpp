@@ -1,37 +1,19 @@
-// The MSZIP decoder on its own: history across blocks and folders, and malformed streams.
+// MSZIP through the codec table: history across blocks but not folders, malformed streams, streams
+// without the final flag. The deflate core alone: the window's floor and limit, a window without
+// slack, input that ends inside a stream, and where a stream ends.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
-
-#include "cab_support.h"
-#include "mszip.h"
+#include "cab_builder.h"
+#include "codec_runs.h"
+#include "counting_heap.h"
+#include "deflate.h"
 
 using namespace cabtest;
-using cabinet::DecoderMemory;
+using cabinet::BlockResult;
+using cabinet::InflateResult;
+using cabinet::Method;
 
 namespace {
-
-void* plainAlloc(void*, std::size_t bytes) { return std::malloc(bytes); }
-void plainFree(void*, void* p) { std::free(p); }
-const DecoderMemory kMemory{plainAlloc, plainFree, nullptr};
-
-struct Decoder {
-    cabinet::MszipDecoder* d = cabinet::mszipCreate(kMemory);
-    ~Decoder() { cabinet::mszipDestroy(d); }
-    // Decodes "CK" + stream; the output, or an empty optional-like flag through ok.
-    Bytes decode(const Bytes& stream, bool& ok, bool signature = true)
-    {
-        Bytes in;
-        if (signature) in = {'C', 'K'};
-        in.insert(in.end(), stream.begin(), stream.end());
-        Bytes out(32768);
-        const int n = cabinet::mszipDecode(d, in.data(), in.size(), out.data(), out.size());
-        ok = n >= 0;
-        out.resize(ok ? static_cast<std::size_t>(n) : 0);
-        return out;
-    }
-};
 
 Bytes storedStream(const Bytes& content, bool final = true)
 {
@@ -47,91 +29,157 @@ Bytes storedStream(const Bytes& content, bool final = true)
     return s;
 }
 
-}  // namespace
-
-TEST(MszipDecoder, HistoryCarriesAcrossBlocksButNotFolders)
+Bytes ck(Bytes stream)
 {
-    Decoder dec;
-    bool ok = false;
-    const Bytes first = pattern(1000, 9);
-    EXPECT_EQ(dec.decode(storedStream(first), ok), first);
-    ASSERT_TRUE(ok);
+    stream.insert(stream.begin(), {'C', 'K'});
+    return stream;
+}
 
-    // Copies reaching 1000 bytes back (into the previous block) and overlapping runs.
+// 'x', then copies reaching `far` bytes back, a run of the last byte and an overlapping copy.
+Bytes matches(unsigned far)
+{
     DeflateWriter w;
     w.begin(true);
     w.literal('x');
-    w.match(258, 1000);
+    w.match(258, far);
     w.match(20, 1);
     w.match(10, 7);
     w.end();
-    const Bytes second = dec.decode(w.finish(), ok);
-    ASSERT_TRUE(ok);
-    Bytes expect = {'x'};
-    expect.insert(expect.end(), first.begin() + 1, first.begin() + 259);
-    for (int i = 0; i < 20; ++i) expect.push_back(expect.back());
-    for (int i = 0; i < 10; ++i) expect.push_back(expect[expect.size() - 7]);
-    EXPECT_EQ(second, expect);
+    return w.finish();
+}
+
+Bytes expectMatches(const Bytes& history, unsigned far)
+{
+    Bytes all = history;
+    all.push_back('x');
+    for (int i = 0; i < 258; ++i) all.push_back(all[all.size() - far]);
+    for (int i = 0; i < 20; ++i) all.push_back(all.back());
+    for (int i = 0; i < 10; ++i) all.push_back(all[all.size() - 7]);
+    return Bytes(all.begin() + static_cast<long>(history.size()), all.end());
+}
+
+}  // namespace
+
+TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders)
+{
+    CountingHeap heap;
+    Decoder dec(Method::kMszip, 0, heap.memory());
+    Bytes out;
+    const Bytes first = pattern(1000, 9);
+    ASSERT_EQ(dec.decode(ck(storedStream(first)), first.size(), out), BlockResult::kOk);
+    EXPECT_EQ(out, first);
+    const Bytes expect = expectMatches(first, 1000);
+    ASSERT_EQ(dec.decode(ck(matches(1000)), expect.size(), out), BlockResult::kOk);
+    EXPECT_EQ(out, expect);
 
     // A new folder has no history to copy from.
-    ASSERT_TRUE(cabinet::mszipReset(dec.d));
+    ASSERT_TRUE(dec.reset());
     DeflateWriter back;
     back.begin(true);
     back.match(3, 1);
     back.end();
-    dec.decode(back.finish(), ok);
-    EXPECT_FALSE(ok);
-
-    EXPECT_FALSE(cabinet::mszipReset(nullptr));
-    char notADecoder[64] = "LDIC";
-    EXPECT_FALSE(cabinet::mszipReset(reinterpret_cast<cabinet::MszipDecoder*>(notADecoder)));
+    EXPECT_EQ(dec.decode(ck(back.finish()), 3, out), BlockResult::kBadData);
 }
 
-TEST(MszipDecoder, MalformedStreamsFail)
+TEST(Mszip, MalformedStreamsAndWrongSizesFail)
 {
-    bool ok = true;
     const Bytes text = pattern(100, 10);
-    {
-        Decoder dec;
-        dec.decode(storedStream(text), ok, false);
-        EXPECT_FALSE(ok) << "no CK";
-    }
     const Bytes stored = storedStream(text);
     const Bytes bad[] = {
-        {0x07},                                     // block type 3
-        Bytes(stored.begin(), stored.begin() + 50),  // stored block cut short
-        {0x01, 0x05, 0x00, 0xFB, 0xFF, 'a'},        // length and its complement disagree
-        {0x05, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF},       // over-subscribed code-length code
-        {0x03},                                     // fixed block with no end code in the data
+        stored,                                         // no CK
+        ck({0x07}),                                     // block type 3
+        ck(Bytes(stored.begin(), stored.begin() + 50)),  // stored block cut short
+        ck({0x01, 0x05, 0x00, 0xFB, 0xFF, 'a'}),        // length and its complement disagree
+        ck({0x05, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}),       // over-subscribed code-length code
+        ck({0x03}),                                     // fixed block with no end code in the data
     };
-    for (const Bytes& stream : bad) {
-        SCOPED_TRACE(static_cast<int>(&stream - bad));
-        Decoder dec;
-        dec.decode(stream, ok);
-        EXPECT_FALSE(ok);
+    CountingHeap heap;
+    Bytes out;
+    for (const Bytes& block : bad) {
+        SCOPED_TRACE(&block - bad);
+        Decoder dec(Method::kMszip, 0, heap.memory());
+        EXPECT_EQ(dec.decode(block, 100, out), BlockResult::kBadData);
     }
-    // More than a block may hold.
-    Decoder dec;
-    DeflateWriter w;
-    w.begin(true);
-    for (int i = 0; i < 32768 / 258 + 1; ++i) {
-        if (i == 0)
-            w.literal('a');
-        w.match(258, 1);
+    for (std::size_t asked : {99u, 101u, 32768u}) {
+        Decoder dec(Method::kMszip, 0, heap.memory());
+        EXPECT_EQ(dec.decode(ck(stored), asked, out), BlockResult::kBadData) << asked;
     }
-    w.end();
-    dec.decode(w.finish(), ok);
-    EXPECT_FALSE(ok);
 }
 
-TEST(MszipDecoder, StreamMayEndWithoutTheFinalFlag)
+TEST(Mszip, StreamMayEndWithoutTheFinalFlag)
 {
-    Decoder dec;
-    bool ok = false;
+    CountingHeap heap;
+    Decoder dec(Method::kMszip, 0, heap.memory());
     const Bytes text = pattern(300, 11);
     Bytes stream = storedStream(Bytes(text.begin(), text.begin() + 100), false);
     const Bytes tail = storedStream(Bytes(text.begin() + 100, text.end()), false);
     stream.insert(stream.end(), tail.begin(), tail.end());
-    EXPECT_EQ(dec.decode(stream, ok), text);
-    EXPECT_TRUE(ok);
+    Bytes out;
+    ASSERT_EQ(dec.decode(ck(stream), 300, out), BlockResult::kOk);
+    EXPECT_EQ(out, text);
+
+    // The raw core asked for a final block reports the same stream as cut short.
+    std::vector<std::uint8_t> window(400);
+    cabinet::InflateWindow w{window.data(), window.size(), 0, 0, 300};
+    auto scratch = std::make_unique<cabinet::InflateScratch>();
+    EXPECT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock),
+              InflateResult::kTruncated);
+}
+
+TEST(Deflate, WindowFloorLimitAndSlack)
+{
+    auto scratch = std::make_unique<cabinet::InflateScratch>();
+    const Bytes history = pattern(2000, 12);
+    const Bytes expect = expectMatches(history, 1000);
+    // With and without room for the wide match copies: the same bytes, and nothing written past
+    // the limit when there is none.
+    for (std::size_t slack : {cabinet::kInflateSlack, std::size_t{0}}) {
+        SCOPED_TRACE(slack);
+        Bytes window(history.size() + expect.size() + slack + 64, 0xEE);
+        std::copy(history.begin(), history.end(), window.begin());
+        cabinet::InflateWindow w{window.data(), history.size() + expect.size() + slack, history.size() - 1000,
+                                 history.size(), history.size() + expect.size()};
+        const Bytes stream = matches(1000);
+        std::size_t consumed = 0;
+        ASSERT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock, &consumed),
+                  InflateResult::kOk);
+        EXPECT_EQ(consumed, stream.size());
+        EXPECT_EQ(w.position, w.limit);
+        EXPECT_EQ(Bytes(window.begin() + static_cast<long>(history.size()), window.begin() + static_cast<long>(w.limit)), expect);
+        EXPECT_EQ(window[w.capacity], 0xEE);
+
+        w.position = history.size();
+        w.floor = history.size() - 998;  // one byte short of the farthest copy
+        EXPECT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock),
+                  InflateResult::kBadData);
+        w.position = history.size();
+        w.floor = 0;
+        w.limit = history.size() + expect.size() - 1;
+        EXPECT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock),
+                  InflateResult::kOutputFull);
+        EXPECT_LE(w.position, w.limit);
+    }
+}
+
+TEST(Deflate, InputThatEndsInsideAStreamAndWhereAStreamEnds)
+{
+    auto scratch = std::make_unique<cabinet::InflateScratch>();
+    Bytes window(1000);
+    Bytes two = storedStream(pattern(50, 13));
+    const Bytes second = storedStream(pattern(70, 14));
+    two.insert(two.end(), second.begin(), second.end());
+    cabinet::InflateWindow w{window.data(), window.size(), 0, 0, window.size()};
+    std::size_t consumed = 0;
+    ASSERT_EQ(cabinet::inflate(two.data(), two.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock, &consumed),
+              InflateResult::kOk);
+    EXPECT_EQ(consumed, 55u) << "the first stream ends after its final block";
+    EXPECT_EQ(w.position, 50u);
+
+    const Bytes fixed = matches(1);
+    for (const Bytes& stream : {second, fixed})
+        for (std::size_t cut = 1; cut < 4; ++cut) {
+            w.position = 0;
+            EXPECT_EQ(cabinet::inflate(stream.data(), stream.size() / 2 - cut, w, *scratch, cabinet::StreamEnd::kFinalBlock),
+                      InflateResult::kTruncated);
+        }
 }

@@ -2,7 +2,8 @@
 // followers stay intact. Each copy must end in success or an error code, releasing all it took.
 #include <gtest/gtest.h>
 
-#include "cab_support.h"
+#include "cab_builder.h"
+#include "cab_harness.h"
 
 using namespace cabtest;
 
@@ -24,10 +25,10 @@ constexpr std::size_t kPositions = 600;
 
 void sweep(const std::string& folder, const std::string& name, const std::vector<std::string>& followers = {})
 {
-    const Bytes original = readFile(cabDataDir() + folder + name);
+    const Bytes original = fixture(folder + name);
     ASSERT_FALSE(original.empty()) << name;
     std::vector<std::pair<std::string, Bytes>> others;
-    for (const std::string& f : followers) others.emplace_back(f, readFile(cabDataDir() + folder + f));
+    for (const std::string& f : followers) others.emplace_back(f, fixture(folder + f));
 
     auto run = [&](const Bytes& cab, const char* what, std::size_t at) {
         resetFiles();
@@ -37,7 +38,7 @@ void sweep(const std::string& folder, const std::string& name, const std::vector
         const CopyResult r = copy(kDir, name);
         if (!r.ok && (r.erf.erfOper < 1 || r.erf.erfOper > 11))
             ADD_FAILURE() << name << " " << what << " at " << at << ": code " << r.erf.erfOper;
-        if (counters().outstandingBytes != 0 || counters().openHandles != 0)
+        if (fdiHeap().outstandingBytes != 0 || files().openHandles != 0)
             ADD_FAILURE() << name << " " << what << " at " << at << ": memory or a handle left behind";
     };
     // Longer cabinets are sampled, more sparsely under the sanitizers, to keep the sweep short.

@@ -4,7 +4,8 @@
 #include "LogCapture.h"
 #include "RunProgram.h"
 #include "TestPaths.h"
-#include "cab_support.h"
+#include "cab_builder.h"
+#include "sha256.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

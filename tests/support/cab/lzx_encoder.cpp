@@ -86,6 +86,9 @@ std::vector<uint8_t> LzxBitWriter::take() {
     return r;
 }
 
+namespace {
+
+// Canonical code lengths for `freq` (zero frequency: no code), at most `maxLen` bits.
 std::vector<uint8_t> huffmanLengths(const std::vector<uint32_t>& freqIn, unsigned maxLen) {
     std::vector<uint32_t> freq = freqIn;
     const size_t n = freq.size();
@@ -128,6 +131,8 @@ std::vector<uint8_t> huffmanLengths(const std::vector<uint32_t>& freqIn, unsigne
     }
 }
 
+}  // namespace
+
 void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const std::vector<uint8_t>& lens) {
     struct Item {
         unsigned code;
@@ -166,6 +171,9 @@ void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const st
     }
 }
 
+namespace {
+
+// E8 call translation as a compressor applies it before matching (the inverse of the decoder's).
 void lzxTranslateCalls(std::vector<uint8_t>& f, uint64_t frameOffset, uint32_t size) {
     if (f.size() <= 10) return;
     for (size_t i = 0; i < f.size() - 10;) {
@@ -183,6 +191,8 @@ void lzxTranslateCalls(std::vector<uint8_t>& f, uint64_t frameOffset, uint32_t s
         i += 5;
     }
 }
+
+}  // namespace
 
 std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& opt) {
     const uint32_t window = 1u << opt.windowBits;

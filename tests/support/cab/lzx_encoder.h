@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "codec_runs.h"
+
 namespace cabtest {
 
 enum class LzxBlock { Verbatim = 1, Aligned = 2, Uncompressed = 3 };
@@ -27,14 +29,6 @@ struct LzxOptions {
     bool matchAcrossFrame = false;
 };
 
-struct Frame {
-    std::vector<uint8_t> bytes;  // the CFDATA block's compressed data
-    uint32_t size = 0;           // its cbUncomp
-};
-
-// E8 call translation as a compressor applies it before matching (the inverse of the decoder's).
-void lzxTranslateCalls(std::vector<uint8_t>& frame, uint64_t frameOffset, uint32_t translationSize);
-
 std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& options);
 
 // Writes 16-bit little-endian words, most significant bit first: for hand-built streams.
@@ -51,9 +45,6 @@ private:
     uint32_t acc_ = 0;
     unsigned n_ = 0;
 };
-
-// Canonical code lengths for `freq` (zero frequency: no code), at most `maxLen` bits.
-std::vector<uint8_t> huffmanLengths(const std::vector<uint32_t>& freq, unsigned maxLen);
 
 // Writes `lens` coded against `prev` through a pretree, as the block header carries them.
 void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const std::vector<uint8_t>& lens);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "lzx_encoder.h"  // Frame
+#include "codec_runs.h"
 
 namespace cabtest {
 

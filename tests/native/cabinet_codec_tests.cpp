@@ -1,0 +1,210 @@
+// The block decoders through the codec table: the windows each method accepts, their memory,
+// handles of another method, and for LZX and Quantum round trips from the test encoders at every
+// window size, frames that do not end where they must, and damaged streams.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "codec_runs.h"
+#include "counting_heap.h"
+#include "lzx_encoder.h"
+#include "qtm_encoder.h"
+
+using namespace cabtest;
+using cabinet::BlockResult;
+using cabinet::Codec;
+using cabinet::Method;
+
+namespace {
+
+unsigned anyWindow(Method m) { return m == Method::kLzx || m == Method::kQuantum ? 16 : 0; }
+
+}  // namespace
+
+TEST(Codecs, EachMethodTakesTheWindowsOfTheFormat)
+{
+    const struct {
+        Method method;
+        unsigned lowest, highest;
+        std::size_t requests;  // a record, and a window where the method keeps one
+    } methods[] = {{Method::kStored, 0, 31, 0}, {Method::kMszip, 0, 31, 1}, {Method::kQuantum, 10, 21, 2},
+                   {Method::kLzx, 15, 21, 2}};
+    for (const auto& m : methods) {
+        const Codec& c = codecOf(m.method);
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.method, m.method);
+        EXPECT_EQ(cabinet::codecFor(static_cast<unsigned>(m.method) | 0x1F00u), &c);
+        for (unsigned bits = 0; bits < 32; ++bits) {
+            const bool valid = bits >= m.lowest && bits <= m.highest;
+            EXPECT_EQ(c.windowValid(bits), valid) << bits;
+            CountingHeap heap;
+            void* d = c.create(bits, heap.memory());
+            EXPECT_EQ(d != nullptr, valid) << bits;
+            EXPECT_EQ(heap.sizes.size(), valid ? m.requests : 0u) << bits;
+            if (valid && m.requests == 2) {
+                EXPECT_EQ(heap.sizes[1], std::size_t{1} << bits) << "the window";
+            }
+            c.destroy(d);
+            EXPECT_EQ(heap.outstanding, 0u);
+        }
+        for (long failAt = 0; failAt < static_cast<long>(m.requests); ++failAt) {
+            CountingHeap heap;
+            heap.failAt = failAt;
+            EXPECT_EQ(c.create(m.highest, heap.memory()), nullptr) << failAt;
+            EXPECT_EQ(heap.outstanding, 0u) << failAt;
+        }
+    }
+    for (unsigned method = 4; method < 16; ++method) EXPECT_EQ(cabinet::codecFor(method), nullptr);
+}
+
+TEST(Codecs, RefuseAnotherMethodsDecoderAndSizesNoBlockHas)
+{
+    CountingHeap heap;
+    std::vector<void*> handles;
+    for (const Codec& c : cabinet::kCodecs) handles.push_back(c.create(anyWindow(c.method), heap.memory()));
+    const std::size_t held = heap.outstanding;
+    unsigned char in[16] = {}, out[16];
+    for (const Codec& c : cabinet::kCodecs) {
+        SCOPED_TRACE(c.name);
+        void* own = handles[static_cast<unsigned>(c.method)];
+        for (void* other : handles) {
+            if (other == own) continue;
+            EXPECT_FALSE(c.reset(other));
+            EXPECT_EQ(c.decode(other, in, 16, out, 16), BlockResult::kBadCall);
+            c.destroy(other);
+            EXPECT_EQ(heap.outstanding, held) << "another method's decoder was released";
+        }
+        EXPECT_FALSE(c.reset(nullptr));
+        EXPECT_EQ(c.decode(nullptr, in, 16, out, 16), BlockResult::kBadCall);
+        c.destroy(nullptr);
+        std::vector<unsigned char> big(32769);
+        EXPECT_EQ(c.decode(own, in, 16, out, 0), BlockResult::kBadCall);
+        EXPECT_EQ(c.decode(own, in, 16, big.data(), big.size()), BlockResult::kBadCall);
+        EXPECT_EQ(c.decode(own, in, 16, nullptr, 16), BlockResult::kBadCall);
+        EXPECT_EQ(c.decode(own, nullptr, 16, out, 16), BlockResult::kBadCall);
+    }
+    for (const Codec& c : cabinet::kCodecs) c.destroy(handles[static_cast<unsigned>(c.method)]);
+    EXPECT_EQ(heap.outstanding, 0u);
+}
+
+namespace {
+
+// A method that keeps a window across its folder, and the test encoder that makes its frames.
+struct WindowCodec {
+    Method method;
+    unsigned lowest, highest;
+    // LZX frames end on a 16-bit boundary of their own input; Quantum's coder reads ahead of its
+    // data, so only a frame cut well short is sure to fail.
+    bool strictEnd;
+    std::size_t (*sampleLength)(unsigned bits);
+    std::vector<Frame> (*encode)(const Bytes& data, unsigned bits, bool matchAcrossFrame);
+};
+
+std::vector<Frame> lzxFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame)
+{
+    LzxOptions opt;
+    opt.windowBits = bits;
+    opt.chainDepth = 4;
+    opt.matchAcrossFrame = matchAcrossFrame;
+    opt.plan = {{LzxBlock::Verbatim, 20000}, {LzxBlock::Aligned, 45000},  {LzxBlock::Uncompressed, 4097},
+                {LzxBlock::Aligned, 7},      {LzxBlock::Verbatim, 70001}, {LzxBlock::Uncompressed, 32771},
+                {LzxBlock::Aligned, 1u << 20}};
+    return lzxEncode(data, opt);
+}
+
+std::vector<Frame> qtmFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame)
+{
+    QtmOptions opt;
+    opt.windowBits = bits;
+    opt.chainDepth = 8;
+    opt.matchAcrossFrame = matchAcrossFrame;
+    return qtmEncode(data, opt);
+}
+
+// Past twice the window where that is cheap, so the window wraps and offsets reach its far end.
+std::size_t lzxLength(unsigned bits) { return bits <= 18 ? (std::size_t{2} << bits) + 12345 : (std::size_t{1} << bits) + 70001; }
+std::size_t qtmLength(unsigned) { return 3 * 32768 + 777; }
+
+class WindowCodecs : public testing::TestWithParam<WindowCodec> {};
+
+}  // namespace
+
+TEST_P(WindowCodecs, RoundTripEveryWindowSizeAndAgainAfterAReset)
+{
+    const WindowCodec& wc = GetParam();
+    for (unsigned bits = wc.lowest; bits <= wc.highest; ++bits) {
+        SCOPED_TRACE(bits);
+        const Bytes data = sampleData(wc.sampleLength(bits), 100 + bits, std::min<std::size_t>(std::size_t{1} << bits, 90000));
+        const std::vector<Frame> frames = wc.encode(data, bits, false);
+        CountingHeap heap;
+        Decoder d(wc.method, bits, heap.memory());
+        ASSERT_TRUE(d);
+        Bytes out;
+        ASSERT_EQ(d.decodeFrames(frames, out), -1);
+        ASSERT_EQ(out, data);
+        ASSERT_TRUE(d.reset());
+        ASSERT_EQ(d.decodeFrames(frames, out), -1);
+        EXPECT_EQ(out, data);
+    }
+}
+
+TEST_P(WindowCodecs, FramesMustEndWhereTheFrameDoes)
+{
+    const WindowCodec& wc = GetParam();
+    const std::vector<Frame> frames = wc.encode(sampleData(3 * 32768 + 100, 7, 30000), 15, false);
+    CountingHeap heap;
+    Decoder d(wc.method, 15, heap.memory());
+    Bytes out;
+    const Bytes& first = frames[0].bytes;
+    for (std::size_t cut : {std::size_t{1}, std::size_t{2}, first.size() / 2}) {
+        if (!wc.strictEnd && cut < 3) continue;
+        ASSERT_TRUE(d.reset());
+        EXPECT_EQ(d.decode(Bytes(first.begin(), first.end() - static_cast<long>(cut)), 32768, out), BlockResult::kBadData)
+            << "cut by " << cut;
+    }
+    if (wc.strictEnd) {
+        ASSERT_TRUE(d.reset());
+        EXPECT_EQ(d.decode(first, 32767, out), BlockResult::kBadData) << "an output size other than the frame's";
+    }
+    EXPECT_EQ(d.decode(first, 32768, out), BlockResult::kBadData) << "a failed folder stays failed until reset";
+    ASSERT_TRUE(d.reset());
+    EXPECT_EQ(d.decode(first, 32768, out), BlockResult::kOk);
+
+    Bytes repetitive(70000);
+    for (std::size_t i = 0; i < repetitive.size(); ++i) repetitive[i] = static_cast<std::uint8_t>("abcdefgh"[i % 8]);
+    const std::vector<Frame> crossing = wc.encode(repetitive, 15, true);
+    ASSERT_TRUE(d.reset());
+    EXPECT_EQ(d.decode(crossing[0].bytes, 32768, out), BlockResult::kBadData) << "a match across the frame's end";
+}
+
+TEST_P(WindowCodecs, SurviveDamagedStreams)
+{
+    // Each round flips a bit in or cuts short one to four frames and decodes the folder from a
+    // reset: any result will do, within bounds (the sanitizers watch) and finite.
+    const WindowCodec& wc = GetParam();
+    const std::vector<Frame> frames = wc.encode(sampleData(3 * 32768, 21, 40000), 17, false);
+    CountingHeap heap;
+    Decoder d(wc.method, 17, heap.memory());
+    std::mt19937 rng(1234);
+    Bytes out;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<Frame> damaged = frames;
+        for (int k = 1 + rng() % 4; k > 0; --k) {
+            Frame& f = damaged[rng() % damaged.size()];
+            if (f.bytes.empty()) continue;
+            if (rng() % 5 == 0)
+                f.bytes.resize(rng() % f.bytes.size());
+            else
+                f.bytes[rng() % f.bytes.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+        }
+        ASSERT_TRUE(d.reset());
+        d.decodeFrames(damaged, out);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cabinet, WindowCodecs,
+                         testing::Values(WindowCodec{Method::kLzx, 15, 21, true, lzxLength, lzxFrames},
+                                         WindowCodec{Method::kQuantum, 10, 21, false, qtmLength, qtmFrames}),
+                         [](const testing::TestParamInfo<WindowCodec>& p) {
+                             return std::string(codecOf(p.param.method).name);
+                         });

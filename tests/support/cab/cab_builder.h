@@ -1,0 +1,66 @@
+// Cabinets built byte by byte, and a minimal fixed-Huffman deflate writer for MSZIP streams.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cabtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct CabBlock {
+    Bytes data;
+    std::uint16_t uncompressed = 0;
+    bool checksum = true;
+};
+struct CabFolder {
+    std::uint16_t type = 0;
+    std::vector<CabBlock> blocks;
+};
+struct CabFile {
+    std::string name;
+    std::uint32_t size = 0;
+    std::uint32_t offset = 0;
+    std::uint16_t folder = 0;
+    std::uint16_t date = 0x226c;
+    std::uint16_t time = 0x59ba;
+    std::uint16_t attribs = 0x20;
+};
+struct CabLayout {
+    std::uint16_t version = 0x0103;
+    std::uint16_t setID = 0x1234;
+    std::uint16_t iCabinet = 0;
+    std::string previousCabinet, previousDisk, nextCabinet, nextDisk;
+    bool reserve = false;
+    Bytes headerReserve;
+    std::uint8_t folderReserve = 0;  // filled with F0 F1 ..., data reserves with D0 D1 ...
+    std::uint8_t dataReserve = 0;
+    std::vector<CabFolder> folders;
+    std::vector<CabFile> files;
+};
+Bytes buildCabinet(const CabLayout& layout);
+// A stored folder holding `content` in blocks of at most `blockSize` bytes.
+CabFolder storedFolder(const Bytes& content, std::size_t blockSize = 32768);
+// One MSZIP block holding `content` as a single stored deflate block.
+CabBlock mszipStoredBlock(const Bytes& content);
+Bytes pattern(std::size_t length, unsigned seed);  // compressible, seed-dependent bytes
+
+class DeflateWriter {
+public:
+    void begin(bool final);  // starts a fixed-Huffman block
+    void literal(unsigned byte);
+    void match(unsigned length, unsigned distance);
+    void end();      // its end-of-block code
+    Bytes finish();  // pads to a byte
+
+private:
+    void bits(std::uint32_t value, unsigned count);
+    void code(std::uint32_t value, unsigned length);  // Huffman codes go most significant bit first
+    void symbol(unsigned sym);
+    Bytes out_;
+    std::uint32_t acc_ = 0;
+    unsigned count_ = 0;
+};
+
+}  // namespace cabtest

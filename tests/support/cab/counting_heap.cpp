@@ -1,0 +1,48 @@
+#include "counting_heap.h"
+
+#include <cstdlib>
+
+namespace cabtest {
+namespace {
+
+struct alignas(16) Header {
+    std::size_t bytes;
+};
+
+}  // namespace
+
+void* CountingHeap::allocate(std::size_t bytes)
+{
+    sizes.push_back(bytes);
+    if (static_cast<long>(sizes.size() - 1) == failAt) return nullptr;
+    auto* h = static_cast<Header*>(std::malloc(sizeof(Header) + bytes));
+    if (h == nullptr) return nullptr;
+    h->bytes = bytes;
+    ++outstanding;
+    outstandingBytes += bytes;
+    if (outstandingBytes > peakBytes) peakBytes = outstandingBytes;
+    return h + 1;
+}
+
+void CountingHeap::release(void* p)
+{
+    if (p == nullptr) return;
+    Header* h = static_cast<Header*>(p) - 1;
+    --outstanding;
+    outstandingBytes -= h->bytes;
+    std::free(h);
+}
+
+cabinet::DecoderMemory CountingHeap::memory()
+{
+    return {[](void* heap, std::size_t n) { return static_cast<CountingHeap*>(heap)->allocate(n); },
+            [](void* heap, void* p) { static_cast<CountingHeap*>(heap)->release(p); }, this};
+}
+
+CountingHeap& fdiHeap()
+{
+    static CountingHeap heap;
+    return heap;
+}
+
+}  // namespace cabtest
