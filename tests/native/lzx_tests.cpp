@@ -2,7 +2,7 @@
 // with matches and trees that cannot be. Round trips and damaged streams: cabinet_codec_tests.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <functional>
 
 #include "codec_runs.h"
 #include "counting_heap.h"
@@ -132,146 +132,78 @@ TEST(Lzx, CallTranslationStopsAfterTheFirstGigabyte) {
 TEST(Lzx, RejectsMatchesAndTreesThatCannotBe) {
     CountingHeap heap;
     Decoder d(Method::kLzx, 15, heap.memory());
-    auto header = [](LzxBitWriter& w) { w.bits(0, 1); };
+    Bytes out;
+    auto decode = [&](const std::function<void(LzxBitWriter&)>& write, size_t outLen) {
+        LzxBitWriter w;
+        w.bits(0, 1);  // no call translation
+        write(w);
+        w.align16();
+        EXPECT_TRUE(d.reset());
+        return d.decode(w.take(), outLen, out);
+    };
+    auto rejects = [&](const char* what, const std::function<void(LzxBitWriter&)>& write, size_t outLen = 3) {
+        EXPECT_EQ(decode(write, outLen), BlockResult::kBadData) << what;
+    };
+    auto block = [](LzxBitWriter& w, unsigned type, uint32_t size) {
+        w.bits(type, 3);
+        w.bits(size, 24);
+    };
+    auto pretree = [](LzxBitWriter& w, unsigned oneBitA, unsigned oneBitB) {
+        for (unsigned i = 0; i < 20; ++i) w.bits(i == oneBitA || i == oneBitB ? 1 : 0, 4);
+    };
 
     // 'a' then a repeat of offset 1 (R0 starts at 1): "aaa". The same match first reaches before
     // the folder's first byte.
-    for (bool premature : {false, true}) {
-        LzxBitWriter w;
-        header(w);
-        verbatimHeader(w, 3, twoSymbolTree(256));
-        if (!premature) w.bits(0, 1);
-        w.bits(1, 1);
-        if (premature) w.bits(0, 1);
-        w.align16();
-        Bytes out;
-        ASSERT_TRUE(d.reset());
-        const BlockResult r = d.decode(w.take(), 3, out);
-        if (premature) {
-            EXPECT_EQ(r, BlockResult::kBadData);
-        } else {
-            ASSERT_EQ(r, BlockResult::kOk);
-            EXPECT_EQ(std::string(out.begin(), out.end()), "aaa");
-        }
-    }
+    ASSERT_EQ(decode([](LzxBitWriter& w) { verbatimHeader(w, 3, twoSymbolTree(256)), w.bits(0, 1), w.bits(1, 1); }, 3),
+              BlockResult::kOk);
+    EXPECT_EQ(std::string(out.begin(), out.end()), "aaa");
+    rejects("match before the folder's first byte",
+            [](LzxBitWriter& w) { verbatimHeader(w, 3, twoSymbolTree(256)), w.bits(1, 1), w.bits(0, 1); });
 
-    struct Case {
-        const char* what;
-        std::vector<uint8_t> in;
-        size_t outLen;
-    };
-    std::vector<Case> cases;
-    auto add = [&](const char* what, LzxBitWriter& w, size_t outLen = 3) {
-        w.align16();
-        cases.push_back({what, w.take(), outLen});
-    };
-    for (uint32_t type : {0u, 4u, 7u}) {
-        LzxBitWriter w;
-        header(w);
-        w.bits(type, 3);
-        w.bits(3, 24);
-        w.bits(0, 32);
-        add("block type outside 1..3", w);
-    }
-    {
-        LzxBitWriter w;
-        header(w);
-        verbatimHeader(w, 0, twoSymbolTree(256));
-        add("empty block", w);
-    }
-    {
-        LzxBitWriter w;
-        header(w);
-        w.bits(1, 3);
-        w.bits(3, 24);
+    for (uint32_t type : {0u, 4u, 7u})
+        rejects("block type outside 1..3", [&](LzxBitWriter& w) { block(w, type, 3), w.bits(0, 32); });
+    rejects("empty block", [](LzxBitWriter& w) { verbatimHeader(w, 0, twoSymbolTree(256)); });
+    rejects("over-subscribed pretree", [&](LzxBitWriter& w) {
+        block(w, 1, 3);
         for (int i = 0; i < 20; ++i) w.bits(1, 4);  // twenty codes of one bit
-        add("over-subscribed pretree", w);
-    }
-    {
+    });
+    rejects("over-subscribed main tree", [](LzxBitWriter& w) {
         std::vector<uint8_t> lens = twoSymbolTree(256);
         lens['b'] = 1;
-        LzxBitWriter w;
-        header(w);
         verbatimHeader(w, 3, lens);
-        add("over-subscribed main tree", w);
-    }
-    {
-        LzxBitWriter w;
-        header(w);
-        verbatimHeader(w, 3, std::vector<uint8_t>(kMain15, 0));
-        w.bits(0, 16);
-        add("empty main tree", w);
-    }
-    {
-        // Pretree: code 18 and code 0 of one bit each; 18 x 12 runs of 51 zeros overrun 256.
-        LzxBitWriter w;
-        header(w);
-        w.bits(1, 3);
-        w.bits(3, 24);
-        for (unsigned i = 0; i < 20; ++i) w.bits(i == 0 || i == 18 ? 1 : 0, 4);
-        for (int i = 0; i < 6; ++i) {
-            w.bits(1, 1);   // code 18
-            w.bits(31, 5);  // 51 zeros
-        }
-        add("zero run past the end of a tree", w);
-    }
-    {
-        // Pretree code 19 must be followed by a plain delta code, not another run.
-        LzxBitWriter w;
-        header(w);
-        w.bits(1, 3);
-        w.bits(3, 24);
-        for (unsigned i = 0; i < 20; ++i) w.bits(i == 17 || i == 19 ? 1 : 0, 4);
-        w.bits(1, 1);  // code 19
-        w.bits(0, 1);
-        w.bits(0, 1);  // code 17
-        add("run code inside a same-value run", w);
-    }
+    });
+    rejects("empty main tree", [](LzxBitWriter& w) { verbatimHeader(w, 3, std::vector<uint8_t>(kMain15, 0)), w.bits(0, 16); });
+    rejects("zero run past the end of a tree", [&](LzxBitWriter& w) {
+        block(w, 1, 3);
+        pretree(w, 0, 18);  // codes 0 and 18 of one bit each: 6 runs of 51 zeros overrun 256
+        for (int i = 0; i < 6; ++i) w.bits(1, 1), w.bits(31, 5);
+    });
+    rejects("run code inside a same-value run", [&](LzxBitWriter& w) {
+        block(w, 1, 3);
+        pretree(w, 17, 19);
+        w.bits(1, 1), w.bits(0, 1), w.bits(0, 1);  // code 19 must be followed by a delta, not code 17
+    });
     for (uint32_t r0 : {0u, 0x7FFFFFFFu, 40000u}) {
-        // An uncompressed block sets R0, then a repeated match uses it.
-        LzxBitWriter w;
-        header(w);
-        w.bits(3, 3);
-        w.bits(4, 24);
-        w.align16();
-        for (uint32_t v : {r0, 1u, 1u})
-            for (int k = 0; k < 4; ++k) w.byte(static_cast<uint8_t>(v >> (8 * k)));
-        for (uint8_t b : {'a', 'b', 'c', 'd'}) w.byte(b);
-        verbatimHeader(w, 3, twoSymbolTree(256));
-        w.bits(1, 1);
-        add("repeated offset outside the history", w, 7);
+        rejects("repeated offset outside the history", [&](LzxBitWriter& w) {
+            block(w, 3, 4);  // an uncompressed block sets R0, then a repeated match uses it
+            w.align16();
+            for (uint32_t v : {r0, 1u, 1u})
+                for (int k = 0; k < 4; ++k) w.byte(static_cast<uint8_t>(v >> (8 * k)));
+            for (uint8_t b : {'a', 'b', 'c', 'd'}) w.byte(b);
+            verbatimHeader(w, 3, twoSymbolTree(256));
+            w.bits(1, 1);
+        }, 7);
     }
-    {
-        LzxBitWriter w;
-        header(w);
-        w.bits(3, 3);
-        w.bits(32768, 24);
-        w.align16();
-        for (int i = 0; i < 12 + 100; ++i) w.byte(1);
-        add("uncompressed block longer than its input", w, 32768);
-    }
-    {
-        LzxBitWriter w;
-        header(w);
-        w.bits(3, 3);
-        w.bits(4, 24);
-        w.align16();
-        for (int i = 0; i < 12 + 4; ++i) w.byte(1);
-        add("uncompressed block shorter than the frame, nothing after it", w, 8);
-    }
-    {
-        // A match of 3 where only 2 bytes are left in the block.
-        LzxBitWriter w;
-        header(w);
-        verbatimHeader(w, 2, twoSymbolTree(256 + 1));
-        w.bits(0, 1);
-        w.bits(1, 1);
-        add("match past the end of its block", w, 2);
-    }
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Bytes out;
-        ASSERT_TRUE(d.reset());
-        EXPECT_EQ(d.decode(c.in, c.outLen, out), BlockResult::kBadData);
-    }
+    auto uncompressed = [&](uint32_t size, int bytes) {
+        return [=](LzxBitWriter& w) {
+            block(w, 3, size);
+            w.align16();
+            for (int i = 0; i < 12 + bytes; ++i) w.byte(1);
+        };
+    };
+    rejects("uncompressed block longer than its input", uncompressed(32768, 100), 32768);
+    rejects("uncompressed block shorter than the frame, nothing after it", uncompressed(4, 4), 8);
+    rejects("match past the end of its block", [](LzxBitWriter& w) {
+        verbatimHeader(w, 2, twoSymbolTree(256 + 1)), w.bits(0, 1), w.bits(1, 1);  // 3 bytes, 2 left
+    }, 2);
 }

@@ -1,9 +1,9 @@
 #include "lzx_encoder.h"
 
 #include <algorithm>
-#include <functional>
-#include <queue>
+#include <cmath>
 #include <stdexcept>
+#include <utility>
 
 namespace cabtest {
 namespace {
@@ -19,56 +19,75 @@ uint32_t slotBase(unsigned slot) {
     return b;
 }
 
-std::vector<uint32_t> canonicalCodes(const std::vector<uint8_t>& lens) {
-    std::vector<uint32_t> codes(lens.size());
-    uint32_t code = 0;
-    for (unsigned len = 1; len <= 16; ++len) {
-        for (size_t s = 0; s < lens.size(); ++s)
-            if (lens[s] == len) codes[s] = code++;
-        code <<= 1;
-    }
-    return codes;
+// Code lengths from the symbols' frequencies (zero: no code): Shannon lengths over frequencies
+// raised to a floor, which keeps every length at most maxLen - 1 and the code a prefix code.
+std::vector<uint8_t> codeLengths(const std::vector<uint32_t>& freq, unsigned maxLen) {
+    uint64_t total = 0;
+    for (uint32_t f : freq) total += f;
+    const uint64_t floor = std::max<uint64_t>(1, total >> (maxLen - 2));
+    uint64_t raised = 0;
+    for (uint32_t f : freq) raised += f ? std::max<uint64_t>(f, floor) : 0;
+    std::vector<uint8_t> lens(freq.size(), 0);
+    for (size_t s = 0; s < freq.size(); ++s)
+        if (freq[s]) {
+            const double ratio = static_cast<double>(raised) / static_cast<double>(std::max<uint64_t>(freq[s], floor));
+            lens[s] = static_cast<uint8_t>(std::max(1.0, std::ceil(std::log2(ratio) - 1e-9)));
+        }
+    return lens;
 }
 
 struct Code {
     std::vector<uint8_t> lens;
     std::vector<uint32_t> codes;
+    explicit Code(std::vector<uint8_t> l) : lens(std::move(l)), codes(lens.size()) {
+        uint32_t code = 0;  // canonical: consecutive within a length, shorter lengths first
+        for (unsigned len = 1; len <= 16; ++len, code <<= 1)
+            for (size_t s = 0; s < lens.size(); ++s)
+                if (lens[s] == len) codes[s] = code++;
+    }
     void put(LzxBitWriter& w, unsigned sym) const {
         if (!lens.at(sym)) throw std::logic_error("symbol without a code");
         w.bits(codes[sym], lens[sym]);
     }
 };
 
-Code makeCode(std::vector<uint8_t> lens) {
-    Code c;
-    c.codes = canonicalCodes(lens);
-    c.lens = std::move(lens);
-    return c;
-}
-
 struct Token {
-    uint32_t literalOrLen;  // literal byte when len == 0
-    uint32_t len;
+    uint32_t len;  // 0: a literal
     unsigned mainSym;
-    int lenSym;
+    int lenSym, alignedSym;
     uint32_t verbatim;  // footer value, or its high part in aligned blocks
     unsigned verbatimBits;
-    int alignedSym;
 };
+
+// E8 call translation as a compressor applies it before matching (the inverse of the decoder's).
+void translateCalls(uint8_t* f, size_t n, uint64_t frameOffset, uint32_t size) {
+    for (size_t i = 0; n > 10 && i < n - 10;) {
+        if (f[i] != 0xE8) {
+            ++i;
+            continue;
+        }
+        const int64_t rel = static_cast<int32_t>(f[i + 1] | (f[i + 2] << 8) | (f[i + 3] << 16) | (uint32_t(f[i + 4]) << 24));
+        const int64_t cur = static_cast<int64_t>(frameOffset + i);
+        if (rel >= -cur && rel < static_cast<int64_t>(size)) {
+            const uint32_t v = static_cast<uint32_t>(rel < static_cast<int64_t>(size) - cur ? rel + cur : rel - size);
+            for (int k = 0; k < 4; ++k) f[i + 1 + k] = static_cast<uint8_t>(v >> (8 * k));
+        }
+        i += 5;
+    }
+}
 
 }  // namespace
 
 void LzxBitWriter::bits(uint32_t value, unsigned n) {
     if (n > 16) {
         bits(value >> 16, n - 16);
-        bits(value & 0xFFFF, 16);
-        return;
+        n = 16;
     }
     if (!n) return;
     acc_ = (acc_ << n) | (value & ((1u << n) - 1));
     n_ += n;
     if (n_ >= 16) {
-        uint32_t word = (acc_ >> (n_ - 16)) & 0xFFFF;
+        const uint32_t word = (acc_ >> (n_ - 16)) & 0xFFFF;
         out_.push_back(static_cast<uint8_t>(word));
         out_.push_back(static_cast<uint8_t>(word >> 8));
         n_ -= 16;
@@ -80,58 +99,7 @@ void LzxBitWriter::align16() {
     if (n_) bits(0, 16 - n_);
 }
 
-std::vector<uint8_t> LzxBitWriter::take() {
-    std::vector<uint8_t> r;
-    r.swap(out_);
-    return r;
-}
-
-namespace {
-
-// Canonical code lengths for `freq` (zero frequency: no code), at most `maxLen` bits.
-std::vector<uint8_t> huffmanLengths(const std::vector<uint32_t>& freqIn, unsigned maxLen) {
-    std::vector<uint32_t> freq = freqIn;
-    const size_t n = freq.size();
-    std::vector<uint8_t> lens(n, 0);
-    size_t used = std::count_if(freq.begin(), freq.end(), [](uint32_t f) { return f != 0; });
-    if (used == 0) return lens;
-    if (used == 1) {
-        for (size_t i = 0; i < n; ++i)
-            if (freq[i]) lens[i] = 1;
-        return lens;
-    }
-    for (;;) {
-        // Plain Huffman; frequencies are flattened until the longest code fits.
-        using Item = std::pair<uint64_t, int>;
-        std::priority_queue<Item, std::vector<Item>, std::greater<Item>> q;
-        std::vector<int> parent(2 * n, -1);
-        int next = static_cast<int>(n);
-        for (size_t i = 0; i < n; ++i)
-            if (freq[i]) q.push({freq[i], static_cast<int>(i)});
-        while (q.size() > 1) {
-            Item a = q.top();
-            q.pop();
-            Item b = q.top();
-            q.pop();
-            parent[a.second] = next;
-            parent[b.second] = next;
-            q.push({a.first + b.first, next++});
-        }
-        unsigned longest = 0;
-        for (size_t i = 0; i < n; ++i) {
-            if (!freq[i]) continue;
-            unsigned d = 0;
-            for (int p = static_cast<int>(i); parent[p] != -1; p = parent[p]) ++d;
-            lens[i] = static_cast<uint8_t>(d);
-            longest = std::max(longest, d);
-        }
-        if (longest <= maxLen) return lens;
-        for (auto& f : freq)
-            if (f) f = (f >> 1) | 1;
-    }
-}
-
-}  // namespace
+std::vector<uint8_t> LzxBitWriter::take() { return std::exchange(out_, {}); }
 
 void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const std::vector<uint8_t>& lens) {
     struct Item {
@@ -140,11 +108,9 @@ void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const st
         unsigned extraBits;
     };
     std::vector<Item> items;
-    const size_t n = lens.size();
-    auto delta = [&](size_t i, uint8_t v) { return static_cast<unsigned>((prev[i] + 17 - v) % 17); };
-    for (size_t i = 0; i < n;) {
-        size_t run = 1;
-        while (i + run < n && lens[i + run] == lens[i]) ++run;
+    auto delta = [&](size_t i) { return static_cast<unsigned>((prev[i] + 17 - lens[i]) % 17); };
+    for (size_t i = 0, run = 1; i < lens.size(); i += run) {
+        for (run = 1; i + run < lens.size() && lens[i + run] == lens[i];) ++run;
         if (lens[i] == 0 && run >= 20) {
             run = std::min<size_t>(run, 51);
             items.push_back({18, static_cast<uint32_t>(run - 20), 5});
@@ -154,60 +120,29 @@ void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const st
         } else if (run >= 4) {
             run = std::min<size_t>(run, 5);
             items.push_back({19, static_cast<uint32_t>(run - 4), 1});
-            items.push_back({delta(i, lens[i]), 0, 0});
+            items.push_back({delta(i), 0, 0});
         } else {
             run = 1;
-            items.push_back({delta(i, lens[i]), 0, 0});
+            items.push_back({delta(i), 0, 0});
         }
-        i += run;
     }
     std::vector<uint32_t> freq(20, 0);
-    for (const auto& it : items) ++freq[it.code];
-    Code pre = makeCode(huffmanLengths(freq, 15));
+    for (const Item& it : items) ++freq[it.code];
+    const Code pre(codeLengths(freq, 15));
     for (unsigned i = 0; i < 20; ++i) w.bits(pre.lens[i], 4);
-    for (const auto& it : items) {
+    for (const Item& it : items) {
         pre.put(w, it.code);
         w.bits(it.extra, it.extraBits);
     }
 }
 
-namespace {
-
-// E8 call translation as a compressor applies it before matching (the inverse of the decoder's).
-void lzxTranslateCalls(std::vector<uint8_t>& f, uint64_t frameOffset, uint32_t size) {
-    if (f.size() <= 10) return;
-    for (size_t i = 0; i < f.size() - 10;) {
-        if (f[i] != 0xE8) {
-            ++i;
-            continue;
-        }
-        int64_t rel = static_cast<int32_t>(f[i + 1] | (f[i + 2] << 8) | (f[i + 3] << 16) | (uint32_t(f[i + 4]) << 24));
-        int64_t cur = static_cast<int64_t>(frameOffset + i);
-        if (rel >= -cur && rel < static_cast<int64_t>(size)) {
-            int64_t abs = rel < static_cast<int64_t>(size) - cur ? rel + cur : rel - size;
-            uint32_t v = static_cast<uint32_t>(abs);
-            for (int k = 0; k < 4; ++k) f[i + 1 + k] = static_cast<uint8_t>(v >> (8 * k));
-        }
-        i += 5;
-    }
-}
-
-}  // namespace
-
 std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& opt) {
     const uint32_t window = 1u << opt.windowBits;
     const unsigned mainSyms = 256 + 8 * slotsFor(opt.windowBits);
     const size_t n = data.size();
-
     std::vector<uint8_t> pre = data;
-    if (opt.e8) {
-        for (size_t start = 0, f = 0; start < n && f < 32768; start += kFrame, ++f) {
-            size_t end = std::min<size_t>(n, start + kFrame);
-            std::vector<uint8_t> chunk(pre.begin() + start, pre.begin() + end);
-            lzxTranslateCalls(chunk, start, opt.e8Size);
-            std::copy(chunk.begin(), chunk.end(), pre.begin() + start);
-        }
-    }
+    for (size_t start = 0; opt.e8 && start < n && start < size_t{kFrame} * 32768; start += kFrame)
+        translateCalls(pre.data() + start, std::min<size_t>(kFrame, n - start), start, opt.e8Size);
 
     std::vector<Frame> frames;
     LzxBitWriter w;
@@ -219,7 +154,6 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
             frameStart += kFrame;
         }
     };
-
     w.bits(opt.e8 ? 1 : 0, 1);
     if (opt.e8) w.bits(opt.e8Size, 32);
 
@@ -229,9 +163,8 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
     auto hashAt = [&](size_t p) { return ((pre[p] << 8) ^ (pre[p + 1] << 4) ^ pre[p + 2] ^ (pre[p] >> 3) * 131) & 0xFFFF; };
     auto insert = [&](size_t p) {
         if (p + 2 >= n) return;
-        unsigned h = hashAt(p);
-        chain[p] = head[h];
-        head[h] = static_cast<int32_t>(p);
+        chain[p] = head[hashAt(p)];
+        head[hashAt(p)] = static_cast<int32_t>(p);
     };
     auto matchLen = [&](size_t p, size_t src, size_t limit) {
         size_t l = 0;
@@ -240,15 +173,13 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
     };
     bool crossedOnce = false;
 
-    size_t pos = 0;
-    for (size_t step = 0; pos < n; ++step) {
+    for (size_t step = 0, pos = 0; pos < n; ++step) {
         const LzxPlanStep& ps = opt.plan[step % opt.plan.size()];
-        const size_t bsize = std::min<size_t>(ps.size, n - pos);
-        const size_t blockEnd = pos + bsize;
+        const size_t bsize = std::min<size_t>(ps.size, n - pos), blockEnd = pos + bsize;
         closeFrameIfDue(pos);
+        w.bits(static_cast<uint32_t>(ps.type), 3);
+        w.bits(static_cast<uint32_t>(bsize), 24);
         if (ps.type == LzxBlock::Uncompressed) {
-            w.bits(3, 3);
-            w.bits(static_cast<uint32_t>(bsize), 24);
             if (w.pendingBits() == 0) w.bits(0, 16);
             else w.align16();
             for (uint32_t v : r)
@@ -265,76 +196,47 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
         std::vector<Token> tokens;
         std::vector<uint32_t> mainFreq(mainSyms, 0), lenFreq(249, 0), alignedFreq(8, 0);
         for (size_t p = pos; p < blockEnd;) {
-            size_t frameEnd = (p / kFrame + 1) * kFrame;
+            const size_t frameEnd = (p / kFrame + 1) * kFrame;
             size_t limit = std::min({blockEnd, frameEnd, p + kMaxMatch}) - p;
             if (opt.matchAcrossFrame && !crossedOnce && frameEnd == kFrame && p + kMaxMatch > kFrame &&
                 blockEnd > kFrame + kMaxMatch)
                 limit = std::min<size_t>(blockEnd - p, kMaxMatch);
             size_t bestLen = 0, bestOff = 0;
-            if (opt.matches) {
-                for (uint32_t rv : r) {
-                    if (rv == 0 || rv > p || rv > window - 3) continue;
-                    size_t l = matchLen(p, p - rv, limit);
-                    if (l >= 2 && l > bestLen) {
-                        bestLen = l;
-                        bestOff = rv;
-                    }
-                }
-                if (p + 2 < n && limit >= 3) {
-                    unsigned depth = opt.chainDepth;
-                    for (int32_t c = head[hashAt(p)]; c >= 0 && depth--; c = chain[c]) {
-                        size_t off = p - static_cast<size_t>(c);
-                        if (off > window - 3) break;
-                        size_t l = matchLen(p, static_cast<size_t>(c), limit);
-                        if (l > bestLen + 1 || (l > bestLen && off < bestOff)) {
-                            bestLen = l;
-                            bestOff = off;
-                        }
-                    }
-                }
+            for (uint32_t rv : r) {
+                const size_t l = opt.matches && rv != 0 && rv <= p && rv <= window - 3 ? matchLen(p, p - rv, limit) : 0;
+                if (l >= 2 && l > bestLen) bestLen = l, bestOff = rv;
             }
-            Token t{};
-            if (bestLen < 3 && !(bestLen == 2 && (bestOff == r[0] || bestOff == r[1] || bestOff == r[2]))) {
-                t.literalOrLen = pre[p];
-                t.mainSym = pre[p];
-                t.lenSym = -1;
-                t.alignedSym = -1;
-                insert(p);
-                ++p;
+            unsigned depth = opt.matches && p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
+            for (int32_t c = depth ? head[hashAt(p)] : -1; c >= 0 && depth--; c = chain[c]) {
+                const size_t off = p - static_cast<size_t>(c);
+                if (off > window - 3) break;
+                const size_t l = matchLen(p, static_cast<size_t>(c), limit);
+                if (l > bestLen + 1 || (l > bestLen && off < bestOff)) bestLen = l, bestOff = off;
+            }
+            Token t{0, pre[p], -1, -1, 0, 0};
+            const bool repeat = bestOff == r[0] || bestOff == r[1] || bestOff == r[2];
+            if (bestLen < 3 && !(bestLen == 2 && repeat)) {
+                insert(p++);
             } else {
                 if (p + bestLen > frameEnd) crossedOnce = true;
-                uint32_t off = static_cast<uint32_t>(bestOff);
-                unsigned slot;
-                if (off == r[0]) {
-                    slot = 0;
-                } else if (off == r[1]) {
-                    slot = 1;
-                    std::swap(r[0], r[1]);
-                } else if (off == r[2]) {
-                    slot = 2;
-                    std::swap(r[0], r[2]);
-                } else {
-                    uint32_t formatted = off + 2;
-                    slot = 3;
+                const uint32_t off = static_cast<uint32_t>(bestOff);
+                unsigned slot = off == r[0] ? 0 : off == r[1] ? 1 : off == r[2] ? 2 : 3;
+                if (slot > 0 && slot < 3) std::swap(r[0], r[slot]);
+                if (slot == 3) {
+                    const uint32_t formatted = off + 2;
                     while (slot + 1 < slotsFor(opt.windowBits) && slotBase(slot + 1) <= formatted) ++slot;
-                    uint32_t footer = formatted - slotBase(slot);
-                    unsigned fb = footerBits(slot);
-                    if (aligned && fb >= 3) {
-                        t.verbatim = footer >> 3;
-                        t.verbatimBits = fb - 3;
-                        t.alignedSym = static_cast<int>(footer & 7);
-                    } else {
-                        t.verbatim = footer;
-                        t.verbatimBits = fb;
-                        t.alignedSym = -1;
-                    }
+                    const uint32_t footer = formatted - slotBase(slot);
+                    const unsigned fb = footerBits(slot);
+                    const bool split = aligned && fb >= 3;
+                    t.verbatim = split ? footer >> 3 : footer;
+                    t.verbatimBits = split ? fb - 3 : fb;
+                    t.alignedSym = split ? static_cast<int>(footer & 7) : -1;
                     r[2] = r[1];
                     r[1] = r[0];
                     r[0] = off;
                 }
-                if (slot < 3) t.alignedSym = -1;
                 t.len = static_cast<uint32_t>(bestLen);
-                unsigned header = std::min<unsigned>(static_cast<unsigned>(bestLen) - 2, 7);
+                const unsigned header = std::min<unsigned>(t.len - 2, 7);
                 t.mainSym = 256 + slot * 8 + header;
                 t.lenSym = header == 7 ? static_cast<int>(bestLen - 9) : -1;
                 for (size_t k = 0; k < bestLen; ++k) insert(p + k);
@@ -345,17 +247,13 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
             if (t.alignedSym >= 0) ++alignedFreq[t.alignedSym];
             tokens.push_back(t);
         }
-        Code mainCode = makeCode(huffmanLengths(mainFreq, 16));
-        Code lenCode = makeCode(huffmanLengths(lenFreq, 16));
-        Code alignedCode = makeCode(huffmanLengths(alignedFreq, 7));
-        w.bits(static_cast<uint32_t>(ps.type), 3);
-        w.bits(static_cast<uint32_t>(bsize), 24);
+        const Code mainCode(codeLengths(mainFreq, 16)), lenCode(codeLengths(lenFreq, 16)),
+            alignedCode(codeLengths(alignedFreq, 7));
         if (aligned)
             for (unsigned i = 0; i < 8; ++i) w.bits(alignedCode.lens[i], 3);
-        std::vector<uint8_t> lo(mainCode.lens.begin(), mainCode.lens.begin() + 256);
-        std::vector<uint8_t> hi(mainCode.lens.begin() + 256, mainCode.lens.end());
-        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin(), prevMain.begin() + 256), lo);
-        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin() + 256, prevMain.end()), hi);
+        const auto mid = mainCode.lens.begin() + 256;
+        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin(), prevMain.begin() + 256), {mainCode.lens.begin(), mid});
+        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin() + 256, prevMain.end()), {mid, mainCode.lens.end()});
         lzxWriteLengths(w, prevLen, lenCode.lens);
         prevMain = mainCode.lens;
         prevLen = lenCode.lens;
@@ -363,13 +261,9 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
             closeFrameIfDue(pos);
             mainCode.put(w, t.mainSym);
             if (t.lenSym >= 0) lenCode.put(w, static_cast<unsigned>(t.lenSym));
-            if (t.len) {
-                w.bits(t.verbatim, t.verbatimBits);
-                if (t.alignedSym >= 0) alignedCode.put(w, static_cast<unsigned>(t.alignedSym));
-                pos += t.len;
-            } else {
-                ++pos;
-            }
+            w.bits(t.verbatim, t.verbatimBits);
+            if (t.alignedSym >= 0) alignedCode.put(w, static_cast<unsigned>(t.alignedSym));
+            pos += t.len ? t.len : 1;
         }
     }
     w.align16();

@@ -1,4 +1,4 @@
-// A small LZX encoder for the decoder tests: greedy matching, Huffman trees from the block's own
+// A small LZX encoder for the decoder tests: greedy matching, prefix codes from the block's own
 // frequencies, and every block type, so that decoding can be checked against known input.
 #pragma once
 
@@ -23,8 +23,8 @@ struct LzxOptions {
     uint32_t e8Size = 0;
     // Blocks cycle through this plan until the data is used up (the last block is cut short).
     std::vector<LzxPlanStep> plan{{LzxBlock::Verbatim, 1u << 20}};
-    bool matches = true;          // false: literals only
-    unsigned chainDepth = 16;     // match-finder effort
+    bool matches = true;       // false: literals only
+    unsigned chainDepth = 16;  // match-finder effort
     // Hostile streams: let one match run across the end of the first frame.
     bool matchAcrossFrame = false;
 };

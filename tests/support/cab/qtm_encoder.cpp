@@ -9,18 +9,20 @@ namespace {
 constexpr uint32_t kFrame = 32768;
 
 unsigned posExtra(unsigned s) { return s < 4 ? 0 : (s - 2) / 2; }
-uint32_t posBase(unsigned s) {
+unsigned lenExtra(unsigned s) { return (s < 6 || s == 26) ? 0 : (s - 2) / 4; }
+uint32_t base(unsigned (*extra)(unsigned), unsigned s) {
     uint32_t b = 0;
-    for (unsigned i = 0; i < s; ++i) b += 1u << posExtra(i);
+    for (unsigned i = 0; i < s; ++i) b += 1u << extra(i);
     return b;
 }
-unsigned lenExtra(unsigned s) { return (s < 6 || s == 26) ? 0 : (s - 2) / 4; }
-uint32_t lenBase(unsigned s) {
-    uint32_t b = 0;
-    for (unsigned i = 0; i < s; ++i) b += 1u << lenExtra(i);
-    return b;
+// The slot of a value: the last whose base it reaches, below `slots`.
+unsigned slotOf(unsigned (*extra)(unsigned), unsigned slots, uint32_t v) {
+    unsigned s = 0;
+    while (s + 1 < slots && base(extra, s + 1) <= v) ++s;
+    return s;
 }
 
+// The adaptive model as the decoder keeps it: symbols by falling cumulative frequency.
 struct Model {
     int shiftsLeft = 4;
     std::vector<uint16_t> sym, cum;  // cum has entries + 1 values
@@ -40,7 +42,7 @@ struct Model {
     void update(unsigned idx) {
         for (unsigned i = 0; i <= idx; ++i) cum[i] = static_cast<uint16_t>(cum[i] + 8);
         if (cum[0] <= 3800) return;
-        int n = static_cast<int>(entries());
+        const int n = static_cast<int>(entries());
         if (--shiftsLeft) {
             for (int i = n - 1; i >= 0; --i) {
                 cum[i] >>= 1;
@@ -52,20 +54,15 @@ struct Model {
         for (int i = 0; i < n; ++i) cum[i] = static_cast<uint16_t>((cum[i] - cum[i + 1] + 1) >> 1);
         for (int i = 0; i < n - 1; ++i)
             for (int j = i + 1; j < n; ++j)
-                if (cum[i] < cum[j]) {
-                    std::swap(cum[i], cum[j]);
-                    std::swap(sym[i], sym[j]);
-                }
+                if (cum[i] < cum[j]) std::swap(cum[i], cum[j]), std::swap(sym[i], sym[j]);
         for (int i = n - 1; i >= 0; --i) cum[i] = static_cast<uint16_t>(cum[i] + cum[i + 1]);
     }
 };
 
 struct Models {
-    Model selector{0, 7};
+    Model selector{0, 7}, pos4, pos5, pos6, len6{0, 27};
     std::vector<Model> literal;
-    Model pos4, pos5, pos6, len6;
-    explicit Models(unsigned bits)
-        : pos4(0, std::min(bits * 2, 24u)), pos5(0, std::min(bits * 2, 36u)), pos6(0, bits * 2), len6(0, 27) {
+    explicit Models(unsigned bits) : pos4(0, std::min(bits * 2, 24u)), pos5(0, std::min(bits * 2, 36u)), pos6(0, bits * 2) {
         for (unsigned k = 0; k < 4; ++k) literal.emplace_back(k * 64, 64);
     }
 };
@@ -75,13 +72,12 @@ struct Models {
 class Coder {
 public:
     void encode(Model& m, unsigned symbol) {
-        unsigned i = m.indexOf(symbol);
-        uint32_t total = m.cum[0];
-        uint32_t range = high_ - low_ + 1;
+        const unsigned i = m.indexOf(symbol);
+        const uint32_t total = m.cum[0], range = high_ - low_ + 1;
         high_ = low_ + (m.cum[i] * range) / total - 1;
         low_ = low_ + (m.cum[i + 1] * range) / total;
         m.update(i);
-        for (;;) {
+        for (;; ++shifts_) {
             if (!((low_ ^ high_) & 0x8000)) {
                 emit(high_ >> 15);
             } else if ((low_ & 0x4000) && !(high_ & 0x4000)) {
@@ -93,7 +89,6 @@ public:
             }
             low_ = (low_ << 1) & 0xFFFF;
             high_ = ((high_ << 1) | 1) & 0xFFFF;
-            ++shifts_;
         }
     }
     void raw(uint32_t value, unsigned n) {
@@ -104,20 +99,17 @@ public:
         emit((low_ >> 14) & 1);
         std::vector<uint8_t> stream;
         size_t r = 0;
-        auto put = [&](unsigned b) { stream.push_back(static_cast<uint8_t>(b)); };
         for (size_t j = 0;; ++j) {
-            while (r < raws_.size() && raws_[r].at == j) {
-                for (unsigned k = raws_[r].n; k-- > 0;) put((raws_[r].value >> k) & 1);
-                ++r;
-            }
+            for (; r < raws_.size() && raws_[r].at == j; ++r)
+                for (unsigned k = raws_[r].n; k-- > 0;) stream.push_back((raws_[r].value >> k) & 1);
             if (j >= bits_.size() && r == raws_.size()) break;
-            put(j < bits_.size() ? bits_[j] : 0);
+            stream.push_back(j < bits_.size() ? bits_[j] : 0);
         }
         // Room for everything the decoder reads ahead by the end of the frame, so that it never
         // has to look past the block (decoders that pad blocks with a marker byte rely on it).
         uint64_t rawBits = 0;
         for (const Raw& rw : raws_) rawBits += rw.n;
-        while (stream.size() < shifts_ + 16 + rawBits) stream.push_back(0);
+        stream.resize(std::max<size_t>(stream.size(), shifts_ + 16 + rawBits), 0);
         std::vector<uint8_t> bytes((stream.size() + 7) / 8, 0);
         for (size_t k = 0; k < stream.size(); ++k)
             if (stream[k]) bytes[k / 8] |= static_cast<uint8_t>(0x80 >> (k % 8));
@@ -143,22 +135,13 @@ private:
 
 void encodeToken(Coder& c, Models& m, const QtmToken& t) {
     c.encode(m.selector, t.selector);
-    if (t.selector < 4) {
-        c.encode(m.literal[t.selector], t.selector * 64 + t.symbol);
-        return;
-    }
+    if (t.selector < 4) return c.encode(m.literal[t.selector], t.selector * 64 + t.symbol);
     if (t.selector == 6) {
         c.encode(m.len6, t.lenSlot);
         c.raw(t.lenExtra, lenExtra(t.lenSlot));
     }
     c.encode(t.selector == 4 ? m.pos4 : t.selector == 5 ? m.pos5 : m.pos6, t.symbol);
     c.raw(t.posExtra, posExtra(t.symbol));
-}
-
-unsigned posSlotFor(uint32_t v) {
-    unsigned s = 0;
-    while (s + 1 < 42 && posBase(s + 1) <= v) ++s;
-    return s;
 }
 
 }  // namespace
@@ -172,9 +155,8 @@ std::vector<uint8_t> qtmEncodeTokens(unsigned windowBits, const std::vector<QtmT
 
 std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions& opt) {
     const uint32_t window = 1u << opt.windowBits;
-    const unsigned slots = opt.windowBits * 2;
-    const uint32_t maxOff4 = posBase(std::min(slots, 24u));
-    const uint32_t maxOff5 = posBase(std::min(slots, 36u));
+    const uint32_t maxOff4 = base(posExtra, std::min(opt.windowBits * 2, 24u));
+    const uint32_t maxOff5 = base(posExtra, std::min(opt.windowBits * 2, 36u));
     const size_t n = data.size();
     Models models(opt.windowBits);
     std::vector<Frame> frames;
@@ -182,9 +164,8 @@ std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions&
     auto hashAt = [&](size_t p) { return ((data[p] << 8) ^ (data[p + 1] << 4) ^ data[p + 2] ^ (data[p] >> 3) * 131) & 0xFFFF; };
     auto insert = [&](size_t p) {
         if (p + 2 >= n) return;
-        unsigned h = hashAt(p);
-        chain[p] = head[h];
-        head[h] = static_cast<int32_t>(p);
+        chain[p] = head[hashAt(p)];
+        head[hashAt(p)] = static_cast<int32_t>(p);
     };
     bool crossed = false;
     for (size_t start = 0; start < n; start += kFrame) {
@@ -193,45 +174,29 @@ std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions&
         size_t p = start;
         while (p < end) {
             size_t limit = std::min<size_t>(end - p, 259);
-            if (opt.matchAcrossFrame && !crossed && start == 0 && end < n && p + 259 > end)
-                limit = std::min<size_t>(n - p, 259);
+            if (opt.matchAcrossFrame && !crossed && start == 0 && end < n && p + 259 > end) limit = std::min<size_t>(n - p, 259);
             size_t bestLen = 0, bestOff = 0;
-            if (opt.matches && p + 2 < n && limit >= 3) {
-                unsigned depth = opt.chainDepth;
-                for (int32_t k = head[hashAt(p)]; k >= 0 && depth--; k = chain[k]) {
-                    size_t off = p - static_cast<size_t>(k);
-                    if (off > window) break;
-                    size_t l = 0;
-                    while (l < limit && data[k + l] == data[p + l]) ++l;
-                    if ((l == 3 && off > maxOff4) || (l == 4 && off > maxOff5)) continue;
-                    if (l > bestLen) {
-                        bestLen = l;
-                        bestOff = off;
-                    }
-                }
+            unsigned depth = p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
+            for (int32_t k = depth ? head[hashAt(p)] : -1; k >= 0 && depth--; k = chain[k]) {
+                const size_t off = p - static_cast<size_t>(k);
+                if (off > window) break;
+                size_t l = 0;
+                while (l < limit && data[k + l] == data[p + l]) ++l;
+                if ((l == 3 && off > maxOff4) || (l == 4 && off > maxOff5)) continue;
+                if (l > bestLen) bestLen = l, bestOff = off;
             }
-            QtmToken t{};
+            QtmToken t{static_cast<unsigned>(data[p] >> 6), data[p] & 63u};
             if (bestLen < 3) {
-                t.selector = data[p] >> 6;
-                t.symbol = data[p] & 63;
-                insert(p);
-                ++p;
+                insert(p++);
             } else {
                 if (p + bestLen > end) crossed = true;
-                uint32_t v = static_cast<uint32_t>(bestOff - 1);
-                t.symbol = posSlotFor(v);
-                t.posExtra = v - posBase(t.symbol);
-                if (bestLen == 3) {
-                    t.selector = 4;
-                } else if (bestLen == 4) {
-                    t.selector = 5;
-                } else {
-                    t.selector = 6;
-                    uint32_t lv = static_cast<uint32_t>(bestLen - 5);
-                    unsigned ls = 0;
-                    while (ls + 1 < 27 && lenBase(ls + 1) <= lv) ++ls;
-                    t.lenSlot = ls;
-                    t.lenExtra = lv - lenBase(ls);
+                const uint32_t v = static_cast<uint32_t>(bestOff - 1);
+                t.symbol = slotOf(posExtra, 42, v);
+                t.posExtra = v - base(posExtra, t.symbol);
+                t.selector = bestLen == 3 ? 4 : bestLen == 4 ? 5 : 6;
+                if (t.selector == 6) {
+                    t.lenSlot = slotOf(lenExtra, 27, static_cast<uint32_t>(bestLen - 5));
+                    t.lenExtra = static_cast<uint32_t>(bestLen - 5) - base(lenExtra, t.lenSlot);
                 }
                 for (size_t k = 0; k < bestLen; ++k) insert(p + k);
                 p += bestLen;

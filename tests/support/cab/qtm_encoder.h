@@ -11,7 +11,6 @@ namespace cabtest {
 
 struct QtmOptions {
     unsigned windowBits = 16;
-    bool matches = true;
     unsigned chainDepth = 16;
     // Hostile streams: let one match run across the end of the first frame.
     bool matchAcrossFrame = false;
