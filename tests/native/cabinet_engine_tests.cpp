@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 #include "TestData.h"
 #include "cab_builder.h"
@@ -313,33 +312,6 @@ TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet)
     const CopyResult missing = copy(kDir, "Split-1.CAB");
     EXPECT_EQ(missing.erf.erfOper, FDIERROR_USER_ABORT);
     EXPECT_EQ(missing.events.back().fdie, FDIERROR_CABINET_NOT_FOUND);
-}
-
-TEST(CabinetEngine, CabinetsMadeByGcabDecodeExactly)
-{
-    if (std::system("command -v gcab >/dev/null 2>&1") != 0) GTEST_SKIP() << "gcab is not installed";
-    const ravel::test::ScopedTempDir dir("cabtest");
-    Bytes noise(70000);
-    std::uint32_t x = 99;
-    for (auto& b : noise) b = static_cast<std::uint8_t>((x = x * 1664525u + 1013904223u) >> 24);
-    const std::vector<std::pair<std::string, Bytes>> made = {
-        {"text.txt", pattern(200000, 6)}, {"empty.bin", {}}, {"small.txt", pattern(10, 7)}, {"noise.bin", noise}};
-    std::string list;
-    for (const auto& [name, data] : made) {
-        ravel::test::writeFile(dir / name, std::string(data.begin(), data.end()));
-        list += " " + name;
-    }
-    for (const char* mode : {"-z", ""}) {
-        SCOPED_TRACE(mode);
-        ASSERT_EQ(std::system(("cd " + dir.path() + " && gcab -c " + mode + " out.cab" + list + " >/dev/null 2>&1").c_str()), 0);
-        resetFiles();
-        const CopyResult r = copy(dir.path(), "out.cab");
-        ASSERT_TRUE(r.ok && r.files.size() == made.size()) << r.erf.erfOper;
-        for (std::size_t i = 0; i < made.size(); ++i) {
-            EXPECT_EQ(r.files[i].name, made[i].first);
-            EXPECT_EQ(r.files[i].data, made[i].second);
-        }
-    }
 }
 
 // Files of 0x7FFF8000 bytes, the largest a folder holds, in an MSZIP, an LZX 2^15 and an LZX 2^21

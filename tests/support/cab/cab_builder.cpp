@@ -1,77 +1,42 @@
 #include "cab_builder.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace cabtest {
-
 namespace {
 
-void put16(Bytes& b, unsigned v)
-{
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v)
-{
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
+void put16(Bytes& b, unsigned v) { b.insert(b.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
+void put32(Bytes& b, std::uint32_t v) { put16(b, v & 0xFFFF), put16(b, v >> 16); }
 void set32(Bytes& b, std::size_t at, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
-void putString(Bytes& b, const std::string& s)
-{
-    b.insert(b.end(), s.begin(), s.end());
-    b.push_back(0);
-}
 
-std::uint32_t blockChecksum(const Bytes& header, const Bytes& data)
+// The documented checksum, written plainly: whole words, then the tail high byte first.
+std::uint32_t checksum(const std::uint8_t* p, std::size_t n, std::uint32_t seed)
 {
-    // The documented algorithm, written plainly: whole words, then the tail high byte first.
-    auto sum = [](const std::uint8_t* p, std::size_t n, std::uint32_t seed) {
-        std::size_t i = 0;
-        for (; i + 4 <= n; i += 4)
-            seed ^= std::uint32_t{p[i]} | (std::uint32_t{p[i + 1]} << 8) | (std::uint32_t{p[i + 2]} << 16) |
-                    (std::uint32_t{p[i + 3]} << 24);
-        std::uint32_t t = 0;
-        for (; i < n; ++i) t = (t << 8) | p[i];
-        return seed ^ t;
-    };
-    return sum(header.data() + 4, header.size() - 4, sum(data.data(), data.size(), 0));
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) seed ^= p[i] | (p[i + 1] << 8) | (p[i + 2] << 16) | (std::uint32_t{p[i + 3]} << 24);
+    std::uint32_t tail = 0;
+    for (; i < n; ++i) tail = (tail << 8) | p[i];
+    return seed ^ tail;
 }
 
 }  // namespace
 
 Bytes buildCabinet(const CabLayout& layout)
 {
-    const bool hasPrevious = !layout.previousCabinet.empty() || !layout.previousDisk.empty();
-    const bool hasNext = !layout.nextCabinet.empty() || !layout.nextDisk.empty();
     Bytes b = {'M', 'S', 'C', 'F'};
-    put32(b, 0);
-    put32(b, 0);  // cbCabinet, patched below
-    put32(b, 0);
-    put32(b, 0);  // coffFiles, patched below
-    put32(b, 0);
-    put16(b, layout.version);
-    put16(b, static_cast<unsigned>(layout.folders.size()));
-    put16(b, static_cast<unsigned>(layout.files.size()));
-    put16(b, (hasPrevious ? 1u : 0u) | (hasNext ? 2u : 0u) | (layout.reserve ? 4u : 0u));
-    put16(b, layout.setID);
-    put16(b, layout.iCabinet);
+    for (int i = 0; i < 5; ++i) put32(b, 0);  // cbCabinet and coffFiles are patched below
+    for (unsigned v : {unsigned{layout.version}, static_cast<unsigned>(layout.folders.size()),
+                       static_cast<unsigned>(layout.files.size()), layout.reserve ? 4u : 0u, unsigned{layout.setID},
+                       unsigned{layout.iCabinet}})
+        put16(b, v);
     if (layout.reserve) {
         put16(b, static_cast<unsigned>(layout.headerReserve.size()));
-        b.push_back(layout.folderReserve);
-        b.push_back(layout.dataReserve);
+        b.insert(b.end(), {layout.folderReserve, layout.dataReserve});
         b.insert(b.end(), layout.headerReserve.begin(), layout.headerReserve.end());
-    }
-    if (hasPrevious) {
-        putString(b, layout.previousCabinet);
-        putString(b, layout.previousDisk);
-    }
-    if (hasNext) {
-        putString(b, layout.nextCabinet);
-        putString(b, layout.nextDisk);
     }
     std::vector<std::size_t> folderAt;
     for (const CabFolder& f : layout.folders) {
@@ -85,21 +50,18 @@ Bytes buildCabinet(const CabLayout& layout)
     for (const CabFile& f : layout.files) {
         put32(b, f.size);
         put32(b, f.offset);
-        put16(b, f.folder);
-        put16(b, f.date);
-        put16(b, f.time);
-        put16(b, f.attribs);
-        putString(b, f.name);
+        for (unsigned v : {f.folder, f.date, f.time, f.attribs}) put16(b, v);
+        b.insert(b.end(), f.name.c_str(), f.name.c_str() + f.name.size() + 1);
     }
     for (std::size_t i = 0; i < layout.folders.size(); ++i) {
         set32(b, folderAt[i], static_cast<std::uint32_t>(b.size()));
         for (const CabBlock& block : layout.folders[i].blocks) {
-            Bytes header;
-            put32(header, 0);
+            Bytes header(4, 0);
             put16(header, static_cast<unsigned>(block.data.size()));
             put16(header, block.uncompressed);
             for (unsigned r = 0; r < layout.dataReserve; ++r) header.push_back(static_cast<std::uint8_t>(0xD0 + r));
-            if (block.checksum) set32(header, 0, blockChecksum(header, block.data));
+            const std::uint32_t sum = checksum(block.data.data(), block.data.size(), 0);
+            if (block.checksum) set32(header, 0, checksum(header.data() + 4, header.size() - 4, sum));
             b.insert(b.end(), header.begin(), header.end());
             b.insert(b.end(), block.data.begin(), block.data.end());
         }
@@ -111,25 +73,20 @@ Bytes buildCabinet(const CabLayout& layout)
 CabFolder storedFolder(const Bytes& content, std::size_t blockSize)
 {
     CabFolder f;
-    f.type = 0;
     for (std::size_t at = 0; at < content.size(); at += blockSize) {
+        const auto from = content.begin() + static_cast<long>(at);
         const std::size_t n = std::min(blockSize, content.size() - at);
-        CabBlock block;
-        block.data.assign(content.begin() + static_cast<long>(at), content.begin() + static_cast<long>(at + n));
-        block.uncompressed = static_cast<std::uint16_t>(n);
-        f.blocks.push_back(block);
+        f.blocks.push_back({Bytes(from, from + static_cast<long>(n)), static_cast<std::uint16_t>(n)});
     }
     return f;
 }
 
 CabBlock mszipStoredBlock(const Bytes& content)
 {
-    CabBlock block;
-    block.data = {'C', 'K', 0x01};
+    CabBlock block{{'C', 'K', 0x01}, static_cast<std::uint16_t>(content.size())};
     put16(block.data, static_cast<unsigned>(content.size()));
     put16(block.data, ~static_cast<unsigned>(content.size()) & 0xFFFF);
     block.data.insert(block.data.end(), content.begin(), content.end());
-    block.uncompressed = static_cast<std::uint16_t>(content.size());
     return block;
 }
 
@@ -150,8 +107,7 @@ void DeflateWriter::bits(std::uint32_t value, unsigned count)
         acc_ |= ((value >> i) & 1u) << count_;
         if (++count_ == 8) {
             out_.push_back(static_cast<std::uint8_t>(acc_));
-            acc_ = 0;
-            count_ = 0;
+            acc_ = count_ = 0;
         }
     }
 }
@@ -161,53 +117,39 @@ void DeflateWriter::code(std::uint32_t value, unsigned length)
     for (unsigned i = length; i-- > 0;) bits((value >> i) & 1u, 1);
 }
 
+// The fixed code: 0-143 eight bits from 0x30, 144-255 nine from 0x190, 256-279 seven, 280-287 eight from 0xC0.
 void DeflateWriter::symbol(unsigned sym)
 {
-    if (sym < 144)
-        code(0x30 + sym, 8);
-    else if (sym < 256)
-        code(0x190 + sym - 144, 9);
-    else if (sym < 280)
-        code(sym - 256, 7);
-    else
-        code(0xC0 + sym - 280, 8);
+    if (sym < 144) return code(0x30 + sym, 8);
+    if (sym < 256) return code(0x190 + sym - 144, 9);
+    if (sym < 280) return code(sym - 256, 7);
+    code(0xC0 + sym - 280, 8);
 }
 
-void DeflateWriter::begin(bool final)
-{
-    bits(final ? 1 : 0, 1);
-    bits(1, 2);
-}
-
+void DeflateWriter::begin(bool final) { bits(final ? 1 : 0, 1), bits(1, 2); }
 void DeflateWriter::literal(unsigned byte) { symbol(byte); }
+void DeflateWriter::end() { symbol(256); }
 
 void DeflateWriter::match(unsigned length, unsigned distance)
 {
     static const unsigned lbase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                        31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-    static const unsigned lextra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                        2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-    static const unsigned dbase[30] = {1,    2,    3,    4,    5,    7,    9,    13,   17,    25,
-                                       33,   49,   65,   97,   129,  193,  257,  385,  513,   769,
+    static const unsigned dbase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                       33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                        1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-    int l = 28;
+    int l = 28, d = 29;
     while (lbase[l] > length) --l;
-    symbol(257 + static_cast<unsigned>(l));
-    bits(length - lbase[l], lextra[l]);
-    int d = 29;
     while (dbase[d] > distance) --d;
+    symbol(257 + static_cast<unsigned>(l));
+    bits(length - lbase[l], l < 8 || l == 28 ? 0 : static_cast<unsigned>(l / 4 - 1));
     code(static_cast<unsigned>(d), 5);
     bits(distance - dbase[d], d < 4 ? 0 : static_cast<unsigned>(d / 2 - 1));
 }
 
-void DeflateWriter::end() { symbol(256); }
-
 Bytes DeflateWriter::finish()
 {
     if (count_ != 0) bits(0, 8 - count_);
-    Bytes out;
-    out.swap(out_);
-    return out;
+    return std::exchange(out_, {});
 }
 
 }  // namespace cabtest

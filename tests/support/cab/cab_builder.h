@@ -31,7 +31,6 @@ struct CabLayout {
     std::uint16_t version = 0x0103;
     std::uint16_t setID = 0x1234;
     std::uint16_t iCabinet = 0;
-    std::string previousCabinet, previousDisk, nextCabinet, nextDisk;
     bool reserve = false;
     Bytes headerReserve;
     std::uint8_t folderReserve = 0;  // filled with F0 F1 ..., data reserves with D0 D1 ...

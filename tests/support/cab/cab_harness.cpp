@@ -45,8 +45,7 @@ FNFREE(testFree) { fdiHeap().release(pv); }
 
 FNOPEN(testOpen)
 {
-    (void)oflag;
-    (void)pmode;
+    (void)oflag, (void)pmode;
     ++g_counters.opens;
     std::shared_ptr<const Bytes> data;
     const auto it = g_files.find(pszFile);
@@ -98,7 +97,7 @@ FNCLOSE(testClose)
     Handle* h = handleOf(hf);
     if (h == nullptr) return -1;
     h->open = false;
-    if (h->input) --g_counters.openHandles;
+    g_counters.openHandles -= h->input ? 1 : 0;
     if (h->output >= 0) g_outputs[static_cast<std::size_t>(h->output)].closed = true;
     return 0;
 }
@@ -121,21 +120,10 @@ CopyResult* g_run = nullptr;
 
 FNFDINOTIFY(testNotify)
 {
-    Event e;
-    e.type = fdint;
-    e.psz1 = pfdin->psz1 ? pfdin->psz1 : "";
-    e.psz2 = pfdin->psz2 ? pfdin->psz2 : "";
-    e.psz3 = pfdin->psz3 ? pfdin->psz3 : "";
-    e.cb = pfdin->cb;
-    e.date = pfdin->date;
-    e.time = pfdin->time;
-    e.attribs = pfdin->attribs;
-    e.setID = pfdin->setID;
-    e.iCabinet = pfdin->iCabinet;
-    e.iFolder = pfdin->iFolder;
-    e.fdie = pfdin->fdie;
+    auto text = [](const char* p) { return std::string(p != nullptr ? p : ""); };
+    g_run->events.push_back({fdint, text(pfdin->psz1), text(pfdin->psz2), text(pfdin->psz3), pfdin->cb, pfdin->date,
+                             pfdin->time, pfdin->attribs, pfdin->setID, pfdin->iCabinet, pfdin->iFolder, pfdin->fdie});
     if (pfdin->pv != g_run) g_run->userPointerRode = false;
-    g_run->events.push_back(e);
     return g_handler(fdint, pfdin);
 }
 
@@ -161,12 +149,7 @@ FNFDIDECRYPT(testDecrypt)
 
 void putFile(const std::string& path, Bytes bytes) { g_files[path] = std::make_shared<const Bytes>(std::move(bytes)); }
 
-void resetFiles()
-{
-    g_files.clear();
-    g_handles.clear();
-    g_outputs.clear();
-}
+void resetFiles() { g_files.clear(), g_handles.clear(), g_outputs.clear(); }
 
 FileCounters& files() { return g_counters; }
 
@@ -191,10 +174,7 @@ Context::Context()
 {
 }
 
-Context::~Context()
-{
-    if (hfdi_ != nullptr) FDIDestroy(hfdi_);
-}
+Context::~Context() { if (hfdi_ != nullptr) FDIDestroy(hfdi_); }
 
 FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n)
 {
@@ -220,8 +200,7 @@ CopyResult copy(Context& context, const std::string& dir, const std::string& nam
     }
     g_handler = std::move(handler);
     const std::size_t firstOutput = g_outputs.size();
-    std::string path = dir;
-    std::string cabinet = name;
+    std::string path = dir, cabinet = name;
     run.ok = FDICopy(context.get(), cabinet.data(), path.data(), 0, testNotify, withDecrypt ? testDecrypt : nullptr,
                      &run) != 0;
     run.erf = context.erf();

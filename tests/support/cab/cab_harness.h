@@ -60,9 +60,9 @@ private:
 struct Event {
     FDINOTIFICATIONTYPE type;
     std::string psz1, psz2, psz3;
-    long cb = 0;
-    unsigned date = 0, time = 0, attribs = 0, setID = 0, iCabinet = 0, iFolder = 0;
-    int fdie = 0;
+    long cb;
+    unsigned date, time, attribs, setID, iCabinet, iFolder;
+    int fdie;
 };
 
 using Handler = std::function<FDI_INT_PTR(FDINOTIFICATIONTYPE, FDINOTIFICATION*)>;

@@ -1,12 +1,13 @@
 #include "sha256.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace cabtest {
 namespace {
 
-constexpr uint32_t kK[64] = {
+constexpr std::uint32_t kK[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -16,50 +17,42 @@ constexpr uint32_t kK[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-inline uint32_t rotr(uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
+std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
 
-void block(uint32_t h[8], const uint8_t* p) {
-    uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = (uint32_t(p[4 * i]) << 24) | (uint32_t(p[4 * i + 1]) << 16) | (uint32_t(p[4 * i + 2]) << 8) | p[4 * i + 3];
-    for (int i = 16; i < 64; ++i) {
-        uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+void block(std::uint32_t h[8], const std::uint8_t* p)
+{
+    std::uint32_t w[64], v[8];
+    for (int i = 0; i < 16; ++i) w[i] = (std::uint32_t{p[4 * i]} << 24) | (p[4 * i + 1] << 16) | (p[4 * i + 2] << 8) | p[4 * i + 3];
+    for (int i = 16; i < 64; ++i)
+        w[i] = w[i - 16] + (rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) + w[i - 7] +
+               (rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
+    std::copy(h, h + 8, v);
     for (int i = 0; i < 64; ++i) {
-        uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kK[i] + w[i];
-        uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        hh = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
+        const std::uint32_t t1 = v[7] + (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) + ((v[4] & v[5]) ^ (~v[4] & v[6])) + kK[i] + w[i];
+        const std::uint32_t t2 = (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+        std::copy_backward(v, v + 7, v + 8);
+        v[4] += t1;
+        v[0] = t1 + t2;
     }
-    h[0] += a; h[1] += b; h[2] += c; h[3] += d; h[4] += e; h[5] += f; h[6] += g; h[7] += hh;
+    for (int i = 0; i < 8; ++i) h[i] += v[i];
 }
 
 }  // namespace
 
-std::string sha256Hex(const void* bytes, size_t n) {
-    const auto* data = static_cast<const uint8_t*>(bytes);
-    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    size_t full = n / 64 * 64;
-    for (size_t i = 0; i < full; i += 64) block(h, data + i);
-    std::vector<uint8_t> tail(data + full, data + n);
+std::string sha256Hex(const void* bytes, std::size_t n)
+{
+    const auto* data = static_cast<const std::uint8_t*>(bytes);
+    std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    const std::size_t full = n / 64 * 64;
+    for (std::size_t i = 0; i < full; i += 64) block(h, data + i);
+    std::vector<std::uint8_t> tail(data + full, data + n);
     tail.push_back(0x80);
-    while (tail.size() % 64 != 56) tail.push_back(0);
-    uint64_t bits = uint64_t(n) * 8;
-    for (int i = 7; i >= 0; --i) tail.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-    for (size_t i = 0; i < tail.size(); i += 64) block(h, tail.data() + i);
-    static const char* hex = "0123456789abcdef";
+    tail.resize((tail.size() + 8 + 63) / 64 * 64, 0);
+    for (int i = 0; i < 8; ++i) tail[tail.size() - 1 - i] = static_cast<std::uint8_t>((std::uint64_t{n} * 8) >> (8 * i));
+    for (std::size_t i = 0; i < tail.size(); i += 64) block(h, tail.data() + i);
     std::string s;
-    for (uint32_t v : h)
-        for (int i = 28; i >= 0; i -= 4) s += hex[(v >> i) & 15];
+    for (std::uint32_t v : h)
+        for (int i = 28; i >= 0; i -= 4) s += "0123456789abcdef"[(v >> i) & 15];
     return s;
 }
 
