@@ -12,8 +12,7 @@
 #include "codec.h"
 #include "counting_heap.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const cabinet::Codec& codec = cabinet::kCodecs[FUZZ_METHOD];
     if (size < 1) return 0;
     unsigned windows[32], count = 0;

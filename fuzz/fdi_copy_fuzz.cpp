@@ -13,16 +13,14 @@ namespace {
 constexpr std::size_t kLargestAllocation = 4u * 1024u * 1024u;
 cabtest::Bytes g_next;
 
-FDI_INT_PTR serveNext(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n)
-{
+FDI_INT_PTR serveNext(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
     if (type == fdintCABINET_INFO && n->psz1[0] != '\0') cabtest::putFile(std::string(n->psz3) + n->psz1, g_next);
     return cabtest::extractAll(type, n);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::size_t split = size;
     for (std::size_t i = 4; i + 4 <= size && split == size; ++i)
         if (std::memcmp(data + i, "MSCF", 4) == 0) split = i;

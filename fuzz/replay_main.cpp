@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace fs = std::filesystem;
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::size_t count = 0;
     auto replay = [&count](const fs::path& file) {
         const std::string bytes = ravel::test::readFile(file.string());

@@ -21,8 +21,7 @@ unsigned anyWindow(Method m) { return m == Method::kLzx || m == Method::kQuantum
 
 }  // namespace
 
-TEST(Codecs, EachMethodTakesTheWindowsOfTheFormat)
-{
+TEST(Codecs, EachMethodTakesTheWindowsOfTheFormat) {
     const struct {
         Method method;
         unsigned lowest, highest;
@@ -57,8 +56,7 @@ TEST(Codecs, EachMethodTakesTheWindowsOfTheFormat)
     for (unsigned method = 4; method < 16; ++method) EXPECT_EQ(cabinet::codecFor(method), nullptr);
 }
 
-TEST(Codecs, RefuseAnotherMethodsDecoderAndSizesNoBlockHas)
-{
+TEST(Codecs, RefuseAnotherMethodsDecoderAndSizesNoBlockHas) {
     CountingHeap heap;
     std::vector<void*> handles;
     for (const Codec& c : cabinet::kCodecs) handles.push_back(c.create(anyWindow(c.method), heap.memory()));
@@ -100,11 +98,12 @@ struct WindowCodec {
     std::vector<Frame> (*encode)(const Bytes& data, unsigned bits, bool matchAcrossFrame);
 };
 
-std::vector<Frame> lzxFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame)
-{
+std::vector<Frame> lzxFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame) {
     LzxOptions opt;
     opt.windowBits = bits;
     opt.chainDepth = 4;
+    opt.e8 = true;
+    opt.e8Size = 12000000;
     opt.matchAcrossFrame = matchAcrossFrame;
     opt.plan = {{LzxBlock::Verbatim, 20000}, {LzxBlock::Aligned, 45000},  {LzxBlock::Uncompressed, 4097},
                 {LzxBlock::Aligned, 7},      {LzxBlock::Verbatim, 70001}, {LzxBlock::Uncompressed, 32771},
@@ -112,8 +111,7 @@ std::vector<Frame> lzxFrames(const Bytes& data, unsigned bits, bool matchAcrossF
     return lzxEncode(data, opt);
 }
 
-std::vector<Frame> qtmFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame)
-{
+std::vector<Frame> qtmFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame) {
     QtmOptions opt;
     opt.windowBits = bits;
     opt.chainDepth = 8;
@@ -129,8 +127,7 @@ class WindowCodecs : public testing::TestWithParam<WindowCodec> {};
 
 }  // namespace
 
-TEST_P(WindowCodecs, RoundTripEveryWindowSizeAndAgainAfterAReset)
-{
+TEST_P(WindowCodecs, RoundTripEveryWindowSizeAndAgainAfterAReset) {
     const WindowCodec& wc = GetParam();
     for (unsigned bits = wc.lowest; bits <= wc.highest; ++bits) {
         SCOPED_TRACE(bits);
@@ -148,8 +145,7 @@ TEST_P(WindowCodecs, RoundTripEveryWindowSizeAndAgainAfterAReset)
     }
 }
 
-TEST_P(WindowCodecs, FramesMustEndWhereTheFrameDoes)
-{
+TEST_P(WindowCodecs, FramesMustEndWhereTheFrameDoes) {
     const WindowCodec& wc = GetParam();
     const std::vector<Frame> frames = wc.encode(sampleData(3 * 32768 + 100, 7, 30000), 15, false);
     CountingHeap heap;
@@ -177,8 +173,7 @@ TEST_P(WindowCodecs, FramesMustEndWhereTheFrameDoes)
     EXPECT_EQ(d.decode(crossing[0].bytes, 32768, out), BlockResult::kBadData) << "a match across the frame's end";
 }
 
-TEST_P(WindowCodecs, SurviveDamagedStreams)
-{
+TEST_P(WindowCodecs, SurviveDamagedStreams) {
     // Each round flips a bit in or cuts short one to four frames and decodes the folder from a
     // reset: any result will do, within bounds (the sanitizers watch) and finite.
     const WindowCodec& wc = GetParam();

@@ -3,6 +3,8 @@
 // slack, input that ends inside a stream, and where a stream ends.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "cab_builder.h"
 #include "codec_runs.h"
 #include "counting_heap.h"
@@ -15,29 +17,24 @@ using cabinet::Method;
 
 namespace {
 
-Bytes storedStream(const Bytes& content, bool final = true)
-{
+Bytes storedStream(const Bytes& content, bool final = true) {
     // Sized once and filled in place: appending to the five header bytes makes GCC's bounds
     // analysis see a copy past them.
     Bytes s(5 + content.size());
-    s[0] = static_cast<std::uint8_t>(final ? 1 : 0);
-    s[1] = static_cast<std::uint8_t>(content.size());
-    s[2] = static_cast<std::uint8_t>(content.size() >> 8);
-    s[3] = static_cast<std::uint8_t>(~content.size());
-    s[4] = static_cast<std::uint8_t>(~content.size() >> 8);
+    const unsigned n = static_cast<unsigned>(content.size()), header[5] = {final ? 1u : 0u, n, n >> 8, ~n, ~n >> 8};
+    std::copy(header, header + 5, s.begin());
     std::copy(content.begin(), content.end(), s.begin() + 5);
     return s;
 }
 
-Bytes ck(Bytes stream)
-{
+Bytes ck(Bytes stream) {
     stream.insert(stream.begin(), {'C', 'K'});
     return stream;
 }
 
-// 'x', then copies reaching `far` bytes back, a run of the last byte and an overlapping copy.
-Bytes matches(unsigned far)
-{
+// 'x', then copies reaching `far` bytes back, a run of the last byte and an overlapping copy; the
+// bytes they make after `history`.
+Bytes matches(unsigned far) {
     DeflateWriter w;
     w.begin(true);
     w.literal('x');
@@ -47,58 +44,50 @@ Bytes matches(unsigned far)
     w.end();
     return w.finish();
 }
-
-Bytes expectMatches(const Bytes& history, unsigned far)
-{
-    Bytes all = history;
+Bytes expectMatches(Bytes all, unsigned far) {
+    const long start = static_cast<long>(all.size());
     all.push_back('x');
-    for (int i = 0; i < 258; ++i) all.push_back(all[all.size() - far]);
-    for (int i = 0; i < 20; ++i) all.push_back(all.back());
-    for (int i = 0; i < 10; ++i) all.push_back(all[all.size() - 7]);
-    return Bytes(all.begin() + static_cast<long>(history.size()), all.end());
+    for (const auto& [count, distance] : {std::pair<int, unsigned>{258, far}, {20, 1}, {10, 7}})
+        for (int i = 0; i < count; ++i) all.push_back(all[all.size() - distance]);
+    return Bytes(all.begin() + start, all.end());
+}
+
+InflateResult inflate(const Bytes& in, std::size_t inLen, cabinet::InflateWindow& w, std::size_t* consumed = nullptr) {
+    static const auto scratch = std::make_unique<cabinet::InflateScratch>();
+    return cabinet::inflate(in.data(), inLen, w, *scratch, cabinet::StreamEnd::kFinalBlock, consumed);
 }
 
 }  // namespace
 
-TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders)
-{
+TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders) {
     CountingHeap heap;
     Decoder dec(Method::kMszip, 0, heap.memory());
     Bytes out;
-    const Bytes first = pattern(1000, 9);
+    const Bytes first = pattern(1000, 9), second = expectMatches(first, 1000);
     ASSERT_EQ(dec.decode(ck(storedStream(first)), first.size(), out), BlockResult::kOk);
     EXPECT_EQ(out, first);
-    const Bytes expect = expectMatches(first, 1000);
-    ASSERT_EQ(dec.decode(ck(matches(1000)), expect.size(), out), BlockResult::kOk);
-    EXPECT_EQ(out, expect);
-
-    // A new folder has no history to copy from.
+    ASSERT_EQ(dec.decode(ck(matches(1000)), second.size(), out), BlockResult::kOk);
+    EXPECT_EQ(out, second);
     ASSERT_TRUE(dec.reset());
-    DeflateWriter back;
-    back.begin(true);
-    back.match(3, 1);
-    back.end();
-    EXPECT_EQ(dec.decode(ck(back.finish()), 3, out), BlockResult::kBadData);
+    EXPECT_EQ(dec.decode(ck(matches(1)), second.size(), out), BlockResult::kOk);
+    EXPECT_EQ(dec.decode(ck(matches(1000)), second.size(), out), BlockResult::kBadData) << "a new folder has no history";
 }
 
-TEST(Mszip, MalformedStreamsAndWrongSizesFail)
-{
-    const Bytes text = pattern(100, 10);
-    const Bytes stored = storedStream(text);
+TEST(Mszip, MalformedStreamsAndWrongSizesFail) {
+    const Bytes stored = storedStream(pattern(100, 10));
     const Bytes bad[] = {
-        stored,                                         // no CK
-        ck({0x07}),                                     // block type 3
+        stored,                                          // no CK
+        ck({0x07}),                                      // block type 3
         ck(Bytes(stored.begin(), stored.begin() + 50)),  // stored block cut short
-        ck({0x01, 0x05, 0x00, 0xFB, 0xFF, 'a'}),        // length and its complement disagree
-        ck({0x05, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}),       // over-subscribed code-length code
-        ck({0x03}),                                     // fixed block with no end code in the data
+        ck({0x01, 0x05, 0x00, 0xFB, 0xFF, 'a'}),         // length and its complement disagree
+        ck({0x05, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}),        // over-subscribed code-length code
+        ck({0x03}),                                      // fixed block with no end code in the data
     };
     CountingHeap heap;
     Bytes out;
     for (const Bytes& block : bad) {
-        SCOPED_TRACE(&block - bad);
         Decoder dec(Method::kMszip, 0, heap.memory());
-        EXPECT_EQ(dec.decode(block, 100, out), BlockResult::kBadData);
+        EXPECT_EQ(dec.decode(block, 100, out), BlockResult::kBadData) << &block - bad;
     }
     for (std::size_t asked : {99u, 101u, 32768u}) {
         Decoder dec(Method::kMszip, 0, heap.memory());
@@ -106,8 +95,7 @@ TEST(Mszip, MalformedStreamsAndWrongSizesFail)
     }
 }
 
-TEST(Mszip, StreamMayEndWithoutTheFinalFlag)
-{
+TEST(Mszip, StreamMayEndWithoutTheFinalFlag) {
     CountingHeap heap;
     Decoder dec(Method::kMszip, 0, heap.memory());
     const Bytes text = pattern(300, 11);
@@ -117,69 +105,48 @@ TEST(Mszip, StreamMayEndWithoutTheFinalFlag)
     Bytes out;
     ASSERT_EQ(dec.decode(ck(stream), 300, out), BlockResult::kOk);
     EXPECT_EQ(out, text);
-
     // The raw core asked for a final block reports the same stream as cut short.
-    std::vector<std::uint8_t> window(400);
+    Bytes window(400);
     cabinet::InflateWindow w{window.data(), window.size(), 0, 0, 300};
-    auto scratch = std::make_unique<cabinet::InflateScratch>();
-    EXPECT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock),
-              InflateResult::kTruncated);
+    EXPECT_EQ(inflate(stream, stream.size(), w), InflateResult::kTruncated);
 }
 
-TEST(Deflate, WindowFloorLimitAndSlack)
-{
-    auto scratch = std::make_unique<cabinet::InflateScratch>();
-    const Bytes history = pattern(2000, 12);
-    const Bytes expect = expectMatches(history, 1000);
+TEST(Deflate, WindowFloorLimitAndSlack) {
+    const Bytes history = pattern(2000, 12), expect = expectMatches(history, 1000), stream = matches(1000);
+    const std::size_t h = history.size(), end = h + expect.size();
     // With and without room for the wide match copies: the same bytes, and nothing written past
-    // the limit when there is none.
+    // the capacity when there is no room.
     for (std::size_t slack : {cabinet::kInflateSlack, std::size_t{0}}) {
         SCOPED_TRACE(slack);
-        Bytes window(history.size() + expect.size() + slack + 64, 0xEE);
+        Bytes window(end + slack + 64, 0xEE);
         std::copy(history.begin(), history.end(), window.begin());
-        cabinet::InflateWindow w{window.data(), history.size() + expect.size() + slack, history.size() - 1000,
-                                 history.size(), history.size() + expect.size()};
-        const Bytes stream = matches(1000);
+        cabinet::InflateWindow w{window.data(), end + slack, h - 1000, h, end};
         std::size_t consumed = 0;
-        ASSERT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock, &consumed),
-                  InflateResult::kOk);
-        EXPECT_EQ(consumed, stream.size());
-        EXPECT_EQ(w.position, w.limit);
-        EXPECT_EQ(Bytes(window.begin() + static_cast<long>(history.size()), window.begin() + static_cast<long>(w.limit)), expect);
+        ASSERT_EQ(inflate(stream, stream.size(), w, &consumed), InflateResult::kOk);
+        EXPECT_EQ(std::make_pair(consumed, w.position), std::make_pair(stream.size(), end));
+        EXPECT_EQ(Bytes(window.begin() + static_cast<long>(h), window.begin() + static_cast<long>(end)), expect);
         EXPECT_EQ(window[w.capacity], 0xEE);
 
-        w.position = history.size();
-        w.floor = history.size() - 998;  // one byte short of the farthest copy
-        EXPECT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock),
-                  InflateResult::kBadData);
-        w.position = history.size();
-        w.floor = 0;
-        w.limit = history.size() + expect.size() - 1;
-        EXPECT_EQ(cabinet::inflate(stream.data(), stream.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock),
-                  InflateResult::kOutputFull);
+        w = {window.data(), end + slack, h - 998, h, end};  // one byte short of the farthest copy
+        EXPECT_EQ(inflate(stream, stream.size(), w), InflateResult::kBadData);
+        w = {window.data(), end + slack, 0, h, end - 1};
+        EXPECT_EQ(inflate(stream, stream.size(), w), InflateResult::kOutputFull);
         EXPECT_LE(w.position, w.limit);
     }
 }
 
-TEST(Deflate, InputThatEndsInsideAStreamAndWhereAStreamEnds)
-{
-    auto scratch = std::make_unique<cabinet::InflateScratch>();
-    Bytes window(1000);
-    Bytes two = storedStream(pattern(50, 13));
+TEST(Deflate, InputThatEndsInsideAStreamAndWhereAStreamEnds) {
+    Bytes window(1000), two = storedStream(pattern(50, 13));
     const Bytes second = storedStream(pattern(70, 14));
     two.insert(two.end(), second.begin(), second.end());
     cabinet::InflateWindow w{window.data(), window.size(), 0, 0, window.size()};
     std::size_t consumed = 0;
-    ASSERT_EQ(cabinet::inflate(two.data(), two.size(), w, *scratch, cabinet::StreamEnd::kFinalBlock, &consumed),
-              InflateResult::kOk);
-    EXPECT_EQ(consumed, 55u) << "the first stream ends after its final block";
-    EXPECT_EQ(w.position, 50u);
-
-    const Bytes fixed = matches(1);
-    for (const Bytes& stream : {second, fixed})
+    ASSERT_EQ(inflate(two, two.size(), w, &consumed), InflateResult::kOk);
+    EXPECT_EQ(std::make_pair(consumed, w.position), std::make_pair(std::size_t{55}, std::size_t{50}))
+        << "the first stream ends after its final block";
+    for (const Bytes& stream : {second, matches(1)})
         for (std::size_t cut = 1; cut < 4; ++cut) {
             w.position = 0;
-            EXPECT_EQ(cabinet::inflate(stream.data(), stream.size() / 2 - cut, w, *scratch, cabinet::StreamEnd::kFinalBlock),
-                      InflateResult::kTruncated);
+            EXPECT_EQ(inflate(stream, stream.size() / 2 - cut, w), InflateResult::kTruncated);
         }
 }

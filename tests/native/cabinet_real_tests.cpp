@@ -21,8 +21,7 @@ struct Row {
 
 bool startsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
 
-std::string unescape(const std::string& s)
-{
+std::string unescape(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         const bool escape = s[i] == '%' && i + 2 < s.size();
@@ -33,8 +32,7 @@ std::string unescape(const std::string& s)
 }
 
 // The reference table by cabinet: name, size, sha256, attributes, date, time, ..., status.
-const std::map<std::string, std::vector<Row>>& rows()
-{
+const std::map<std::string, std::vector<Row>>& rows() {
     static const std::map<std::string, std::vector<Row>> all = [] {
         std::map<std::string, std::vector<Row>> r;
         std::istringstream in(ravel::test::readFile(cabDir("EXPECTED.tsv")));
@@ -53,8 +51,7 @@ const std::map<std::string, std::vector<Row>>& rows()
     return all;
 }
 
-CopyResult copyFixture(const std::string& cab)
-{
+CopyResult copyFixture(const std::string& cab) {
     const std::size_t slash = cab.rfind('/');
     resetFiles();
     return copy(cabDir(cab.substr(0, slash + 1)), cab.substr(slash + 1));
@@ -62,8 +59,7 @@ CopyResult copyFixture(const std::string& cab)
 
 // Copies every cabinet under `prefix`, each on its own, and checks each file that starts in it
 // (set members pull in the following cabinets as their files need them).
-void checkCabinets(const std::string& prefix)
-{
+void checkCabinets(const std::string& prefix) {
     int cabinets = 0;
     for (const auto& [cab, expected] : rows()) {
         if (!startsWith(cab, prefix)) continue;
@@ -112,8 +108,7 @@ TEST(RealCabinets, Lzx) { checkCabinets("lzx/"); }
 TEST(RealCabinets, Quantum) { checkCabinets("quantum/"); }
 TEST(RealCabinets, ExecuteAttributeIsClearedAndReported) { checkCabinets("edge/derived-exec-attrib.cab"); }
 
-TEST(RealCabinets, SetCopiedFromItsFirstCabinetFollowsEveryMember)
-{
+TEST(RealCabinets, SetCopiedFromItsFirstCabinetFollowsEveryMember) {
     // A block split over all five cabinets: the copy walks them all, asking for each in turn.
     const CopyResult run = copyFixture("sets/cabd_multi_basic_pt1.cab");
     ASSERT_TRUE(run.ok);
@@ -128,8 +123,7 @@ TEST(RealCabinets, SetCopiedFromItsFirstCabinetFollowsEveryMember)
     EXPECT_EQ(run.files[2].name, "test3.txt");
 }
 
-TEST(RealCabinets, CorruptAndHostileCabinetsEndInTheirCodes)
-{
+TEST(RealCabinets, CorruptAndHostileCabinetsEndInTheirCodes) {
     const std::pair<const char*, int> cases[] = {  // 0: the copy succeeds
         {"bad_signature.cab", 2}, {"partial_shortheader.cab", 2}, {"partial_shortextheader.cab", 2},
         {"partial_str_nopname.cab", 4}, {"partial_str_shortpname.cab", 4}, {"partial_str_nonname.cab", 4},
@@ -156,8 +150,7 @@ TEST(RealCabinets, CorruptAndHostileCabinetsEndInTheirCodes)
               (std::vector<std::string>{"hidden1.txt", "hidden2.txt"}));
 }
 
-TEST(RealCabinets, EveryEdgeCabinetEndsInSuccessOrACodeWithItsFilesIntact)
-{
+TEST(RealCabinets, EveryEdgeCabinetEndsInSuccessOrACodeWithItsFilesIntact) {
     for (const auto& [cab, expected] : rows()) {
         if (!startsWith(cab, "edge/")) continue;
         SCOPED_TRACE(cab);

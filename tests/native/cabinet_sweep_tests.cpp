@@ -23,8 +23,7 @@ constexpr std::size_t kPositions = 600;
 constexpr std::size_t kPositions = 600;
 #endif
 
-void sweep(const std::string& folder, const std::string& name, const std::vector<std::string>& followers = {})
-{
+void sweep(const std::string& folder, const std::string& name, const std::vector<std::string>& followers = {}) {
     const Bytes original = fixture(folder + name);
     ASSERT_FALSE(original.empty()) << name;
     std::vector<std::pair<std::string, Bytes>> others;
@@ -60,8 +59,7 @@ TEST(CabinetSweep, Stored) { sweep("stored/", "reserve_HFD.cab"); }
 TEST(CabinetSweep, MixedFolders) { sweep("mszip/", "gocabinet-mixed_compression.cab"); }
 TEST(CabinetSweep, Mszip) { sweep("mszip/", "libarchive-cab_2.cab"); }
 TEST(CabinetSweep, MszipWithReserves) { sweep("mszip/", "gocabinet-reserves.cab"); }
-TEST(CabinetSweep, SetMembers)
-{
+TEST(CabinetSweep, SetMembers) {
     sweep("sets/", "test_read_format_cab_multi.p1.cab", {"test_read_format_cab_multi.p2.cab"});
     sweep("sets/", "Split-4.CAB", {"Split-5.CAB"});
 }

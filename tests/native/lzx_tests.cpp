@@ -1,5 +1,5 @@
-// LZX alone: call translation where the format puts it, repeated offsets, and hand-built blocks
-// with matches and trees that cannot be. Round trips and damaged streams: cabinet_codec_tests.
+// LZX alone: call translation where the format puts it, and hand-built blocks with matches and
+// trees that cannot be. Round trips (with call translation) and damaged streams: cabinet_codec_tests.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -62,25 +62,6 @@ int32_t callAt(const Bytes& v, size_t at) {
 }
 
 }  // namespace
-
-TEST(Lzx, RoundTripsCallTranslationAndRepeatedOffsets) {
-    Bytes data = sampleData(5 * 32768 + 7, 99, 30000);
-    // Calls in the last ten bytes of a frame stay as they are.
-    putCall(data, 32768 - 8, 0x10);
-    for (bool literalsOnly : {false, true}) {
-        LzxOptions opt;
-        opt.windowBits = 15;
-        opt.e8 = true;
-        opt.e8Size = 12000000;
-        opt.matches = !literalsOnly;
-        opt.plan = {{LzxBlock::Aligned, 50000}, {LzxBlock::Verbatim, 3000}, {LzxBlock::Uncompressed, 999}};
-        CountingHeap heap;
-        Decoder d(Method::kLzx, 15, heap.memory());
-        Bytes out;
-        ASSERT_EQ(d.decodeFrames(lzxEncode(data, opt), out), -1);
-        EXPECT_EQ(out, data);
-    }
-}
 
 TEST(Lzx, UndoesCallTranslationExactlyWhereTheFormatSays) {
     const uint32_t translationSize = 0x100000;

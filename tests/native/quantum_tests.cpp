@@ -11,8 +11,7 @@ using namespace cabtest;
 using cabinet::BlockResult;
 using cabinet::Method;
 
-TEST(Quantum, DecodesEachSelectorAsCoded)
-{
+TEST(Quantum, DecodesEachSelectorAsCoded) {
     // Literals from all four literal models, then matches of 3, 4 and a coded length with extra
     // bits: slot 6 of the lengths is 6 + 1 extra bit, +5 = 12; position slot 4 is 4 + 1 extra, +1.
     const std::vector<QtmToken> tokens = {
@@ -31,8 +30,7 @@ TEST(Quantum, DecodesEachSelectorAsCoded)
     EXPECT_EQ(out, expect);
 }
 
-TEST(Quantum, MatchesStayInsideTheFolderAndTheBlock)
-{
+TEST(Quantum, MatchesStayInsideTheFolderAndTheBlock) {
     CountingHeap heap;
     Decoder d(Method::kQuantum, 15, heap.memory());
     Bytes out;
@@ -51,8 +49,7 @@ TEST(Quantum, MatchesStayInsideTheFolderAndTheBlock)
     EXPECT_EQ(d.decode(Bytes(16, 0), 16, out), BlockResult::kBadData) << "nothing follows the folder's end";
 }
 
-TEST(Quantum, OneFolderAtATimeInTheProcess)
-{
+TEST(Quantum, OneFolderAtATimeInTheProcess) {
     const Bytes data = sampleData(2 * 32768, 11, 20000);
     QtmOptions opt;
     opt.windowBits = 16;

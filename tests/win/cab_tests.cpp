@@ -20,14 +20,12 @@ namespace {
 
 RWCString cab(const std::string& relative) { return RWCString(testpaths::shared("cab/" + relative).c_str()); }
 bool all(RWCString, void*) { return true; }
-bool inSets(RWCString, RWCString, RWCString, RWCString* path, void*)
-{
+bool inSets(RWCString, RWCString, RWCString, RWCString* path, void*) {
     *path = cab("sets\\");
     return true;
 }
 bool refuse(RWCString, RWCString, RWCString, RWCString*, void*) { return false; }
-bool tooLong(RWCString, RWCString, RWCString, RWCString* path, void*)
-{
+bool tooLong(RWCString, RWCString, RWCString, RWCString* path, void*) {
     *path = RWCString('x', 256);
     return true;
 }
@@ -35,8 +33,7 @@ std::string sha(const std::string& bytes) { return cabtest::sha256Hex(bytes.data
 bool missing(const std::string& path) { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
 
 // The DOS date and time a file's last-write time shows in local time.
-std::pair<unsigned, unsigned> dosTimeOf(const std::string& path)
-{
+std::pair<unsigned, unsigned> dosTimeOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {0, 0};
     FILETIME local;
@@ -47,8 +44,7 @@ std::pair<unsigned, unsigned> dosTimeOf(const std::string& path)
 }
 
 // A stored cabinet with one file of 20 bytes under `name`.
-RWCString oneFileCabinet(const std::string& dir, const std::string& name)
-{
+RWCString oneFileCabinet(const std::string& dir, const std::string& name) {
     cabtest::CabLayout layout;
     layout.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
     layout.files.push_back({name, 20, 0, 0});
@@ -59,8 +55,7 @@ RWCString oneFileCabinet(const std::string& dir, const std::string& name)
 
 }  // namespace
 
-TEST(CabExtractor, NotACabinetLeavesNoContext)
-{
+TEST(CabExtractor, NotACabinetLeavesNoContext) {
     LogCapture log;
     BCabExtractor x;
     EXPECT_EQ(x.initialize(cab("README.md")), 0);
@@ -80,8 +75,7 @@ TEST(CabExtractor, NotACabinetLeavesNoContext)
         EXPECT_STREQ(x.return_fdi_error_string(static_cast<FDIERROR>(code)).data(), texts[code]);
 }
 
-TEST(CabExtractor, ExtractsBytesTimesAndAttributes)
-{
+TEST(CabExtractor, ExtractsBytesTimesAndAttributes) {
     LogCapture log;
     BCabExtractor x;
     ASSERT_EQ(x.initialize(cab("edge\\derived-exec-attrib.cab")), 1);
@@ -117,8 +111,7 @@ TEST(CabExtractor, ExtractsBytesTimesAndAttributes)
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy2", "general", "info", "release"));
 }
 
-TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase)
-{
+TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase) {
     LogCapture log;
     BCabExtractor x;
     ASSERT_EQ(x.initialize(cab("mszip\\gocabinet-mszip.cab")), 1);
@@ -143,8 +136,7 @@ TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase)
     EXPECT_TRUE(missing(scratchDir("cab-nofilter") + second));
 }
 
-TEST(CabExtractor, SetsFollowTheFinder)
-{
+TEST(CabExtractor, SetsFollowTheFinder) {
     LogCapture log;
     BCabExtractor x;
     ASSERT_EQ(x.initialize(cab("sets\\Split-1.CAB")), 1);
@@ -170,8 +162,7 @@ TEST(CabExtractor, SetsFollowTheFinder)
     }
 }
 
-TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
-{
+TEST(CabExtractor, NamesOutsideTheDestinationAreRefused) {
     const std::string dir = scratchDir("cab-unsafe");
     CreateDirectoryA((dir + "out").c_str(), nullptr);
     for (const char* name : {"..\\escaped.txt", "sub\\.. \\x.txt", "...\\x.txt", "\\rooted.txt", "C:drive.txt",
@@ -196,8 +187,7 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
     EXPECT_TRUE(log.has("ZEVAR: fail copy:  User aborted\n  erf = ", "prntpath", "error", "release"));
 }
 
-TEST(CabCommand, InfoListAndExtractOfASet)
-{
+TEST(CabCommand, InfoListAndExtractOfASet) {
     const std::string split = testpaths::shared("cab/sets\\Split-1.CAB");
     auto r = testpaths::ravelutil("cab info \"" + split + "\"");
     EXPECT_EQ(r.exitCode, 0);

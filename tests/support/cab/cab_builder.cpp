@@ -8,14 +8,12 @@ namespace {
 
 void put16(Bytes& b, unsigned v) { b.insert(b.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
 void put32(Bytes& b, std::uint32_t v) { put16(b, v & 0xFFFF), put16(b, v >> 16); }
-void set32(Bytes& b, std::size_t at, std::uint32_t v)
-{
+void set32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // The documented checksum, written plainly: whole words, then the tail high byte first.
-std::uint32_t checksum(const std::uint8_t* p, std::size_t n, std::uint32_t seed)
-{
+std::uint32_t checksum(const std::uint8_t* p, std::size_t n, std::uint32_t seed) {
     std::size_t i = 0;
     for (; i + 4 <= n; i += 4) seed ^= p[i] | (p[i + 1] << 8) | (p[i + 2] << 16) | (std::uint32_t{p[i + 3]} << 24);
     std::uint32_t tail = 0;
@@ -25,8 +23,7 @@ std::uint32_t checksum(const std::uint8_t* p, std::size_t n, std::uint32_t seed)
 
 }  // namespace
 
-Bytes buildCabinet(const CabLayout& layout)
-{
+Bytes buildCabinet(const CabLayout& layout) {
     Bytes b = {'M', 'S', 'C', 'F'};
     for (int i = 0; i < 5; ++i) put32(b, 0);  // cbCabinet and coffFiles are patched below
     for (unsigned v : {unsigned{layout.version}, static_cast<unsigned>(layout.folders.size()),
@@ -70,8 +67,7 @@ Bytes buildCabinet(const CabLayout& layout)
     return b;
 }
 
-CabFolder storedFolder(const Bytes& content, std::size_t blockSize)
-{
+CabFolder storedFolder(const Bytes& content, std::size_t blockSize) {
     CabFolder f;
     for (std::size_t at = 0; at < content.size(); at += blockSize) {
         const auto from = content.begin() + static_cast<long>(at);
@@ -81,8 +77,7 @@ CabFolder storedFolder(const Bytes& content, std::size_t blockSize)
     return f;
 }
 
-CabBlock mszipStoredBlock(const Bytes& content)
-{
+CabBlock mszipStoredBlock(const Bytes& content) {
     CabBlock block{{'C', 'K', 0x01}, static_cast<std::uint16_t>(content.size())};
     put16(block.data, static_cast<unsigned>(content.size()));
     put16(block.data, ~static_cast<unsigned>(content.size()) & 0xFFFF);
@@ -90,8 +85,7 @@ CabBlock mszipStoredBlock(const Bytes& content)
     return block;
 }
 
-Bytes pattern(std::size_t length, unsigned seed)
-{
+Bytes pattern(std::size_t length, unsigned seed) {
     Bytes b(length);
     std::uint32_t x = seed * 2654435761u + 1;
     for (std::size_t i = 0; i < length; ++i) {
@@ -101,8 +95,7 @@ Bytes pattern(std::size_t length, unsigned seed)
     return b;
 }
 
-void DeflateWriter::bits(std::uint32_t value, unsigned count)
-{
+void DeflateWriter::bits(std::uint32_t value, unsigned count) {
     for (unsigned i = 0; i < count; ++i) {
         acc_ |= ((value >> i) & 1u) << count_;
         if (++count_ == 8) {
@@ -112,14 +105,12 @@ void DeflateWriter::bits(std::uint32_t value, unsigned count)
     }
 }
 
-void DeflateWriter::code(std::uint32_t value, unsigned length)
-{
+void DeflateWriter::code(std::uint32_t value, unsigned length) {
     for (unsigned i = length; i-- > 0;) bits((value >> i) & 1u, 1);
 }
 
 // The fixed code: 0-143 eight bits from 0x30, 144-255 nine from 0x190, 256-279 seven, 280-287 eight from 0xC0.
-void DeflateWriter::symbol(unsigned sym)
-{
+void DeflateWriter::symbol(unsigned sym) {
     if (sym < 144) return code(0x30 + sym, 8);
     if (sym < 256) return code(0x190 + sym - 144, 9);
     if (sym < 280) return code(sym - 256, 7);
@@ -130,8 +121,7 @@ void DeflateWriter::begin(bool final) { bits(final ? 1 : 0, 1), bits(1, 2); }
 void DeflateWriter::literal(unsigned byte) { symbol(byte); }
 void DeflateWriter::end() { symbol(256); }
 
-void DeflateWriter::match(unsigned length, unsigned distance)
-{
+void DeflateWriter::match(unsigned length, unsigned distance) {
     static const unsigned lbase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                        31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
     static const unsigned dbase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
@@ -146,8 +136,7 @@ void DeflateWriter::match(unsigned length, unsigned distance)
     bits(distance - dbase[d], d < 4 ? 0 : static_cast<unsigned>(d / 2 - 1));
 }
 
-Bytes DeflateWriter::finish()
-{
+Bytes DeflateWriter::finish() {
     if (count_ != 0) bits(0, 8 - count_);
     return std::exchange(out_, {});
 }

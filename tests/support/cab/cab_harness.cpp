@@ -11,8 +11,7 @@ namespace cabtest {
 
 std::string cabDir(const std::string& relative) { return ravel::test::dataPath("cab/" + relative); }
 
-Bytes fixture(const std::string& relative)
-{
+Bytes fixture(const std::string& relative) {
     const std::string s = ravel::test::readFile(cabDir(relative));
     return Bytes(s.begin(), s.end());
 }
@@ -33,8 +32,7 @@ FileCounters g_counters;
 std::size_t g_written = 0;
 constexpr FDI_INT_PTR kFirstHandle = 3;
 
-Handle* handleOf(FDI_INT_PTR hf)
-{
+Handle* handleOf(FDI_INT_PTR hf) {
     const FDI_INT_PTR i = hf - kFirstHandle;
     if (i < 0 || static_cast<std::size_t>(i) >= g_handles.size() || !g_handles[i].open) return nullptr;
     return &g_handles[i];
@@ -43,8 +41,7 @@ Handle* handleOf(FDI_INT_PTR hf)
 FNALLOC(testAlloc) { return fdiHeap().allocate(cb); }
 FNFREE(testFree) { fdiHeap().release(pv); }
 
-FNOPEN(testOpen)
-{
+FNOPEN(testOpen) {
     (void)oflag, (void)pmode;
     ++g_counters.opens;
     std::shared_ptr<const Bytes> data;
@@ -61,8 +58,7 @@ FNOPEN(testOpen)
     return kFirstHandle + static_cast<FDI_INT_PTR>(g_handles.size() - 1);
 }
 
-FNREAD(testRead)
-{
+FNREAD(testRead) {
     Handle* h = handleOf(hf);
     if (h == nullptr || !h->input) return static_cast<FDI_UINT>(-1);
     const Bytes& d = *h->input;
@@ -72,8 +68,7 @@ FNREAD(testRead)
     return static_cast<FDI_UINT>(n);
 }
 
-FNWRITE(testWrite)
-{
+FNWRITE(testWrite) {
     Handle* h = handleOf(hf);
     if (h == nullptr || h->output < 0) return static_cast<FDI_UINT>(-1);
     std::size_t n = cb;
@@ -92,8 +87,7 @@ FNWRITE(testWrite)
     return static_cast<FDI_UINT>(n);
 }
 
-FNCLOSE(testClose)
-{
+FNCLOSE(testClose) {
     Handle* h = handleOf(hf);
     if (h == nullptr) return -1;
     h->open = false;
@@ -102,8 +96,7 @@ FNCLOSE(testClose)
     return 0;
 }
 
-FNSEEK(testSeek)
-{
+FNSEEK(testSeek) {
     Handle* h = handleOf(hf);
     if (h == nullptr || !h->input) return -1;
     long long target = dist;
@@ -118,8 +111,7 @@ Handler g_handler;
 int g_decryptAnswer = 0;
 CopyResult* g_run = nullptr;
 
-FNFDINOTIFY(testNotify)
-{
+FNFDINOTIFY(testNotify) {
     auto text = [](const char* p) { return std::string(p != nullptr ? p : ""); };
     g_run->events.push_back({fdint, text(pfdin->psz1), text(pfdin->psz2), text(pfdin->psz3), pfdin->cb, pfdin->date,
                              pfdin->time, pfdin->attribs, pfdin->setID, pfdin->iCabinet, pfdin->iFolder, pfdin->fdie});
@@ -127,8 +119,7 @@ FNFDINOTIFY(testNotify)
     return g_handler(fdint, pfdin);
 }
 
-FNFDIDECRYPT(testDecrypt)
-{
+FNFDIDECRYPT(testDecrypt) {
     g_run->decrypts.push_back(*pfdid);
     if (pfdid->pvUser != g_run) g_run->userPointerRode = false;
     const void* reserve = pfdid->decrypt.pDataReserve;
@@ -153,15 +144,13 @@ void resetFiles() { g_files.clear(), g_handles.clear(), g_outputs.clear(); }
 
 FileCounters& files() { return g_counters; }
 
-void resetCounters()
-{
+void resetCounters() {
     g_counters = FileCounters{};
     g_written = 0;
     fdiHeap() = CountingHeap{};
 }
 
-FDI_INT_PTR openInput(const std::string& path)
-{
+FDI_INT_PTR openInput(const std::string& path) {
     std::string name = path;
     return testOpen(name.data(), FDI_OPEN_READ_BINARY, FDI_OPEN_PERMISSION);
 }
@@ -176,8 +165,7 @@ Context::Context()
 
 Context::~Context() { if (hfdi_ != nullptr) FDIDestroy(hfdi_); }
 
-FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n)
-{
+FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
     switch (type) {
     case fdintCOPY_FILE:
         g_outputs.emplace_back();
@@ -190,8 +178,7 @@ FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n)
     }
 }
 
-CopyResult copy(Context& context, const std::string& dir, const std::string& name, Handler handler, bool withDecrypt)
-{
+CopyResult copy(Context& context, const std::string& dir, const std::string& name, Handler handler, bool withDecrypt) {
     CopyResult run;
     g_run = &run;
     if (context.get() == nullptr) {
@@ -210,14 +197,12 @@ CopyResult copy(Context& context, const std::string& dir, const std::string& nam
     return run;
 }
 
-CopyResult copy(const std::string& dir, const std::string& name, Handler handler, bool withDecrypt)
-{
+CopyResult copy(const std::string& dir, const std::string& name, Handler handler, bool withDecrypt) {
     Context context;
     return copy(context, dir, name, std::move(handler), withDecrypt);
 }
 
-std::vector<std::string> names(const CopyResult& run, FDINOTIFICATIONTYPE type)
-{
+std::vector<std::string> names(const CopyResult& run, FDINOTIFICATIONTYPE type) {
     std::vector<std::string> out;
     for (const Event& e : run.events)
         if (e.type == type) out.push_back(e.psz1);

@@ -5,8 +5,7 @@
 
 namespace cabtest {
 
-Bytes sampleData(std::size_t n, std::uint32_t seed, std::size_t farthest)
-{
+Bytes sampleData(std::size_t n, std::uint32_t seed, std::size_t farthest) {
     std::mt19937 rng(seed);
     static const char* words[] = {"cabinet ", "folder ", "frame ",   "window ", "printer ",
                                   "route ",   "\r\n",    "0x7FFF ", "install "};

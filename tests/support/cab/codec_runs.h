@@ -32,14 +32,12 @@ public:
     void* get() const { return handle_; }
     bool reset() { return codec_.reset(handle_); }
     // One block into `out` (resized to outLen).
-    cabinet::BlockResult decode(const Bytes& in, std::size_t outLen, Bytes& out)
-    {
+    cabinet::BlockResult decode(const Bytes& in, std::size_t outLen, Bytes& out) {
         out.assign(outLen, 0);
         return codec_.decode(handle_, in.data(), in.size(), out.data(), outLen);
     }
     // Frames in order into `out`; the index of the first one not decoded, or -1 when all are.
-    int decodeFrames(const std::vector<Frame>& frames, Bytes& out)
-    {
+    int decodeFrames(const std::vector<Frame>& frames, Bytes& out) {
         out.clear();
         Bytes block;
         for (std::size_t i = 0; i < frames.size(); ++i) {

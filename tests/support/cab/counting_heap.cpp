@@ -11,8 +11,7 @@ struct alignas(16) Header {
 
 }  // namespace
 
-void* CountingHeap::allocate(std::size_t bytes)
-{
+void* CountingHeap::allocate(std::size_t bytes) {
     sizes.push_back(bytes);
     if (static_cast<long>(sizes.size() - 1) == failAt) return nullptr;
     auto* h = static_cast<Header*>(std::malloc(sizeof(Header) + bytes));
@@ -24,8 +23,7 @@ void* CountingHeap::allocate(std::size_t bytes)
     return h + 1;
 }
 
-void CountingHeap::release(void* p)
-{
+void CountingHeap::release(void* p) {
     if (p == nullptr) return;
     Header* h = static_cast<Header*>(p) - 1;
     --outstanding;
@@ -33,14 +31,12 @@ void CountingHeap::release(void* p)
     std::free(h);
 }
 
-cabinet::DecoderMemory CountingHeap::memory()
-{
+cabinet::DecoderMemory CountingHeap::memory() {
     return {[](void* heap, std::size_t n) { return static_cast<CountingHeap*>(heap)->allocate(n); },
             [](void* heap, void* p) { static_cast<CountingHeap*>(heap)->release(p); }, this};
 }
 
-CountingHeap& fdiHeap()
-{
+CountingHeap& fdiHeap() {
     static CountingHeap heap;
     return heap;
 }

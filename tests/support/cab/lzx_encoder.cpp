@@ -203,10 +203,10 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
                 limit = std::min<size_t>(blockEnd - p, kMaxMatch);
             size_t bestLen = 0, bestOff = 0;
             for (uint32_t rv : r) {
-                const size_t l = opt.matches && rv != 0 && rv <= p && rv <= window - 3 ? matchLen(p, p - rv, limit) : 0;
+                const size_t l = rv != 0 && rv <= p && rv <= window - 3 ? matchLen(p, p - rv, limit) : 0;
                 if (l >= 2 && l > bestLen) bestLen = l, bestOff = rv;
             }
-            unsigned depth = opt.matches && p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
+            unsigned depth = p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
             for (int32_t c = depth ? head[hashAt(p)] : -1; c >= 0 && depth--; c = chain[c]) {
                 const size_t off = p - static_cast<size_t>(c);
                 if (off > window - 3) break;

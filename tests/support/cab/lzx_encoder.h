@@ -23,7 +23,6 @@ struct LzxOptions {
     uint32_t e8Size = 0;
     // Blocks cycle through this plan until the data is used up (the last block is cut short).
     std::vector<LzxPlanStep> plan{{LzxBlock::Verbatim, 1u << 20}};
-    bool matches = true;       // false: literals only
     unsigned chainDepth = 16;  // match-finder effort
     // Hostile streams: let one match run across the end of the first frame.
     bool matchAcrossFrame = false;

@@ -19,8 +19,7 @@ constexpr std::uint32_t kK[64] = {
 
 std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
 
-void block(std::uint32_t h[8], const std::uint8_t* p)
-{
+void block(std::uint32_t h[8], const std::uint8_t* p) {
     std::uint32_t w[64], v[8];
     for (int i = 0; i < 16; ++i) w[i] = (std::uint32_t{p[4 * i]} << 24) | (p[4 * i + 1] << 16) | (p[4 * i + 2] << 8) | p[4 * i + 3];
     for (int i = 16; i < 64; ++i)
@@ -39,8 +38,7 @@ void block(std::uint32_t h[8], const std::uint8_t* p)
 
 }  // namespace
 
-std::string sha256Hex(const void* bytes, std::size_t n)
-{
+std::string sha256Hex(const void* bytes, std::size_t n) {
     const auto* data = static_cast<const std::uint8_t*>(bytes);
     std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     const std::size_t full = n / 64 * 64;
