@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -30,12 +31,19 @@ std::vector<Handle> g_handles;
 std::vector<Output> g_outputs;
 FileCounters g_counters;
 std::size_t g_written = 0;
+Handler g_handler;
+int g_decryptAnswer = 0;
+CopyResult* g_run = nullptr;
 constexpr FDI_INT_PTR kFirstHandle = 3;
 
 Handle* handleOf(FDI_INT_PTR hf) {
     const FDI_INT_PTR i = hf - kFirstHandle;
-    if (i < 0 || static_cast<std::size_t>(i) >= g_handles.size() || !g_handles[i].open) return nullptr;
-    return &g_handles[i];
+    return i >= 0 && static_cast<std::size_t>(i) < g_handles.size() && g_handles[i].open ? &g_handles[i] : nullptr;
+}
+
+FDI_INT_PTR newHandle(Handle h) {
+    g_handles.push_back(std::move(h));
+    return kFirstHandle + static_cast<FDI_INT_PTR>(g_handles.size() - 1);
 }
 
 FNALLOC(testAlloc) { return fdiHeap().allocate(cb); }
@@ -43,19 +51,15 @@ FNFREE(testFree) { fdiHeap().release(pv); }
 
 FNOPEN(testOpen) {
     (void)oflag, (void)pmode;
-    ++g_counters.opens;
-    std::shared_ptr<const Bytes> data;
     const auto it = g_files.find(pszFile);
-    if (it != g_files.end()) {
-        data = it->second;
-    } else {
+    std::shared_ptr<const Bytes> data = it != g_files.end() ? it->second : nullptr;
+    if (!data) {
         const std::string s = ravel::test::readFile(pszFile);
         if (s.empty()) return -1;
         data = std::make_shared<const Bytes>(s.begin(), s.end());
     }
-    g_handles.push_back(Handle{data});
     ++g_counters.openHandles;
-    return kFirstHandle + static_cast<FDI_INT_PTR>(g_handles.size() - 1);
+    return newHandle(Handle{data});
 }
 
 FNREAD(testRead) {
@@ -71,11 +75,8 @@ FNREAD(testRead) {
 FNWRITE(testWrite) {
     Handle* h = handleOf(hf);
     if (h == nullptr || h->output < 0) return static_cast<FDI_UINT>(-1);
-    std::size_t n = cb;
-    if (g_counters.shortWriteAfter >= 0) {
-        const std::size_t limit = static_cast<std::size_t>(g_counters.shortWriteAfter);
-        n = g_written >= limit ? 0 : std::min<std::size_t>(cb, limit - g_written);
-    }
+    const std::size_t limit = static_cast<std::size_t>(g_counters.shortWriteAfter);
+    const std::size_t n = g_counters.shortWriteAfter < 0 ? cb : g_written >= limit ? 0 : std::min<std::size_t>(cb, limit - g_written);
     Output& out = g_outputs[static_cast<std::size_t>(h->output)];
     const auto* p = static_cast<const std::uint8_t*>(pv);
     if (g_counters.keepOutput)
@@ -99,50 +100,39 @@ FNCLOSE(testClose) {
 FNSEEK(testSeek) {
     Handle* h = handleOf(hf);
     if (h == nullptr || !h->input) return -1;
-    long long target = dist;
-    if (seektype == 1) target += static_cast<long long>(h->position);
-    if (seektype == 2) target += static_cast<long long>(h->input->size());
+    const long long target = dist + (seektype == 1 ? static_cast<long long>(h->position) : 0) +
+                             (seektype == 2 ? static_cast<long long>(h->input->size()) : 0);
     if (target < 0) return -1;
     h->position = static_cast<std::size_t>(target);
     return static_cast<FDI_LONG>(target);
 }
 
-Handler g_handler;
-int g_decryptAnswer = 0;
-CopyResult* g_run = nullptr;
-
 FNFDINOTIFY(testNotify) {
     auto text = [](const char* p) { return std::string(p != nullptr ? p : ""); };
     g_run->events.push_back({fdint, text(pfdin->psz1), text(pfdin->psz2), text(pfdin->psz3), pfdin->cb, pfdin->date,
                              pfdin->time, pfdin->attribs, pfdin->setID, pfdin->iCabinet, pfdin->iFolder, pfdin->fdie});
-    if (pfdin->pv != g_run) g_run->userPointerRode = false;
+    g_run->userPointerRode = g_run->userPointerRode && pfdin->pv == g_run;
     return g_handler(fdint, pfdin);
 }
 
 FNFDIDECRYPT(testDecrypt) {
     g_run->decrypts.push_back(*pfdid);
-    if (pfdid->pvUser != g_run) g_run->userPointerRode = false;
-    const void* reserve = pfdid->decrypt.pDataReserve;
-    std::size_t size = pfdid->decrypt.cbDataReserve;
-    if (pfdid->fdidt == fdidtNEW_CABINET) {
-        reserve = pfdid->cabinet.pHeaderReserve;
-        size = pfdid->cabinet.cbHeaderReserve;
-    } else if (pfdid->fdidt == fdidtNEW_FOLDER) {
-        reserve = pfdid->folder.pFolderReserve;
-        size = pfdid->folder.cbFolderReserve;
-    }
-    const auto* r = static_cast<const std::uint8_t*>(reserve);
-    g_run->decryptReserves.emplace_back(r, r + (r ? size : 0));
+    g_run->userPointerRode = g_run->userPointerRode && pfdid->pvUser == g_run;
+    const auto reserve = pfdid->fdidt == fdidtNEW_CABINET ? std::make_pair(pfdid->cabinet.pHeaderReserve, pfdid->cabinet.cbHeaderReserve)
+                         : pfdid->fdidt == fdidtNEW_FOLDER ? std::make_pair(pfdid->folder.pFolderReserve, pfdid->folder.cbFolderReserve)
+                                                           : std::make_pair(pfdid->decrypt.pDataReserve, pfdid->decrypt.cbDataReserve);
+    const auto* r = static_cast<const std::uint8_t*>(reserve.first);
+    g_run->decryptReserves.emplace_back(r, r + (r ? reserve.second : 0));
     return g_decryptAnswer;
 }
 
 }  // namespace
 
 void putFile(const std::string& path, Bytes bytes) { g_files[path] = std::make_shared<const Bytes>(std::move(bytes)); }
-
 void resetFiles() { g_files.clear(), g_handles.clear(), g_outputs.clear(); }
-
 FileCounters& files() { return g_counters; }
+std::vector<Output>& outputs() { return g_outputs; }
+int& decryptAnswer() { return g_decryptAnswer; }
 
 void resetCounters() {
     g_counters = FileCounters{};
@@ -155,14 +145,8 @@ FDI_INT_PTR openInput(const std::string& path) {
     return testOpen(name.data(), FDI_OPEN_READ_BINARY, FDI_OPEN_PERMISSION);
 }
 
-int& decryptAnswer() { return g_decryptAnswer; }
-std::vector<Output>& outputs() { return g_outputs; }
-
 Context::Context()
-    : hfdi_(FDICreate(testAlloc, testFree, testOpen, testRead, testWrite, testClose, testSeek, cpu80386, &erf_))
-{
-}
-
+    : hfdi_(FDICreate(testAlloc, testFree, testOpen, testRead, testWrite, testClose, testSeek, cpu80386, &erf_)) {}
 Context::~Context() { if (hfdi_ != nullptr) FDIDestroy(hfdi_); }
 
 FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
@@ -170,8 +154,7 @@ FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
     case fdintCOPY_FILE:
         g_outputs.emplace_back();
         g_outputs.back().name = n->psz1;
-        g_handles.push_back(Handle{nullptr, 0, static_cast<long>(g_outputs.size() - 1)});
-        return kFirstHandle + static_cast<FDI_INT_PTR>(g_handles.size() - 1);
+        return newHandle(Handle{nullptr, 0, static_cast<long>(g_outputs.size() - 1)});
     case fdintCLOSE_FILE_INFO: return testClose(n->hf) == 0 ? 1 : 0;
     case fdintNEXT_CABINET: return n->fdie == FDIERROR_NONE ? 0 : -1;
     default: return 0;
@@ -180,19 +163,16 @@ FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
 
 CopyResult copy(Context& context, const std::string& dir, const std::string& name, Handler handler, bool withDecrypt) {
     CopyResult run;
+    run.erf = context.erf();
+    if (context.get() == nullptr) return run;
     g_run = &run;
-    if (context.get() == nullptr) {
-        run.erf = context.erf();
-        return run;
-    }
     g_handler = std::move(handler);
     const std::size_t firstOutput = g_outputs.size();
     std::string path = dir, cabinet = name;
-    run.ok = FDICopy(context.get(), cabinet.data(), path.data(), 0, testNotify, withDecrypt ? testDecrypt : nullptr,
-                     &run) != 0;
+    run.ok = FDICopy(context.get(), cabinet.data(), path.data(), 0, testNotify, withDecrypt ? testDecrypt : nullptr, &run) != 0;
     run.erf = context.erf();
-    for (std::size_t i = firstOutput; i < g_outputs.size(); ++i)
-        if (g_outputs[i].closed) run.files.push_back(g_outputs[i]);
+    std::copy_if(g_outputs.begin() + static_cast<long>(firstOutput), g_outputs.end(), std::back_inserter(run.files),
+                 [](const Output& o) { return o.closed; });
     g_run = nullptr;
     return run;
 }

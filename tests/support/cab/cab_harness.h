@@ -2,28 +2,24 @@
 // demand), memory from fdiHeap(), and a copy that records every notification and decryption call.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
+#include "cab_builder.h"
 #include "counting_heap.h"
 #include "fdi.h"
 #include "sha256.h"
 
 namespace cabtest {
 
-using Bytes = std::vector<std::uint8_t>;
-
 inline std::string sha256Hex(const Bytes& b) { return sha256Hex(b.data(), b.size()); }
 std::string cabDir(const std::string& relative);  // a folder or file under the cabinet fixtures
-Bytes fixture(const std::string& relative);       // a cabinet fixture's bytes
+Bytes fixture(const std::string& relative);
 
 void putFile(const std::string& path, Bytes bytes);  // served instead of the disk file
 void resetFiles();                                   // forgets put files, handles and outputs
 
 struct FileCounters {
-    std::size_t opens = 0;
     std::size_t openHandles = 0;
     long shortWriteAfter = -1;  // total bytes after which writes come up short
     bool keepOutput = true;     // false: outputs only count and digest what is written
@@ -34,13 +30,12 @@ void resetCounters();  // the file counters and fdiHeap()
 struct Output {
     std::string name;
     Bytes data;
-    std::uint64_t size = 0;
-    std::uint64_t digest = 14695981039346656037ull;  // FNV-1a of everything written
+    std::uint64_t size = 0, digest = 14695981039346656037ull;  // FNV-1a of everything written
     bool closed = false;
 };
+std::vector<Output>& outputs();
 FDI_INT_PTR openInput(const std::string& path);  // as the engine opens a cabinet
 int& decryptAnswer();                            // what the decryption callback answers (0)
-std::vector<Output>& outputs();
 
 // FDICreate with the test callbacks, destroyed on scope exit.
 class Context {
@@ -64,7 +59,6 @@ struct Event {
     unsigned date, time, attribs, setID, iCabinet, iFolder;
     int fdie;
 };
-
 using Handler = std::function<FDI_INT_PTR(FDINOTIFICATIONTYPE, FDINOTIFICATION*)>;
 
 struct CopyResult {
@@ -81,8 +75,7 @@ struct CopyResult {
 FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n);
 CopyResult copy(Context& context, const std::string& dir, const std::string& name, Handler handler = extractAll,
                 bool withDecrypt = false);
-CopyResult copy(const std::string& dir, const std::string& name, Handler handler = extractAll,
-                bool withDecrypt = false);
+CopyResult copy(const std::string& dir, const std::string& name, Handler handler = extractAll, bool withDecrypt = false);
 std::vector<std::string> names(const CopyResult& run, FDINOTIFICATIONTYPE type);
 
 }  // namespace cabtest
