@@ -1,6 +1,7 @@
 // FDICopy over an in-memory cabinet. The input is the first cabinet; a second "MSCF" signature in
 // it starts the cabinet served under whatever name the first gives as its next, so set spanning
-// is reached too. Every way out must close every cabinet and give back every byte.
+// is reached too. Every way out must end in success or an error code, close every cabinet and give
+// back every byte.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cabtest::files().keepOutput = false;
     cabtest::putFile("/fuzz/first.cab", cabtest::Bytes(data, data + split));
     g_next.assign(data + split, data + size);
-    cabtest::copy("/fuzz/", "first.cab", serveNext, (size & 1) != 0);
+    const cabtest::CopyResult run = cabtest::copy("/fuzz/", "first.cab", serveNext, (size & 1) != 0);
     const auto& sizes = cabtest::fdiHeap().sizes;
-    if (cabtest::files().openHandles != 0 || cabtest::fdiHeap().outstanding != 0 ||
+    if ((!run.ok && (run.erf.erfOper < FDIERROR_CABINET_NOT_FOUND || run.erf.erfOper > FDIERROR_USER_ABORT)) ||
+        cabtest::files().openHandles != 0 || cabtest::fdiHeap().outstanding != 0 ||
         std::any_of(sizes.begin(), sizes.end(), [](std::size_t n) { return n > kLargestAllocation; }))
         std::abort();
     return 0;
