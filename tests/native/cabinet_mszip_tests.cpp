@@ -32,18 +32,27 @@ Bytes ck(Bytes stream) {
     return stream;
 }
 
-// 'x', then copies reaching `far` bytes back, a run of the last byte and an overlapping copy; the
-// bytes they make after `history`.
+// One final fixed-Huffman block: 'x', then 258 bytes from `far` back (1 or 1000), 20 from 1 back and
+// 10 from 7 back. Each field: its value, its width, and whether it is a Huffman code (written most
+// significant bit first) rather than a header field or extra bits (least significant first).
 Bytes matches(unsigned far) {
-    DeflateWriter w;
-    w.begin(true);
-    w.literal('x');
-    w.match(258, far);
-    w.match(20, 1);
-    w.match(10, 7);
-    w.end();
-    return w.finish();
+    const struct {
+        unsigned value, bits;
+        bool code;
+    } fields[] = {{1, 1, false},  {1, 2, false}, {0xA8, 8, true},  {0xC5, 8, true}, {far == 1 ? 0u : 19u, 5, true},
+                  {far - 769, far == 1 ? 0u : 8u, false}, {13, 7, true}, {1, 2, false}, {0, 5, true}, {8, 7, true},
+                  {5, 5, true}, {0, 1, false}, {0, 7, true}};
+    Bytes out;
+    unsigned acc = 0, count = 0;
+    for (const auto& f : fields)
+        for (unsigned i = 0; i < f.bits; ++i) {
+            acc |= ((f.value >> (f.code ? f.bits - 1 - i : i)) & 1u) << count;
+            if (++count == 8) out.push_back(static_cast<std::uint8_t>(acc)), acc = count = 0;
+        }
+    if (count != 0) out.push_back(static_cast<std::uint8_t>(acc));
+    return out;
 }
+// The bytes `matches` stands for after `history`.
 Bytes expectMatches(Bytes all, unsigned far) {
     const long start = static_cast<long>(all.size());
     all.push_back('x');

@@ -1,4 +1,4 @@
-// Cabinets built byte by byte, and a minimal fixed-Huffman deflate writer for MSZIP streams.
+// Cabinets built byte by byte.
 #pragma once
 
 #include <cstdint>
@@ -44,22 +44,5 @@ CabFolder storedFolder(const Bytes& content, std::size_t blockSize = 32768);
 // One MSZIP block holding `content` as a single stored deflate block.
 CabBlock mszipStoredBlock(const Bytes& content);
 Bytes pattern(std::size_t length, unsigned seed);  // compressible, seed-dependent bytes
-
-class DeflateWriter {
-public:
-    void begin(bool final);  // starts a fixed-Huffman block
-    void literal(unsigned byte);
-    void match(unsigned length, unsigned distance);
-    void end();      // its end-of-block code
-    Bytes finish();  // pads to a byte
-
-private:
-    void bits(std::uint32_t value, unsigned count);
-    void code(std::uint32_t value, unsigned length);  // Huffman codes go most significant bit first
-    void symbol(unsigned sym);
-    Bytes out_;
-    std::uint32_t acc_ = 0;
-    unsigned count_ = 0;
-};
 
 }  // namespace cabtest
