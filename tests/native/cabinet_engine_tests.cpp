@@ -17,15 +17,8 @@ const std::string kDir = "/mem/";
 
 // Two files in one stored folder, with reserves in all three places.
 CabLayout twoFiles() {
-    CabLayout layout;
-    layout.reserve = true;
-    layout.headerReserve = {'H', 'R'};
-    layout.folderReserve = 2;
-    layout.dataReserve = 3;
-    layout.folders.push_back(storedFolder(pattern(100, 1), 64));
-    layout.files.push_back({"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21});
-    layout.files.push_back({"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01});
-    return layout;
+    return {0x0103, 0x1234, 0, true, {'H', 'R'}, 2, 3, {storedFolder(pattern(100, 1), 64)},
+            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}};
 }
 
 CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false) {

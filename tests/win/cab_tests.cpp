@@ -5,7 +5,6 @@
 #include "RunProgram.h"
 #include "TestPaths.h"
 #include "cab_builder.h"
-#include "sha256.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-// Cabinets built byte by byte.
+// Cabinets built byte by byte, and the SHA-256 the fixtures' reference table gives.
 #pragma once
 
 #include <cstdint>
@@ -20,21 +20,14 @@ struct CabFolder {
 };
 struct CabFile {
     std::string name;
-    std::uint32_t size = 0;
-    std::uint32_t offset = 0;
-    std::uint16_t folder = 0;
-    std::uint16_t date = 0x226c;
-    std::uint16_t time = 0x59ba;
-    std::uint16_t attribs = 0x20;
+    std::uint32_t size = 0, offset = 0;
+    std::uint16_t folder = 0, date = 0x226c, time = 0x59ba, attribs = 0x20;
 };
 struct CabLayout {
-    std::uint16_t version = 0x0103;
-    std::uint16_t setID = 0x1234;
-    std::uint16_t iCabinet = 0;
+    std::uint16_t version = 0x0103, setID = 0x1234, iCabinet = 0;
     bool reserve = false;
     Bytes headerReserve;
-    std::uint8_t folderReserve = 0;  // filled with F0 F1 ..., data reserves with D0 D1 ...
-    std::uint8_t dataReserve = 0;
+    std::uint8_t folderReserve = 0, dataReserve = 0;  // filled with F0 F1 ... and D0 D1 ...
     std::vector<CabFolder> folders;
     std::vector<CabFile> files;
 };
@@ -44,5 +37,6 @@ CabFolder storedFolder(const Bytes& content, std::size_t blockSize = 32768);
 // One MSZIP block holding `content` as a single stored deflate block.
 CabBlock mszipStoredBlock(const Bytes& content);
 Bytes pattern(std::size_t length, unsigned seed);  // compressible, seed-dependent bytes
+std::string sha256Hex(const void* data, std::size_t n);  // lower-case hex
 
 }  // namespace cabtest

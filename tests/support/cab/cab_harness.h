@@ -8,7 +8,6 @@
 #include "cab_builder.h"
 #include "counting_heap.h"
 #include "fdi.h"
-#include "sha256.h"
 
 namespace cabtest {
 

@@ -13,7 +13,7 @@ namespace cabtest {
 using Bytes = std::vector<std::uint8_t>;
 
 struct Frame {
-    Bytes bytes;        // a data block's compressed bytes
+    Bytes bytes;             // a data block's compressed bytes
     std::uint32_t size = 0;  // its uncompressed size
 };
 
@@ -22,14 +22,11 @@ inline const cabinet::Codec& codecOf(cabinet::Method m) { return cabinet::kCodec
 class Decoder {
 public:
     Decoder(cabinet::Method method, unsigned windowBits, const cabinet::DecoderMemory& memory)
-        : codec_(codecOf(method)), handle_(codec_.create(windowBits, memory))
-    {
-    }
+        : codec_(codecOf(method)), handle_(codec_.create(windowBits, memory)) {}
     ~Decoder() { codec_.destroy(handle_); }
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
     explicit operator bool() const { return handle_ != nullptr; }
-    void* get() const { return handle_; }
     bool reset() { return codec_.reset(handle_); }
     // One block into `out` (resized to outLen).
     cabinet::BlockResult decode(const Bytes& in, std::size_t outLen, Bytes& out) {

@@ -1,25 +1,21 @@
 #include "counting_heap.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace cabtest {
-namespace {
 
 struct alignas(16) Header {
     std::size_t bytes;
 };
 
-}  // namespace
-
 void* CountingHeap::allocate(std::size_t bytes) {
     sizes.push_back(bytes);
-    if (static_cast<long>(sizes.size() - 1) == failAt) return nullptr;
-    auto* h = static_cast<Header*>(std::malloc(sizeof(Header) + bytes));
+    auto* h = static_cast<long>(sizes.size() - 1) == failAt ? nullptr : static_cast<Header*>(std::malloc(sizeof(Header) + bytes));
     if (h == nullptr) return nullptr;
     h->bytes = bytes;
     ++outstanding;
-    outstandingBytes += bytes;
-    if (outstandingBytes > peakBytes) peakBytes = outstandingBytes;
+    peakBytes = std::max(peakBytes, outstandingBytes += bytes);
     return h + 1;
 }
 

@@ -1,4 +1,4 @@
-#include "sha256.h"
+#include "cab_builder.h"
 
 #include <algorithm>
 #include <cstdint>
