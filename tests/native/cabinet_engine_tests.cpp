@@ -116,10 +116,7 @@ TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
     EXPECT_FALSE(isCabinet(old));
     EXPECT_EQ(std::make_pair(context.erf().erfOper, context.erf().erfType), std::make_pair(3, 0x0102));
 
-    EXPECT_EQ(copyBytes(cut).erf.erfOper, FDIERROR_NOT_A_CABINET);
-    EXPECT_EQ(copyBytes(badSignature).erf.erfOper, FDIERROR_NOT_A_CABINET);
-    const CopyResult v = copyBytes(old);
-    EXPECT_EQ(std::make_pair(v.erf.erfOper, v.erf.erfType), std::make_pair(3, 0x0102));
+    // FDICopy's codes for the same three: the fixture table (cabinet_real_tests).
     resetFiles();
     EXPECT_EQ(copy(kDir, "missing.cab").erf.erfOper, FDIERROR_CABINET_NOT_FOUND);
 }
