@@ -1,8 +1,8 @@
-// LZX alone: call translation where the format puts it, and hand-built blocks with matches and
+// LZX alone: call translation where the format puts it, and hand-built frames with matches and
 // trees that cannot be. Round trips (with call translation) and damaged streams: cabinet_codec_tests.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <string>
 
 #include "codec_runs.h"
 #include "counting_heap.h"
@@ -14,25 +14,10 @@ using cabinet::Method;
 
 namespace {
 
-// Verbatim block header with a main tree of the given lengths and an empty length tree.
-void verbatimHeader(LzxBitWriter& w, uint32_t size, const std::vector<uint8_t>& mainLens) {
-    w.bits(1, 3);
-    w.bits(size, 24);
-    lzxWriteLengths(w, std::vector<uint8_t>(256, 0), std::vector<uint8_t>(mainLens.begin(), mainLens.begin() + 256));
-    lzxWriteLengths(w, std::vector<uint8_t>(mainLens.size() - 256, 0),
-                    std::vector<uint8_t>(mainLens.begin() + 256, mainLens.end()));
-    lzxWriteLengths(w, std::vector<uint8_t>(249, 0), std::vector<uint8_t>(249, 0));
-}
-
-// Window 2^15: 256 literals and 30 x 8 match headers.
-constexpr unsigned kMain15 = 256 + 240;
-
-// A main tree with two codes of one bit: 'a' = 0, the given match header = 1.
-std::vector<uint8_t> twoSymbolTree(unsigned matchSym) {
-    std::vector<uint8_t> lens(kMain15, 0);
-    lens['a'] = 1;
-    lens[matchSym] = 1;
-    return lens;
+Bytes fromHex(const std::string& hex) {
+    Bytes b;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return b;
 }
 
 // One uncompressed block holding `bytes`, so the window holds exactly them; the folder's first
@@ -110,81 +95,52 @@ TEST(Lzx, CallTranslationStopsAfterTheFirstGigabyte) {
     EXPECT_EQ(callAt(out, 0), 16);
 }
 
+// Hand-built frames of window 2^15, no call translation. "tree(256)": a verbatim block of 3 bytes
+// whose main tree has two codes of one bit, 'a' = 0 and match header 256 (R0, length 2) = 1, and an
+// empty length tree, each tree coded through its pretree as the block header carries it.
 TEST(Lzx, RejectsMatchesAndTreesThatCannotBe) {
+    const std::string tree256 = "00103000000000000000030007318fdafdbe00100000000000000103fb08beef00780000000000000000ef83fbbe00";
     CountingHeap heap;
     Decoder d(Method::kLzx, 15, heap.memory());
     Bytes out;
-    auto decode = [&](const std::function<void(LzxBitWriter&)>& write, size_t outLen) {
-        LzxBitWriter w;
-        w.bits(0, 1);  // no call translation
-        write(w);
-        w.align16();
-        EXPECT_TRUE(d.reset());
-        return d.decode(w.take(), outLen, out);
-    };
-    auto rejects = [&](const char* what, const std::function<void(LzxBitWriter&)>& write, size_t outLen = 3) {
-        EXPECT_EQ(decode(write, outLen), BlockResult::kBadData) << what;
-    };
-    auto block = [](LzxBitWriter& w, unsigned type, uint32_t size) {
-        w.bits(type, 3);
-        w.bits(size, 24);
-    };
-    auto pretree = [](LzxBitWriter& w, unsigned oneBitA, unsigned oneBitB) {
-        for (unsigned i = 0; i < 20; ++i) w.bits(i == oneBitA || i == oneBitB ? 1 : 0, 4);
-    };
-
-    // 'a' then a repeat of offset 1 (R0 starts at 1): "aaa". The same match first reaches before
-    // the folder's first byte.
-    ASSERT_EQ(decode([](LzxBitWriter& w) { verbatimHeader(w, 3, twoSymbolTree(256)), w.bits(0, 1), w.bits(1, 1); }, 3),
-              BlockResult::kOk);
+    ASSERT_EQ(d.decode(fromHex(tree256 + "28"), 3, out), BlockResult::kOk) << "'a' then a repeat of R0 = 1: aaa";
     EXPECT_EQ(std::string(out.begin(), out.end()), "aaa");
-    rejects("match before the folder's first byte",
-            [](LzxBitWriter& w) { verbatimHeader(w, 3, twoSymbolTree(256)), w.bits(1, 1), w.bits(0, 1); });
-
-    for (uint32_t type : {0u, 4u, 7u})
-        rejects("block type outside 1..3", [&](LzxBitWriter& w) { block(w, type, 3), w.bits(0, 32); });
-    rejects("empty block", [](LzxBitWriter& w) { verbatimHeader(w, 0, twoSymbolTree(256)); });
-    rejects("over-subscribed pretree", [&](LzxBitWriter& w) {
-        block(w, 1, 3);
-        for (int i = 0; i < 20; ++i) w.bits(1, 4);  // twenty codes of one bit
-    });
-    rejects("over-subscribed main tree", [](LzxBitWriter& w) {
-        std::vector<uint8_t> lens = twoSymbolTree(256);
-        lens['b'] = 1;
-        verbatimHeader(w, 3, lens);
-    });
-    rejects("empty main tree", [](LzxBitWriter& w) { verbatimHeader(w, 3, std::vector<uint8_t>(kMain15, 0)), w.bits(0, 16); });
-    rejects("zero run past the end of a tree", [&](LzxBitWriter& w) {
-        block(w, 1, 3);
-        pretree(w, 0, 18);  // codes 0 and 18 of one bit each: 6 runs of 51 zeros overrun 256
-        for (int i = 0; i < 6; ++i) w.bits(1, 1), w.bits(31, 5);
-    });
-    rejects("run code inside a same-value run", [&](LzxBitWriter& w) {
-        block(w, 1, 3);
-        pretree(w, 17, 19);
-        w.bits(1, 1), w.bits(0, 1), w.bits(0, 1);  // code 19 must be followed by a delta, not code 17
-    });
-    for (uint32_t r0 : {0u, 0x7FFFFFFFu, 40000u}) {
-        rejects("repeated offset outside the history", [&](LzxBitWriter& w) {
-            block(w, 3, 4);  // an uncompressed block sets R0, then a repeated match uses it
-            w.align16();
-            for (uint32_t v : {r0, 1u, 1u})
-                for (int k = 0; k < 4; ++k) w.byte(static_cast<uint8_t>(v >> (8 * k)));
-            for (uint8_t b : {'a', 'b', 'c', 'd'}) w.byte(b);
-            verbatimHeader(w, 3, twoSymbolTree(256));
-            w.bits(1, 1);
-        }, 7);
-    }
-    auto uncompressed = [&](uint32_t size, int bytes) {
-        return [=](LzxBitWriter& w) {
-            block(w, 3, size);
-            w.align16();
-            for (int i = 0; i < 12 + bytes; ++i) w.byte(1);
-        };
+    std::string ones;  // R0..R2 = 0x01010101 and 100 bytes
+    for (int i = 0; i < 12 + 100; ++i) ones += "01";
+    const struct {
+        const char* what;
+        std::string hex;
+        size_t outLen;
+    } cases[] = {
+        {"the same match first, before the folder's first byte", tree256 + "30", 3},
+        {"block type 0", "0000300000000000", 3},
+        {"block type 4", "0040300000000000", 3},
+        {"block type 7", "0070300000000000", 3},
+        {"an empty block (tree(256) of size 0)",
+         "00100000000000000000030007318fdafdbe00100000000000000103fb08beef00780000000000000000ef83fbbe0020", 3},
+        {"an over-subscribed pretree: twenty codes of one bit", "0010310011111111111111111011", 3},
+        {"an over-subscribed main tree: 'a', 'b' and 256 of one bit",
+         "0010300000000000000002000731a7da7fdf000000000000000080017d84dff7003c0000000000000000f7417ddf0090", 3},
+        {"an empty main tree",
+         "00103300000000000000000007017ddfe0f700000000000000008300beef00fa00000000000000000f02fbbe80ec0000", 3},
+        {"pretree codes 0 and 18: six runs of 51 zeros overrun 256", "0010310000000000000000000f01ffffffff", 3},
+        {"pretree code 19 followed by code 17 instead of a delta", "0010300000000000000000001810", 3},
+        {"an uncompressed block setting R0 = 0, then tree(256) repeating it",
+         "00304000000000000100000001000000616263640020600000000000000006000f621fb5fa7d00200000000000000206f7117cdf00f0"
+         "0000000000000100df07f67d0060", 7},
+        {"the same with R0 = 0x7FFFFFFF",
+         "00304000ffffff7f0100000001000000616263640020600000000000000006000f621fb5fa7d00200000000000000206f7117cdf00f0"
+         "0000000000000100df07f67d0060", 7},
+        {"the same with R0 = 40000, beyond the window",
+         "00304000409c00000100000001000000616263640020600000000000000006000f621fb5fa7d00200000000000000206f7117cdf00f0"
+         "0000000000000100df07f67d0060", 7},
+        {"an uncompressed block of 32768 bytes with 100 in the input", "08300000" + ones, 32768},
+        {"an uncompressed block of 4 bytes in a frame of 8, nothing after it", "0030400001010101010101010101010101010101", 8},
+        {"a match of 3 with 2 bytes left in its block (tree(257) of size 2)",
+         "00102000000000000000030007318fdafdbe001300000000000001035f09f77d00ce00000000000000007d10dff70065", 2},
     };
-    rejects("uncompressed block longer than its input", uncompressed(32768, 100), 32768);
-    rejects("uncompressed block shorter than the frame, nothing after it", uncompressed(4, 4), 8);
-    rejects("match past the end of its block", [](LzxBitWriter& w) {
-        verbatimHeader(w, 2, twoSymbolTree(256 + 1)), w.bits(0, 1), w.bits(1, 1);  // 3 bytes, 2 left
-    }, 2);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(d.reset());
+        EXPECT_EQ(d.decode(fromHex(c.hex), c.outLen, out), BlockResult::kBadData) << c.what;
+    }
 }

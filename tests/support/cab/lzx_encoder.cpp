@@ -6,6 +6,30 @@
 #include <utility>
 
 namespace cabtest {
+
+void LzxBitWriter::bits(uint32_t value, unsigned n) {
+    if (n > 16) {
+        bits(value >> 16, n - 16);
+        n = 16;
+    }
+    if (!n) return;
+    acc_ = (acc_ << n) | (value & ((1u << n) - 1));
+    n_ += n;
+    if (n_ >= 16) {
+        const uint32_t word = (acc_ >> (n_ - 16)) & 0xFFFF;
+        out_.push_back(static_cast<uint8_t>(word));
+        out_.push_back(static_cast<uint8_t>(word >> 8));
+        n_ -= 16;
+        acc_ &= (1u << n_) - 1;
+    }
+}
+
+void LzxBitWriter::align16() {
+    if (n_) bits(0, 16 - n_);
+}
+
+std::vector<uint8_t> LzxBitWriter::take() { return std::exchange(out_, {}); }
+
 namespace {
 
 constexpr uint32_t kFrame = 32768;
@@ -76,31 +100,7 @@ void translateCalls(uint8_t* f, size_t n, uint64_t frameOffset, uint32_t size) {
     }
 }
 
-}  // namespace
-
-void LzxBitWriter::bits(uint32_t value, unsigned n) {
-    if (n > 16) {
-        bits(value >> 16, n - 16);
-        n = 16;
-    }
-    if (!n) return;
-    acc_ = (acc_ << n) | (value & ((1u << n) - 1));
-    n_ += n;
-    if (n_ >= 16) {
-        const uint32_t word = (acc_ >> (n_ - 16)) & 0xFFFF;
-        out_.push_back(static_cast<uint8_t>(word));
-        out_.push_back(static_cast<uint8_t>(word >> 8));
-        n_ -= 16;
-        acc_ &= (1u << n_) - 1;
-    }
-}
-
-void LzxBitWriter::align16() {
-    if (n_) bits(0, 16 - n_);
-}
-
-std::vector<uint8_t> LzxBitWriter::take() { return std::exchange(out_, {}); }
-
+// Writes `lens` coded against `prev` through a pretree, as the block header carries them.
 void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const std::vector<uint8_t>& lens) {
     struct Item {
         unsigned code;
@@ -135,6 +135,8 @@ void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const st
         w.bits(it.extra, it.extraBits);
     }
 }
+
+}  // namespace
 
 std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& opt) {
     const uint32_t window = 1u << opt.windowBits;

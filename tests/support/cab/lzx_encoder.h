@@ -45,7 +45,4 @@ private:
     unsigned n_ = 0;
 };
 
-// Writes `lens` coded against `prev` through a pretree, as the block header carries them.
-void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const std::vector<uint8_t>& lens);
-
 }  // namespace cabtest
