@@ -101,7 +101,7 @@ std::vector<Frame> lzxFrames(const Bytes& data, unsigned bits, bool matchAcrossF
                                            {LzxBlock::Uncompressed, 4097}, {LzxBlock::Aligned, 7},
                                            {LzxBlock::Verbatim, 70001}, {LzxBlock::Uncompressed, 32771},
                                            {LzxBlock::Aligned, 1u << 20}};
-    return lzxEncode(data, {bits, true, 12000000, plan, 4, matchAcrossFrame});
+    return lzxEncode(data, {bits, plan, 4, matchAcrossFrame});
 }
 std::vector<Frame> qtmFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame) {
     return qtmEncode(data, {bits, 8, matchAcrossFrame});

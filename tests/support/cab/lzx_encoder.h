@@ -19,8 +19,6 @@ struct LzxPlanStep {
 
 struct LzxOptions {
     unsigned windowBits = 16;
-    bool e8 = false;
-    uint32_t e8Size = 0;
     // Blocks cycle through this plan until the data is used up (the last block is cut short).
     std::vector<LzxPlanStep> plan{{LzxBlock::Verbatim, 1u << 20}};
     unsigned chainDepth = 16;  // match-finder effort
