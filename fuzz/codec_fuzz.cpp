@@ -9,8 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "codec.h"
-#include "counting_heap.h"
+#include "codec_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const cabinet::Codec& codec = cabinet::kCodecs[FUZZ_METHOD];

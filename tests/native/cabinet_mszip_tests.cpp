@@ -6,8 +6,7 @@
 #include <memory>
 
 #include "cab_builder.h"
-#include "codec_runs.h"
-#include "counting_heap.h"
+#include "codec_support.h"
 #include "deflate.h"
 
 using namespace cabtest;

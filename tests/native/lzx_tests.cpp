@@ -4,8 +4,7 @@
 
 #include <string>
 
-#include "codec_runs.h"
-#include "counting_heap.h"
+#include "codec_support.h"
 #include "lzx_encoder.h"
 
 using namespace cabtest;

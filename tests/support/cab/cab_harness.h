@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cab_builder.h"
-#include "counting_heap.h"
+#include "codec_support.h"
 #include "fdi.h"
 
 namespace cabtest {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec_runs.h"
+#include "codec_support.h"
 
 namespace cabtest {
 

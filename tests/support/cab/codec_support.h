@@ -1,5 +1,7 @@
 // Block decoders through the codec table: an owned decoder of one method, frames run through it,
-// and sample data for the test encoders.
+// and sample data for the test encoders. And the one counting allocator of the cabinet tests:
+// what is outstanding, the peak, every request's size, and a request refused on purpose. The
+// engine's callbacks (which carry no context) use fdiHeap(); a decoder gets any heap through memory().
 #pragma once
 
 #include <cstddef>
@@ -11,6 +13,17 @@
 namespace cabtest {
 
 using Bytes = std::vector<std::uint8_t>;
+
+struct CountingHeap {
+    std::size_t outstanding = 0, outstandingBytes = 0, peakBytes = 0;  // blocks and bytes not yet released
+    std::vector<std::size_t> sizes;  // every request, refused ones too, in order
+    long failAt = -1;                // the request (from 0) that answers null
+
+    void* allocate(std::size_t bytes);
+    void release(void* p);
+    cabinet::DecoderMemory memory();
+};
+CountingHeap& fdiHeap();
 
 struct Frame {
     Bytes bytes;             // a data block's compressed bytes
