@@ -73,12 +73,10 @@ TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder) {
     EXPECT_EQ(std::make_tuple(copyB.cb, copyB.date, copyB.time, copyB.attribs), std::make_tuple(40L, 0x3333u, 0x4444u, 0x01u));
     EXPECT_EQ(r.events[6].cb, listStart + 16 + 6 + 16 + 10);
     EXPECT_EQ(r.events[6].iFolder, 0u);
-
     ASSERT_EQ(r.files.size(), 2u);
     const Bytes content = pattern(100, 1);
     EXPECT_EQ(r.files[0].data, Bytes(content.begin(), content.begin() + 60));
     EXPECT_EQ(r.files[1].data, Bytes(content.begin() + 60, content.end()));
-
     // new cabinet, new folder, then one decrypt per block (two blocks of 64 and 36 bytes)
     ASSERT_EQ(r.decrypts.size(), 4u);
     EXPECT_EQ(r.decrypts[0].fdidt, fdidtNEW_CABINET);
@@ -105,7 +103,6 @@ TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
     EXPECT_EQ(info.cbCabinet, static_cast<FDI_LONG>(good.size()));
     EXPECT_EQ(std::make_tuple(info.cFolders, info.cFiles, info.setID), std::make_tuple(1, 2, 0x1234));
     EXPECT_EQ(std::make_tuple(info.fReserve, info.hasprev, info.hasnext), std::make_tuple(1, 0, 0));
-
     const Bytes cut(good.begin(), good.begin() + 35);
     Bytes badSignature = good, old = good;
     badSignature[0] = 'm';
@@ -115,7 +112,6 @@ TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
     EXPECT_EQ(context.erf().fError, 0) << "not a cabinet is no error";
     EXPECT_FALSE(isCabinet(old));
     EXPECT_EQ(std::make_pair(context.erf().erfOper, context.erf().erfType), std::make_pair(3, 0x0102));
-
     // FDICopy's codes for the same three: the fixture table (cabinet_real_tests).
     resetFiles();
     EXPECT_EQ(copy(kDir, "missing.cab").erf.erfOper, FDIERROR_CABINET_NOT_FOUND);
@@ -146,7 +142,6 @@ TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
     const CopyResult ok = copyBytes(single(1, good, 300));
     ASSERT_TRUE(ok.ok);
     EXPECT_EQ(ok.files[0].data, text);
-
     CabBlock noSignature = good, wrongSize = good, stored{pattern(32769, 3), 32768}, tooLong{pattern(40000, 3), 32768};
     noSignature.data[0] = 'X';
     wrongSize.uncompressed = 299;
@@ -168,7 +163,6 @@ TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack) {
     layout.folders.push_back(storedFolder(pattern(90, 4)));
     layout.files = {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}};
     const Bytes cab = buildCabinet(layout);
-
     const CopyResult listing = copyBytes(cab, answering(fdintCOPY_FILE, 0));
     EXPECT_TRUE(listing.ok && listing.files.empty());
     EXPECT_EQ(names(listing, fdintCOPY_FILE), (std::vector<std::string>{"one", "two", "three"}));
@@ -197,14 +191,12 @@ TEST(CabinetEngine, EveryAnswerThatAbortsAndEveryTargetFailure) {
     }
     EXPECT_EQ(copyBytes(cab, answering(fdintCLOSE_FILE_INFO, -2)).erf.erfOper, FDIERROR_USER_ABORT);
     EXPECT_EQ(copyBytes(cab, answering(fdintCLOSE_FILE_INFO, 0)).erf.erfOper, FDIERROR_TARGET_FILE);
-
     resetCounters();
     files().shortWriteAfter = 10;
     EXPECT_EQ(copyBytes(cab).erf.erfOper, FDIERROR_TARGET_FILE);
     files().shortWriteAfter = -1;
     ASSERT_FALSE(outputs().empty());
     EXPECT_TRUE(outputs()[0].closed) << "the engine closes the target it could not fill";
-
     decryptAnswer() = -1;
     EXPECT_EQ(copyBytes(cab, extractAll, true).erf.erfOper, FDIERROR_USER_ABORT);
     decryptAnswer() = 0;
@@ -253,7 +245,6 @@ TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet) {
     ASSERT_TRUE(skipping.ok && skipping.files.size() == 1) << skipping.erf.erfOper;
     EXPECT_EQ(sha256Hex(skipping.files[0].data), "35a052709780ba369567875f644a0cc97059298f0724429a191d066fb27f05c4");
     EXPECT_EQ(names(skipping, fdintCOPY_FILE), (std::vector<std::string>{"small1.bin", "small2.bin", "medium1.bin"}));
-
     // A cabinet of another set where the next one should be: asked again with code 10, then
     // pointed at the right directory.
     const CopyResult retried = copy(cabDir("edge/derived-split-badsetid/"), "Split-1.CAB", [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
@@ -263,17 +254,14 @@ TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet) {
     EXPECT_TRUE(retried.ok) << retried.erf.erfOper;
     EXPECT_EQ(nextCabinetCodes(retried), (std::vector<int>{0, 10}));
     EXPECT_EQ(retried.files.size(), 3u);
-
     const CopyResult mismatch = copy(cabDir("edge/derived-split-badreserve/"), "Split-1.CAB");
     EXPECT_EQ(mismatch.erf.erfOper, FDIERROR_USER_ABORT);
     EXPECT_EQ(nextCabinetCodes(mismatch), (std::vector<int>{0, 9}));
-
     const CopyResult partial = copy(sets, "Split-2.CAB", answering(fdintNEXT_CABINET, -1));
     EXPECT_EQ(partial.erf.erfOper, FDIERROR_USER_ABORT);
     ASSERT_GE(partial.events.size(), 3u);
     EXPECT_EQ(partial.events[2].type, fdintPARTIAL_FILE);
     EXPECT_EQ(partial.events[2].psz1 + " " + partial.events[2].psz2, "small2.bin Split-1.CAB");
-
     // A set member whose follower is missing: asked again with code 1 until the caller gives up.
     resetFiles();
     putFile(kDir + "Split-1.CAB", fixture("sets/Split-1.CAB"));

@@ -134,7 +134,6 @@ TEST(Deflate, WindowFloorLimitAndSlack) {
         EXPECT_EQ(std::make_pair(consumed, w.position), std::make_pair(stream.size(), end));
         EXPECT_EQ(Bytes(window.begin() + static_cast<long>(h), window.begin() + static_cast<long>(end)), expect);
         EXPECT_EQ(window[w.capacity], 0xEE);
-
         w = {window.data(), end + slack, h - 998, h, end};  // one byte short of the farthest copy
         EXPECT_EQ(inflate(stream, stream.size(), w), InflateResult::kBadData);
         w = {window.data(), end + slack, 0, h, end - 1};

@@ -64,7 +64,6 @@ TEST(CabExtractor, NotACabinetLeavesNoContext) {
     EXPECT_EQ(x.getErrorInfo().erfType, 0x0104);
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::initialize", "general", "info", "release"));
     EXPECT_EQ(x.uninitialize(), 1);
-
     const char* const texts[] = {"No error", "Cabinet not found", "Not a cabinet", "Unknown cabinet version",
                                  "Corrupt cabinet", "Memory allocation failed", "Unknown compression type",
                                  "Failure decompressing data", "Failure writing to target file",
@@ -83,7 +82,6 @@ TEST(CabExtractor, ExtractsBytesTimesAndAttributes) {
     EXPECT_STREQ(names[0].data(), "readonly.txt");
     EXPECT_STREQ(names[3].data(), "archive.txt");
     EXPECT_FALSE(x.getNextCabinetExists());
-
     const std::string out = scratchDir("cab-attrib");
     testpaths::writeFile(out + "hidden.txt", std::string(500, 'o'));  // longer than what replaces it
     ASSERT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, nullptr, nullptr), 1);
@@ -118,7 +116,6 @@ TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase) {
     const std::string second = x.getContents()[1].data();
     std::string upper = second;
     for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-
     const std::string out = scratchDir("cab-list");
     BStringVector wanted;
     wanted.insert(RWCString(upper.c_str()));
@@ -128,7 +125,6 @@ TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase) {
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy2", "general", "info", "release"));
     EXPECT_FALSE(readFile(out + second).empty());
     EXPECT_TRUE(missing(out + x.getContents()[0].data()));
-
     // No destination or no filter: nothing is extracted and the copy succeeds.
     EXPECT_EQ(x.copy("", all, nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(x.copy(RWCString(scratchDir("cab-nofilter").c_str()), nullptr, nullptr, nullptr, nullptr), 1);
@@ -145,7 +141,6 @@ TEST(CabExtractor, SetsFollowTheFinder) {
     ASSERT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, inSets, nullptr), 1);
     EXPECT_EQ(sha(readFile(out + "medium1.bin")), "35a052709780ba369567875f644a0cc97059298f0724429a191d066fb27f05c4");
     EXPECT_EQ(sha(readFile(out + "small2.bin")), "1b1366101b3cd6297c0852d133686887b4539c4d5d4e7a96eb944d04c2d9deb0");
-
     const std::pair<BCabExtractor::CabinetFinder, const char*> cases[] = {
         {nullptr, "ZEVAR: invalid cab file finder function"},
         {refuse, "ZEVAR: Cab file not found."},
@@ -175,7 +170,6 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused) {
         EXPECT_TRUE(log.has(std::string("ZEVAR: unsafe file name refused = ") + name, "prntpath", "error", "release"));
         EXPECT_TRUE(missing(dir + "escaped.txt") && missing("\\rooted.txt"));
     }
-
     // A directory the destination does not have aborts the copy at the open.
     LogCapture log;
     BCabExtractor x;
@@ -200,7 +194,6 @@ TEST(CabCommand, InfoListAndExtractOfASet) {
                      "   Chained to prev cabinet?     : no\n"
                      "   Chained to next cabinet?     : yes\n\n");
     EXPECT_EQ(testpaths::ravelutil("cab list \"" + split + "\"").out, "small1.bin\nsmall2.bin\nmedium1.bin\n");
-
     const std::string out = scratchDir("cab-cli");
     const std::string outArgument = "\"" + out.substr(0, out.size() - 1) + "\"";  // a "\" before a quote escapes it
     r = testpaths::ravelutil("cab extract \"" + split + "\" " + outArgument);
@@ -209,7 +202,6 @@ TEST(CabCommand, InfoListAndExtractOfASet) {
         EXPECT_FALSE(readFile(out + name).empty()) << name;
     EXPECT_EQ(sha(readFile(out + "small1.bin")), "416e95ff9e088dca5fa43eeb41acb104852a6c812f3762ac72d6801d1da0ccc2");
     EXPECT_NE(r.err.find("extracted 6 files"), std::string::npos) << r.err;
-
     r = testpaths::ravelutil("cab extract \"" + testpaths::shared("cab/edge\\derived-bad-data-checksum.cab") + "\" " + outArgument);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Corrupt cabinet"), std::string::npos) << r.err;

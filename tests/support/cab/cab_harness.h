@@ -45,7 +45,6 @@ public:
     Context& operator=(const Context&) = delete;
     HFDI get() const { return hfdi_; }
     ERF& erf() { return erf_; }
-
 private:
     ERF erf_{};
     HFDI hfdi_;

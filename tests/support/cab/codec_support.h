@@ -18,7 +18,6 @@ struct CountingHeap {
     std::size_t outstanding = 0, outstandingBytes = 0, peakBytes = 0;  // blocks and bytes not yet released
     std::vector<std::size_t> sizes;  // every request, refused ones too, in order
     long failAt = -1;                // the request (from 0) that answers null
-
     void* allocate(std::size_t bytes);
     void release(void* p);
     cabinet::DecoderMemory memory();
@@ -56,7 +55,6 @@ public:
         }
         return -1;
     }
-
 private:
     const cabinet::Codec& codec_;
     void* handle_;

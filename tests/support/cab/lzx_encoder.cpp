@@ -125,7 +125,6 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
     const uint32_t window = 1u << opt.windowBits;
     const unsigned mainSyms = 256 + 8 * slotsFor(opt.windowBits);
     const size_t n = data.size();
-
     std::vector<Frame> frames;
     LzxBitWriter w;
     size_t frameStart = 0;
@@ -137,7 +136,6 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
         }
     };
     w.bits(0, 1);  // no call translation: its tests build their frames by hand
-
     uint32_t r[3] = {1, 1, 1};
     std::vector<uint8_t> prevMain(mainSyms, 0), prevLen(249, 0);
     std::vector<int32_t> head(1 << 16, -1), chain(n, -1);
@@ -153,7 +151,6 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
         return l;
     };
     bool crossedOnce = false;
-
     for (size_t step = 0, pos = 0; pos < n; ++step) {
         const LzxPlanStep& ps = opt.plan[step % opt.plan.size()];
         const size_t bsize = std::min<size_t>(ps.size, n - pos), blockEnd = pos + bsize;

@@ -36,7 +36,6 @@ public:
     void byte(uint8_t b) { out_.push_back(b); }  // only when aligned
     std::vector<uint8_t> take();
     size_t pendingBits() const { return n_; }
-
 private:
     std::vector<uint8_t> out_;
     uint32_t acc_ = 0;

@@ -26,7 +26,6 @@ unsigned slotOf(unsigned (*extra)(unsigned), unsigned slots, uint32_t v) {
 struct Model {
     int shiftsLeft = 4;
     std::vector<uint16_t> sym, cum;  // cum has entries + 1 values
-
     Model(unsigned first, unsigned n) : sym(n + 1), cum(n + 1) {
         for (unsigned i = 0; i <= n; ++i) {
             sym[i] = static_cast<uint16_t>(first + i);
@@ -115,7 +114,6 @@ public:
             if (stream[k]) bytes[k / 8] |= static_cast<uint8_t>(0x80 >> (k % 8));
         return bytes;
     }
-
 private:
     void emit(unsigned b) {
         bits_.push_back(static_cast<uint8_t>(b));
