@@ -17,7 +17,7 @@ const std::string kDir = "/mem/";
 
 // Two files in one stored folder, with reserves in all three places.
 CabLayout twoFiles() {
-    return {0x0103, 0x1234, 0, true, {'H', 'R'}, 2, 3, {storedFolder(pattern(100, 1), 64)},
+    return {0x0103, 0x1234, 0, true, {'H', 'R'}, 2, 3, {storedFolder(sampleData(100, 1, 100), 64)},
             {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}};
 }
 
@@ -74,7 +74,7 @@ TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder) {
     EXPECT_EQ(r.events[6].cb, listStart + 16 + 6 + 16 + 10);
     EXPECT_EQ(r.events[6].iFolder, 0u);
     ASSERT_EQ(r.files.size(), 2u);
-    const Bytes content = pattern(100, 1);
+    const Bytes content = sampleData(100, 1, 100);
     EXPECT_EQ(r.files[0].data, Bytes(content.begin(), content.begin() + 60));
     EXPECT_EQ(r.files[1].data, Bytes(content.begin() + 60, content.end()));
     // new cabinet, new folder, then one decrypt per block (two blocks of 64 and 36 bytes)
@@ -126,7 +126,7 @@ TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero) {
     checked[firstData] ^= 0x20;
     const CopyResult r = copyBytes(unchecked);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.files[0].data[0], pattern(100, 1)[0] ^ 0x20);
+    EXPECT_EQ(r.files[0].data[0], sampleData(100, 1, 100)[0] ^ 0x20);
     EXPECT_EQ(copyBytes(checked).erf.erfOper, FDIERROR_CORRUPT_CABINET);
 }
 
@@ -137,12 +137,12 @@ TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
         layout.files.push_back({"f", size, 0, 0});
         return buildCabinet(layout);
     };
-    const Bytes text = pattern(300, 2);
+    const Bytes text = sampleData(300, 2, 300);
     const CabBlock good = mszipStoredBlock(text);
     const CopyResult ok = copyBytes(single(1, good, 300));
     ASSERT_TRUE(ok.ok);
     EXPECT_EQ(ok.files[0].data, text);
-    CabBlock noSignature = good, wrongSize = good, stored{pattern(32769, 3), 32768}, tooLong{pattern(40000, 3), 32768};
+    CabBlock noSignature = good, wrongSize = good, stored{sampleData(32769, 3, 99), 32768}, tooLong{sampleData(40000, 3, 99), 32768};
     noSignature.data[0] = 'X';
     wrongSize.uncompressed = 299;
     EXPECT_EQ(copyBytes(single(1, noSignature, 300)).erf.erfOper, FDIERROR_MDI_FAIL);
@@ -160,7 +160,7 @@ TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
 
 TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack) {
     CabLayout layout;
-    layout.folders.push_back(storedFolder(pattern(90, 4)));
+    layout.folders.push_back(storedFolder(sampleData(90, 4, 90)));
     layout.files = {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}};
     const Bytes cab = buildCabinet(layout);
     const CopyResult listing = copyBytes(cab, answering(fdintCOPY_FILE, 0));
@@ -211,7 +211,7 @@ TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks) {
         EXPECT_EQ(context.erf().erfOper, FDIERROR_ALLOC_FAIL);
     }
     CabLayout layout;
-    layout.folders.push_back({1, {mszipStoredBlock(pattern(500, 5))}});
+    layout.folders.push_back({1, {mszipStoredBlock(sampleData(500, 5, 500))}});
     layout.files.push_back({"f", 500, 0, 0});
     const Bytes cab = buildCabinet(layout);
     for (long failing = 0; failing < 12; ++failing) {

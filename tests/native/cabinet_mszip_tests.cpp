@@ -71,7 +71,7 @@ TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders) {
     CountingHeap heap;
     Decoder dec(Method::kMszip, 0, heap.memory());
     Bytes out;
-    const Bytes first = pattern(1000, 9), second = expectMatches(first, 1000);
+    const Bytes first = sampleData(1000, 9, 1000), second = expectMatches(first, 1000);
     ASSERT_EQ(dec.decode(ck(storedStream(first)), first.size(), out), BlockResult::kOk);
     EXPECT_EQ(out, first);
     ASSERT_EQ(dec.decode(ck(matches(1000)), second.size(), out), BlockResult::kOk);
@@ -82,7 +82,7 @@ TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders) {
 }
 
 TEST(Mszip, MalformedStreamsAndWrongSizesFail) {
-    const Bytes stored = storedStream(pattern(100, 10));
+    const Bytes stored = storedStream(sampleData(100, 10, 100));
     const Bytes bad[] = {
         stored,                                          // no CK
         ck({0x07}),                                      // block type 3
@@ -106,7 +106,7 @@ TEST(Mszip, MalformedStreamsAndWrongSizesFail) {
 TEST(Mszip, StreamMayEndWithoutTheFinalFlag) {
     CountingHeap heap;
     Decoder dec(Method::kMszip, 0, heap.memory());
-    const Bytes text = pattern(300, 11);
+    const Bytes text = sampleData(300, 11, 300);
     Bytes stream = storedStream(Bytes(text.begin(), text.begin() + 100), false);
     const Bytes tail = storedStream(Bytes(text.begin() + 100, text.end()), false);
     stream.insert(stream.end(), tail.begin(), tail.end());
@@ -120,7 +120,7 @@ TEST(Mszip, StreamMayEndWithoutTheFinalFlag) {
 }
 
 TEST(Deflate, WindowFloorLimitAndSlack) {
-    const Bytes history = pattern(2000, 12), expect = expectMatches(history, 1000), stream = matches(1000);
+    const Bytes history = sampleData(2000, 12, 2000), expect = expectMatches(history, 1000), stream = matches(1000);
     const std::size_t h = history.size(), end = h + expect.size();
     // With and without room for the wide match copies: the same bytes, and nothing written past
     // the capacity when there is no room.
@@ -143,8 +143,8 @@ TEST(Deflate, WindowFloorLimitAndSlack) {
 }
 
 TEST(Deflate, InputThatEndsInsideAStreamAndWhereAStreamEnds) {
-    Bytes window(1000), two = storedStream(pattern(50, 13));
-    const Bytes second = storedStream(pattern(70, 14));
+    Bytes window(1000), two = storedStream(sampleData(50, 13, 50));
+    const Bytes second = storedStream(sampleData(70, 14, 70));
     two.insert(two.end(), second.begin(), second.end());
     cabinet::InflateWindow w{window.data(), window.size(), 0, 0, window.size()};
     std::size_t consumed = 0;

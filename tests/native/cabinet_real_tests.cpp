@@ -109,21 +109,6 @@ TEST(RealCabinets, Lzx) { checkCabinets("lzx/"); }
 TEST(RealCabinets, Quantum) { checkCabinets("quantum/"); }
 TEST(RealCabinets, ExecuteAttributeIsClearedAndReported) { checkCabinets("edge/derived-exec-attrib.cab"); }
 
-TEST(RealCabinets, SetCopiedFromItsFirstCabinetFollowsEveryMember) {
-    // A block split over all five cabinets: the copy walks them all, asking for each in turn.
-    const CopyResult run = copyFixture("sets/cabd_multi_basic_pt1.cab");
-    ASSERT_TRUE(run.ok);
-    EXPECT_EQ(names(run, fdintNEXT_CABINET),
-              (std::vector<std::string>{"cabd_multi_basic_pt2.cab", "cabd_multi_basic_pt3.cab",
-                                        "cabd_multi_basic_pt4.cab", "cabd_multi_basic_pt5.cab"}));
-    std::vector<unsigned> cabinets;
-    for (const Event& e : run.events)
-        if (e.type == fdintCABINET_INFO) cabinets.push_back(e.iCabinet);
-    EXPECT_EQ(cabinets, (std::vector<unsigned>{0, 1, 2, 3, 4}));
-    ASSERT_EQ(run.files.size(), 3u);
-    EXPECT_EQ(run.files[2].name, "test3.txt");
-}
-
 TEST(RealCabinets, CorruptAndHostileCabinetsEndInTheirCodesAndTheRestKeepTheirFiles) {
     const std::map<std::string, int> codes = {  // 0: the copy succeeds
         {"bad_signature.cab", 2}, {"partial_shortheader.cab", 2}, {"partial_shortextheader.cab", 2},

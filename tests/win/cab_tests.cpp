@@ -5,6 +5,7 @@
 #include "RunProgram.h"
 #include "TestPaths.h"
 #include "cab_builder.h"
+#include "codec_support.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -45,7 +46,7 @@ std::pair<unsigned, unsigned> dosTimeOf(const std::string& path) {
 // A stored cabinet with one file of 20 bytes under `name`.
 RWCString oneFileCabinet(const std::string& dir, const std::string& name) {
     cabtest::CabLayout layout;
-    layout.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
+    layout.folders.push_back(cabtest::storedFolder(cabtest::sampleData(20, 1, 20)));
     layout.files.push_back({name, 20, 0, 0});
     const cabtest::Bytes bytes = cabtest::buildCabinet(layout);
     testpaths::writeFile(dir + "one.cab", std::string(bytes.begin(), bytes.end()));

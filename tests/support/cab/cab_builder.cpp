@@ -86,16 +86,6 @@ CabBlock mszipStoredBlock(const Bytes& content) {
     return block;
 }
 
-Bytes pattern(std::size_t length, unsigned seed) {
-    Bytes b(length);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (std::size_t i = 0; i < length; ++i) {
-        x = x * 1103515245u + 12345u;
-        b[i] = static_cast<std::uint8_t>("abcdefgh \n"[(x >> 16) % 10]);
-    }
-    return b;
-}
-
 namespace {
 
 constexpr std::uint32_t kK[64] = {

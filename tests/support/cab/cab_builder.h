@@ -36,7 +36,6 @@ Bytes buildCabinet(const CabLayout& layout);
 CabFolder storedFolder(const Bytes& content, std::size_t blockSize = 32768);
 // One MSZIP block holding `content` as a single stored deflate block.
 CabBlock mszipStoredBlock(const Bytes& content);
-Bytes pattern(std::size_t length, unsigned seed);  // compressible, seed-dependent bytes
 std::string sha256Hex(const void* data, std::size_t n);  // lower-case hex
 
 }  // namespace cabtest
