@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-
 #include "cab_harness.h"
 
 namespace {

@@ -8,11 +8,9 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
 #include "TestData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {

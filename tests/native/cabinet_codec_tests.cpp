@@ -3,9 +3,7 @@
 // window size and frames that do not end where they must; Quantum's own token streams and working
 // state; LZX's call translation and hand-built hostile frames. Damaged streams: the fuzz replays.
 #include <gtest/gtest.h>
-
 #include <string>
-
 #include "codec_support.h"
 #include "lzx_encoder.h"
 #include "qtm_encoder.h"

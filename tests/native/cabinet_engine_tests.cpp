@@ -1,10 +1,8 @@
 // The copy driver on cabinets built byte by byte: notification order and fields, reserves and the
 // decryption callback, header and block checks, every error code, sets, and memory use.
 #include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
-
 #include "TestData.h"
 #include "cab_builder.h"
 #include "cab_harness.h"

@@ -2,9 +2,7 @@
 // without the final flag. The deflate core alone: the window's floor and limit, a window without
 // slack, input that ends inside a stream, and where a stream ends.
 #include <gtest/gtest.h>
-
 #include <memory>
-
 #include "cab_builder.h"
 #include "codec_support.h"
 #include "deflate.h"

@@ -1,11 +1,9 @@
 // Real cabinets from the fixtures: every file's name, bytes, time and attributes against the
 // reference table, sets followed member by member, and the outcome of the corrupt and hostile ones.
 #include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 #include <sstream>
-
 #include "TestData.h"
 #include "cab_harness.h"
 

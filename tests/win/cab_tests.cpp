@@ -6,10 +6,8 @@
 #include "TestPaths.h"
 #include "cab_builder.h"
 #include "codec_support.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
-
 #include <string>
 #include <vector>
 

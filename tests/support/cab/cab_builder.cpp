@@ -1,5 +1,4 @@
 #include "cab_builder.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <utility>

@@ -1,11 +1,9 @@
 #include "cab_harness.h"
-
 #include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
-
 #include "TestData.h"
 
 namespace cabtest {

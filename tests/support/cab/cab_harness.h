@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <string>
-
 #include "cab_builder.h"
 #include "codec_support.h"
 #include "fdi.h"

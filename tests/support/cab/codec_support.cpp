@@ -1,5 +1,4 @@
 #include "codec_support.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <random>

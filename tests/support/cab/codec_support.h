@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
 #include "codec.h"
 
 namespace cabtest {

@@ -1,5 +1,4 @@
 #include "lzx_encoder.h"
-
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -34,7 +33,6 @@ namespace {
 
 constexpr uint32_t kFrame = 32768;
 constexpr unsigned kMaxMatch = 257;
-
 unsigned slotsFor(unsigned bits) { return bits == 21 ? 50 : bits == 20 ? 42 : bits * 2; }
 unsigned footerBits(unsigned slot) { return slot < 4 ? 0 : std::min(17u, (slot - 2) / 2); }
 uint32_t slotBase(unsigned slot) {

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
 #include "codec_support.h"
 
 namespace cabtest {

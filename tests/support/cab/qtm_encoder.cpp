@@ -1,5 +1,4 @@
 #include "qtm_encoder.h"
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -7,7 +6,6 @@ namespace cabtest {
 namespace {
 
 constexpr uint32_t kFrame = 32768;
-
 unsigned posExtra(unsigned s) { return s < 4 ? 0 : (s - 2) / 2; }
 unsigned lenExtra(unsigned s) { return (s < 6 || s == 26) ? 0 : (s - 2) / 4; }
 uint32_t base(unsigned (*extra)(unsigned), unsigned s) {

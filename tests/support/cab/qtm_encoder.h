@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <vector>
-
 #include "codec_support.h"
 
 namespace cabtest {
