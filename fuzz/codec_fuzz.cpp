@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include "codec_support.h"
+#include "cab_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const cabinet::Codec& codec = cabinet::kCodecs[FUZZ_METHOD];

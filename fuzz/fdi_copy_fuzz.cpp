@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include "cab_harness.h"
+#include "cab_support.h"
 
 namespace {
 

@@ -4,9 +4,8 @@
 // state; LZX's call translation and hand-built hostile frames. Damaged streams: the fuzz replays.
 #include <gtest/gtest.h>
 #include <string>
-#include "codec_support.h"
-#include "lzx_encoder.h"
-#include "qtm_encoder.h"
+#include "cab_support.h"
+#include "test_encoders.h"
 
 using namespace cabtest;
 using cabinet::BlockResult;

@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include "TestData.h"
-#include "cab_builder.h"
-#include "cab_harness.h"
+#include "cab_support.h"
 
 using namespace cabtest;
 

@@ -3,8 +3,7 @@
 // slack, input that ends inside a stream, and where a stream ends.
 #include <gtest/gtest.h>
 #include <memory>
-#include "cab_builder.h"
-#include "codec_support.h"
+#include "cab_support.h"
 #include "deflate.h"
 
 using namespace cabtest;

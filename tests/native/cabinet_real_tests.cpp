@@ -5,7 +5,7 @@
 #include <set>
 #include <sstream>
 #include "TestData.h"
-#include "cab_harness.h"
+#include "cab_support.h"
 
 using namespace cabtest;
 

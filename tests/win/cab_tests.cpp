@@ -4,8 +4,7 @@
 #include "LogCapture.h"
 #include "RunProgram.h"
 #include "TestPaths.h"
-#include "cab_builder.h"
-#include "codec_support.h"
+#include "cab_support.h"
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>

@@ -1,11 +1,13 @@
-// A small LZX encoder for the decoder tests: greedy matching, prefix codes from the block's own
-// frequencies, and every block type, so that decoding can be checked against known input.
+// Small LZX and Quantum encoders for the decoder tests, so that decoding can be checked against
+// known input. LZX: greedy matching, prefix codes from each block's own frequencies, every block
+// type. Quantum: the decoder's adaptive models driving an arithmetic encoder, greedy matching, one
+// frame per 32 KiB of input, and hand-made token streams.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-#include "codec_support.h"
+#include "cab_support.h"
 
 namespace cabtest {
 
@@ -40,5 +42,24 @@ private:
     uint32_t acc_ = 0;
     unsigned n_ = 0;
 };
+
+struct QtmOptions {
+    unsigned windowBits = 16;
+    unsigned chainDepth = 16;
+    // Hostile streams: let one match run across the end of the first frame.
+    bool matchAcrossFrame = false;
+};
+
+std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions& options);
+
+// One hand-made token stream for a single frame: selectors, symbols and extra bits as given.
+struct QtmToken {
+    unsigned selector;        // 0..6
+    unsigned symbol;          // literal (within its model) or length/position slot
+    unsigned lenSlot = 0;     // selector 6 only
+    uint32_t lenExtra = 0;    // selector 6 only
+    uint32_t posExtra = 0;
+};
+std::vector<uint8_t> qtmEncodeTokens(unsigned windowBits, const std::vector<QtmToken>& tokens);
 
 }  // namespace cabtest
