@@ -16,6 +16,67 @@ namespace {
 
 unsigned anyWindow(Method m) { return m == Method::kLzx || m == Method::kQuantum ? 16 : 0; }
 
+Bytes fromHex(const std::string& hex) {
+    Bytes b;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return b;
+}
+
+// One uncompressed block holding `bytes`, so the window holds exactly them; the folder's first
+// frame carries the call translation header.
+Bytes uncompressedFrame(bool first, uint32_t translationSize, const Bytes& bytes) {
+    LzxBitWriter w;
+    if (first) {
+        w.bits(1, 1);
+        w.bits(translationSize, 32);
+    }
+    w.bits(3, 3);
+    w.bits(static_cast<uint32_t>(bytes.size()), 24);
+    if (w.pendingBits() == 0) w.bits(0, 16);
+    else w.align16();
+    for (int i = 0; i < 12; ++i) w.byte(i % 4 == 0 ? 1 : 0);  // R0..R2 = 1
+    for (uint8_t b : bytes) w.byte(b);
+    if (bytes.size() & 1) w.byte(0);
+    return w.take();
+}
+
+void putCall(Bytes& v, size_t at, int32_t value) {
+    v[at] = 0xE8;
+    for (int k = 0; k < 4; ++k) v[at + 1 + k] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * k));
+}
+int32_t callAt(const Bytes& v, size_t at) {
+    return static_cast<int32_t>(v[at + 1] | (v[at + 2] << 8) | (v[at + 3] << 16) | (uint32_t(v[at + 4]) << 24));
+}
+
+// A method that keeps a window across its folder, and the test encoder that makes its frames.
+struct WindowCodec {
+    Method method;
+    unsigned lowest, highest;
+    // LZX frames end on a 16-bit boundary of their own input; Quantum's coder reads ahead of its
+    // data, so only a frame cut well short is sure to fail.
+    bool strictEnd;
+    std::size_t (*sampleLength)(unsigned bits);
+    std::vector<Frame> (*encode)(const Bytes& data, unsigned bits, bool matchAcrossFrame);
+};
+
+std::vector<Frame> lzxFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame) {
+    const std::vector<LzxPlanStep> plan = {{LzxBlock::Verbatim, 20000}, {LzxBlock::Aligned, 45000},
+                                           {LzxBlock::Uncompressed, 4097}, {LzxBlock::Aligned, 7},
+                                           {LzxBlock::Verbatim, 70001}, {LzxBlock::Uncompressed, 32771},
+                                           {LzxBlock::Aligned, 1u << 20}};
+    return lzxEncode(data, {bits, plan, 4, matchAcrossFrame});
+}
+std::vector<Frame> qtmFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame) {
+    return qtmEncode(data, {bits, 8, matchAcrossFrame});
+}
+
+// Past twice the window where that is cheap, so the window wraps and offsets reach its far end.
+std::size_t lzxLength(unsigned bits) { return bits <= 18 ? (std::size_t{2} << bits) + 12345 : (std::size_t{1} << bits) + 70001; }
+std::size_t qtmLength(unsigned) { return 3 * 32768 + 777; }
+
+const WindowCodec kWindowCodecs[] = {{Method::kLzx, 15, 21, true, lzxLength, lzxFrames},
+                                     {Method::kQuantum, 10, 21, false, qtmLength, qtmFrames}};
+
 }  // namespace
 
 TEST(Codecs, EachMethodTakesTheWindowsOfTheFormat) {
@@ -81,39 +142,6 @@ TEST(Codecs, RefuseAnotherMethodsDecoderAndSizesNoBlockHas) {
     for (const Codec& c : cabinet::kCodecs) c.destroy(handles[static_cast<unsigned>(c.method)]);
     EXPECT_EQ(heap.outstanding, 0u);
 }
-
-namespace {
-
-// A method that keeps a window across its folder, and the test encoder that makes its frames.
-struct WindowCodec {
-    Method method;
-    unsigned lowest, highest;
-    // LZX frames end on a 16-bit boundary of their own input; Quantum's coder reads ahead of its
-    // data, so only a frame cut well short is sure to fail.
-    bool strictEnd;
-    std::size_t (*sampleLength)(unsigned bits);
-    std::vector<Frame> (*encode)(const Bytes& data, unsigned bits, bool matchAcrossFrame);
-};
-
-std::vector<Frame> lzxFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame) {
-    const std::vector<LzxPlanStep> plan = {{LzxBlock::Verbatim, 20000}, {LzxBlock::Aligned, 45000},
-                                           {LzxBlock::Uncompressed, 4097}, {LzxBlock::Aligned, 7},
-                                           {LzxBlock::Verbatim, 70001}, {LzxBlock::Uncompressed, 32771},
-                                           {LzxBlock::Aligned, 1u << 20}};
-    return lzxEncode(data, {bits, plan, 4, matchAcrossFrame});
-}
-std::vector<Frame> qtmFrames(const Bytes& data, unsigned bits, bool matchAcrossFrame) {
-    return qtmEncode(data, {bits, 8, matchAcrossFrame});
-}
-
-// Past twice the window where that is cheap, so the window wraps and offsets reach its far end.
-std::size_t lzxLength(unsigned bits) { return bits <= 18 ? (std::size_t{2} << bits) + 12345 : (std::size_t{1} << bits) + 70001; }
-std::size_t qtmLength(unsigned) { return 3 * 32768 + 777; }
-
-const WindowCodec kWindowCodecs[] = {{Method::kLzx, 15, 21, true, lzxLength, lzxFrames},
-                                     {Method::kQuantum, 10, 21, false, qtmLength, qtmFrames}};
-
-}  // namespace
 
 TEST(WindowCodecs, RoundTripEveryWindowSizeAndAgainAfterAReset) {
     for (const WindowCodec& wc : kWindowCodecs)
@@ -227,41 +255,6 @@ TEST(Quantum, OneFolderAtATimeInTheProcess) {
 
 // LZX alone: call translation where the format puts it, and hand-built frames with matches and
 // trees that cannot be.
-namespace {
-
-Bytes fromHex(const std::string& hex) {
-    Bytes b;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return b;
-}
-
-// One uncompressed block holding `bytes`, so the window holds exactly them; the folder's first
-// frame carries the call translation header.
-Bytes uncompressedFrame(bool first, uint32_t translationSize, const Bytes& bytes) {
-    LzxBitWriter w;
-    if (first) {
-        w.bits(1, 1);
-        w.bits(translationSize, 32);
-    }
-    w.bits(3, 3);
-    w.bits(static_cast<uint32_t>(bytes.size()), 24);
-    if (w.pendingBits() == 0) w.bits(0, 16);
-    else w.align16();
-    for (int i = 0; i < 12; ++i) w.byte(i % 4 == 0 ? 1 : 0);  // R0..R2 = 1
-    for (uint8_t b : bytes) w.byte(b);
-    if (bytes.size() & 1) w.byte(0);
-    return w.take();
-}
-
-void putCall(Bytes& v, size_t at, int32_t value) {
-    v[at] = 0xE8;
-    for (int k = 0; k < 4; ++k) v[at + 1 + k] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * k));
-}
-int32_t callAt(const Bytes& v, size_t at) {
-    return static_cast<int32_t>(v[at + 1] | (v[at + 2] << 8) | (v[at + 3] << 16) | (uint32_t(v[at + 4]) << 24));
-}
-
-}  // namespace
 
 TEST(Lzx, UndoesCallTranslationExactlyWhereTheFormatSays) {
     const uint32_t translationSize = 0x100000;

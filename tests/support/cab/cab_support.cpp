@@ -30,72 +30,6 @@ std::uint32_t checksum(const std::uint8_t* p, std::size_t n, std::uint32_t seed)
     return seed ^ tail;
 }
 
-}  // namespace
-
-Bytes buildCabinet(const CabLayout& layout) {
-    Bytes b = {'M', 'S', 'C', 'F'};
-    for (int i = 0; i < 5; ++i) put32(b, 0);  // cbCabinet and coffFiles are patched below
-    for (unsigned v : {unsigned{layout.version}, static_cast<unsigned>(layout.folders.size()),
-                       static_cast<unsigned>(layout.files.size()), layout.reserve ? 4u : 0u, unsigned{layout.setID},
-                       unsigned{layout.iCabinet}})
-        put16(b, v);
-    if (layout.reserve) {
-        put16(b, static_cast<unsigned>(layout.headerReserve.size()));
-        b.insert(b.end(), {layout.folderReserve, layout.dataReserve});
-        b.insert(b.end(), layout.headerReserve.begin(), layout.headerReserve.end());
-    }
-    std::vector<std::size_t> folderAt;
-    for (const CabFolder& f : layout.folders) {
-        folderAt.push_back(b.size());
-        put32(b, 0);
-        put16(b, static_cast<unsigned>(f.blocks.size()));
-        put16(b, f.type);
-        for (unsigned i = 0; i < layout.folderReserve; ++i) b.push_back(static_cast<std::uint8_t>(0xF0 + i));
-    }
-    set32(b, 16, static_cast<std::uint32_t>(b.size()));
-    for (const CabFile& f : layout.files) {
-        put32(b, f.size);
-        put32(b, f.offset);
-        for (unsigned v : {f.folder, f.date, f.time, f.attribs}) put16(b, v);
-        b.insert(b.end(), f.name.c_str(), f.name.c_str() + f.name.size() + 1);
-    }
-    for (std::size_t i = 0; i < layout.folders.size(); ++i) {
-        set32(b, folderAt[i], static_cast<std::uint32_t>(b.size()));
-        for (const CabBlock& block : layout.folders[i].blocks) {
-            Bytes header(4, 0);
-            put16(header, static_cast<unsigned>(block.data.size()));
-            put16(header, block.uncompressed);
-            for (unsigned r = 0; r < layout.dataReserve; ++r) header.push_back(static_cast<std::uint8_t>(0xD0 + r));
-            const std::uint32_t sum = checksum(block.data.data(), block.data.size(), 0);
-            if (block.checksum) set32(header, 0, checksum(header.data() + 4, header.size() - 4, sum));
-            b.insert(b.end(), header.begin(), header.end());
-            b.insert(b.end(), block.data.begin(), block.data.end());
-        }
-    }
-    set32(b, 8, static_cast<std::uint32_t>(b.size()));
-    return b;
-}
-
-CabFolder storedFolder(const Bytes& content, std::size_t blockSize) {
-    CabFolder f;
-    for (std::size_t at = 0; at < content.size(); at += blockSize) {
-        const auto from = content.begin() + static_cast<long>(at);
-        const std::size_t n = std::min(blockSize, content.size() - at);
-        f.blocks.push_back({Bytes(from, from + static_cast<long>(n)), static_cast<std::uint16_t>(n)});
-    }
-    return f;
-}
-
-CabBlock mszipStoredBlock(const Bytes& content) {
-    CabBlock block{{'C', 'K', 0x01}, static_cast<std::uint16_t>(content.size())};
-    put16(block.data, static_cast<unsigned>(content.size()));
-    put16(block.data, ~static_cast<unsigned>(content.size()) & 0xFFFF);
-    block.data.insert(block.data.end(), content.begin(), content.end());
-    return block;
-}
-
-namespace {
-
 constexpr std::uint32_t kK[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
@@ -125,90 +59,9 @@ void block(std::uint32_t h[8], const std::uint8_t* p) {
     for (int i = 0; i < 8; ++i) h[i] += v[i];
 }
 
-}  // namespace
-
-std::string sha256Hex(const void* bytes, std::size_t n) {
-    const auto* data = static_cast<const std::uint8_t*>(bytes);
-    std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    const std::size_t full = n / 64 * 64;
-    for (std::size_t i = 0; i < full; i += 64) block(h, data + i);
-    std::vector<std::uint8_t> tail(data + full, data + n);
-    tail.push_back(0x80);
-    tail.resize((tail.size() + 8 + 63) / 64 * 64, 0);
-    for (int i = 0; i < 8; ++i) tail[tail.size() - 1 - i] = static_cast<std::uint8_t>((std::uint64_t{n} * 8) >> (8 * i));
-    for (std::size_t i = 0; i < tail.size(); i += 64) block(h, tail.data() + i);
-    std::string s;
-    for (std::uint32_t v : h)
-        for (int i = 28; i >= 0; i -= 4) s += "0123456789abcdef"[(v >> i) & 15];
-    return s;
-}
-
 struct alignas(16) Header {
     std::size_t bytes;
 };
-
-void* CountingHeap::allocate(std::size_t bytes) {
-    sizes.push_back(bytes);
-    auto* h = static_cast<long>(sizes.size() - 1) == failAt ? nullptr : static_cast<Header*>(std::malloc(sizeof(Header) + bytes));
-    if (h == nullptr) return nullptr;
-    h->bytes = bytes;
-    ++outstanding;
-    peakBytes = std::max(peakBytes, outstandingBytes += bytes);
-    return h + 1;
-}
-
-void CountingHeap::release(void* p) {
-    if (p == nullptr) return;
-    Header* h = static_cast<Header*>(p) - 1;
-    --outstanding;
-    outstandingBytes -= h->bytes;
-    std::free(h);
-}
-
-cabinet::DecoderMemory CountingHeap::memory() {
-    return {[](void* heap, std::size_t n) { return static_cast<CountingHeap*>(heap)->allocate(n); },
-            [](void* heap, void* p) { static_cast<CountingHeap*>(heap)->release(p); }, this};
-}
-
-CountingHeap& fdiHeap() {
-    static CountingHeap heap;
-    return heap;
-}
-
-
-Bytes sampleData(std::size_t n, std::uint32_t seed, std::size_t farthest) {
-    std::mt19937 rng(seed);
-    static const char* words[] = {"cabinet ", "folder ", "frame ",   "window ", "printer ",
-                                  "route ",   "\r\n",    "0x7FFF ", "install "};
-    Bytes d;
-    d.reserve(n + 300);
-    while (d.size() < n) {
-        const unsigned what = rng() % 16;
-        if (what < 8) {
-            for (const char* w = words[rng() % 9]; *w; ++w) d.push_back(static_cast<std::uint8_t>(*w));
-        } else if (what < 12 && d.size() > 16) {
-            const std::size_t from = d.size() - 1 - rng() % std::min(d.size(), farthest);
-            for (std::size_t k = 0, len = 3 + rng() % 300; k < len; ++k) d.push_back(d[from + k]);
-        } else if (what < 14) {
-            for (unsigned k = rng() % 64; k > 0; --k) d.push_back(static_cast<std::uint8_t>(rng()));
-        } else {
-            d.push_back(0xE8);
-            const std::uint32_t v = (what & 1) ? rng() % 200000 : 0u - rng() % 5000;
-            for (int k = 0; k < 4; ++k) d.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
-        }
-    }
-    d.resize(n);
-    return d;
-}
-
-std::string cabDir(const std::string& relative) { return ravel::test::dataPath("cab/" + relative); }
-
-Bytes fixture(const std::string& relative) {
-    const std::string s = ravel::test::readFile(cabDir(relative));
-    return Bytes(s.begin(), s.end());
-}
-
-namespace {
 
 struct Handle {
     std::shared_ptr<const Bytes> input;  // null for an output
@@ -318,6 +171,144 @@ FNFDIDECRYPT(testDecrypt) {
 }
 
 }  // namespace
+
+Bytes buildCabinet(const CabLayout& layout) {
+    Bytes b = {'M', 'S', 'C', 'F'};
+    for (int i = 0; i < 5; ++i) put32(b, 0);  // cbCabinet and coffFiles are patched below
+    for (unsigned v : {unsigned{layout.version}, static_cast<unsigned>(layout.folders.size()),
+                       static_cast<unsigned>(layout.files.size()), layout.reserve ? 4u : 0u, unsigned{layout.setID},
+                       unsigned{layout.iCabinet}})
+        put16(b, v);
+    if (layout.reserve) {
+        put16(b, static_cast<unsigned>(layout.headerReserve.size()));
+        b.insert(b.end(), {layout.folderReserve, layout.dataReserve});
+        b.insert(b.end(), layout.headerReserve.begin(), layout.headerReserve.end());
+    }
+    std::vector<std::size_t> folderAt;
+    for (const CabFolder& f : layout.folders) {
+        folderAt.push_back(b.size());
+        put32(b, 0);
+        put16(b, static_cast<unsigned>(f.blocks.size()));
+        put16(b, f.type);
+        for (unsigned i = 0; i < layout.folderReserve; ++i) b.push_back(static_cast<std::uint8_t>(0xF0 + i));
+    }
+    set32(b, 16, static_cast<std::uint32_t>(b.size()));
+    for (const CabFile& f : layout.files) {
+        put32(b, f.size);
+        put32(b, f.offset);
+        for (unsigned v : {f.folder, f.date, f.time, f.attribs}) put16(b, v);
+        b.insert(b.end(), f.name.c_str(), f.name.c_str() + f.name.size() + 1);
+    }
+    for (std::size_t i = 0; i < layout.folders.size(); ++i) {
+        set32(b, folderAt[i], static_cast<std::uint32_t>(b.size()));
+        for (const CabBlock& block : layout.folders[i].blocks) {
+            Bytes header(4, 0);
+            put16(header, static_cast<unsigned>(block.data.size()));
+            put16(header, block.uncompressed);
+            for (unsigned r = 0; r < layout.dataReserve; ++r) header.push_back(static_cast<std::uint8_t>(0xD0 + r));
+            const std::uint32_t sum = checksum(block.data.data(), block.data.size(), 0);
+            if (block.checksum) set32(header, 0, checksum(header.data() + 4, header.size() - 4, sum));
+            b.insert(b.end(), header.begin(), header.end());
+            b.insert(b.end(), block.data.begin(), block.data.end());
+        }
+    }
+    set32(b, 8, static_cast<std::uint32_t>(b.size()));
+    return b;
+}
+
+CabFolder storedFolder(const Bytes& content, std::size_t blockSize) {
+    CabFolder f;
+    for (std::size_t at = 0; at < content.size(); at += blockSize) {
+        const auto from = content.begin() + static_cast<long>(at);
+        const std::size_t n = std::min(blockSize, content.size() - at);
+        f.blocks.push_back({Bytes(from, from + static_cast<long>(n)), static_cast<std::uint16_t>(n)});
+    }
+    return f;
+}
+
+CabBlock mszipStoredBlock(const Bytes& content) {
+    CabBlock block{{'C', 'K', 0x01}, static_cast<std::uint16_t>(content.size())};
+    put16(block.data, static_cast<unsigned>(content.size()));
+    put16(block.data, ~static_cast<unsigned>(content.size()) & 0xFFFF);
+    block.data.insert(block.data.end(), content.begin(), content.end());
+    return block;
+}
+
+std::string sha256Hex(const void* bytes, std::size_t n) {
+    const auto* data = static_cast<const std::uint8_t*>(bytes);
+    std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    const std::size_t full = n / 64 * 64;
+    for (std::size_t i = 0; i < full; i += 64) block(h, data + i);
+    std::vector<std::uint8_t> tail(data + full, data + n);
+    tail.push_back(0x80);
+    tail.resize((tail.size() + 8 + 63) / 64 * 64, 0);
+    for (int i = 0; i < 8; ++i) tail[tail.size() - 1 - i] = static_cast<std::uint8_t>((std::uint64_t{n} * 8) >> (8 * i));
+    for (std::size_t i = 0; i < tail.size(); i += 64) block(h, tail.data() + i);
+    std::string s;
+    for (std::uint32_t v : h)
+        for (int i = 28; i >= 0; i -= 4) s += "0123456789abcdef"[(v >> i) & 15];
+    return s;
+}
+
+void* CountingHeap::allocate(std::size_t bytes) {
+    sizes.push_back(bytes);
+    auto* h = static_cast<long>(sizes.size() - 1) == failAt ? nullptr : static_cast<Header*>(std::malloc(sizeof(Header) + bytes));
+    if (h == nullptr) return nullptr;
+    h->bytes = bytes;
+    ++outstanding;
+    peakBytes = std::max(peakBytes, outstandingBytes += bytes);
+    return h + 1;
+}
+
+void CountingHeap::release(void* p) {
+    if (p == nullptr) return;
+    Header* h = static_cast<Header*>(p) - 1;
+    --outstanding;
+    outstandingBytes -= h->bytes;
+    std::free(h);
+}
+
+cabinet::DecoderMemory CountingHeap::memory() {
+    return {[](void* heap, std::size_t n) { return static_cast<CountingHeap*>(heap)->allocate(n); },
+            [](void* heap, void* p) { static_cast<CountingHeap*>(heap)->release(p); }, this};
+}
+
+CountingHeap& fdiHeap() {
+    static CountingHeap heap;
+    return heap;
+}
+
+Bytes sampleData(std::size_t n, std::uint32_t seed, std::size_t farthest) {
+    std::mt19937 rng(seed);
+    static const char* words[] = {"cabinet ", "folder ", "frame ",   "window ", "printer ",
+                                  "route ",   "\r\n",    "0x7FFF ", "install "};
+    Bytes d;
+    d.reserve(n + 300);
+    while (d.size() < n) {
+        const unsigned what = rng() % 16;
+        if (what < 8) {
+            for (const char* w = words[rng() % 9]; *w; ++w) d.push_back(static_cast<std::uint8_t>(*w));
+        } else if (what < 12 && d.size() > 16) {
+            const std::size_t from = d.size() - 1 - rng() % std::min(d.size(), farthest);
+            for (std::size_t k = 0, len = 3 + rng() % 300; k < len; ++k) d.push_back(d[from + k]);
+        } else if (what < 14) {
+            for (unsigned k = rng() % 64; k > 0; --k) d.push_back(static_cast<std::uint8_t>(rng()));
+        } else {
+            d.push_back(0xE8);
+            const std::uint32_t v = (what & 1) ? rng() % 200000 : 0u - rng() % 5000;
+            for (int k = 0; k < 4; ++k) d.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+        }
+    }
+    d.resize(n);
+    return d;
+}
+
+std::string cabDir(const std::string& relative) { return ravel::test::dataPath("cab/" + relative); }
+
+Bytes fixture(const std::string& relative) {
+    const std::string s = ravel::test::readFile(cabDir(relative));
+    return Bytes(s.begin(), s.end());
+}
 
 void putFile(const std::string& path, Bytes bytes) { g_files[path] = std::make_shared<const Bytes>(std::move(bytes)); }
 void resetFiles() { g_files.clear(), g_handles.clear(), g_outputs.clear(); }

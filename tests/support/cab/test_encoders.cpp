@@ -118,140 +118,6 @@ void lzxWriteLengths(LzxBitWriter& w, const std::vector<uint8_t>& prev, const st
     }
 }
 
-}  // namespace
-
-std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& opt) {
-    const uint32_t window = 1u << opt.windowBits;
-    const unsigned mainSyms = 256 + 8 * slotsFor(opt.windowBits);
-    const size_t n = data.size();
-    std::vector<Frame> frames;
-    LzxBitWriter w;
-    size_t frameStart = 0;
-    auto closeFrameIfDue = [&](size_t p) {
-        if (p > frameStart && p >= frameStart + kFrame) {
-            w.align16();
-            frames.push_back({w.take(), kFrame});
-            frameStart += kFrame;
-        }
-    };
-    w.bits(0, 1);  // no call translation: its tests build their frames by hand
-    uint32_t r[3] = {1, 1, 1};
-    std::vector<uint8_t> prevMain(mainSyms, 0), prevLen(249, 0);
-    std::vector<int32_t> head(1 << 16, -1), chain(n, -1);
-    auto hashAt = [&](size_t p) { return ((data[p] << 8) ^ (data[p + 1] << 4) ^ data[p + 2] ^ (data[p] >> 3) * 131) & 0xFFFF; };
-    auto insert = [&](size_t p) {
-        if (p + 2 >= n) return;
-        chain[p] = head[hashAt(p)];
-        head[hashAt(p)] = static_cast<int32_t>(p);
-    };
-    auto matchLen = [&](size_t p, size_t src, size_t limit) {
-        size_t l = 0;
-        while (l < limit && data[src + l] == data[p + l]) ++l;
-        return l;
-    };
-    bool crossedOnce = false;
-    for (size_t step = 0, pos = 0; pos < n; ++step) {
-        const LzxPlanStep& ps = opt.plan[step % opt.plan.size()];
-        const size_t bsize = std::min<size_t>(ps.size, n - pos), blockEnd = pos + bsize;
-        closeFrameIfDue(pos);
-        w.bits(static_cast<uint32_t>(ps.type), 3);
-        w.bits(static_cast<uint32_t>(bsize), 24);
-        if (ps.type == LzxBlock::Uncompressed) {
-            if (w.pendingBits() == 0) w.bits(0, 16);
-            else w.align16();
-            for (uint32_t v : r)
-                for (int k = 0; k < 4; ++k) w.byte(static_cast<uint8_t>(v >> (8 * k)));
-            for (; pos < blockEnd; ++pos) {
-                closeFrameIfDue(pos);
-                w.byte(data[pos]);
-                insert(pos);
-            }
-            if (bsize & 1) w.byte(0);
-            continue;
-        }
-        const bool aligned = ps.type == LzxBlock::Aligned;
-        std::vector<Token> tokens;
-        std::vector<uint32_t> mainFreq(mainSyms, 0), lenFreq(249, 0), alignedFreq(8, 0);
-        for (size_t p = pos; p < blockEnd;) {
-            const size_t frameEnd = (p / kFrame + 1) * kFrame;
-            size_t limit = std::min({blockEnd, frameEnd, p + kMaxMatch}) - p;
-            if (opt.matchAcrossFrame && !crossedOnce && frameEnd == kFrame && p + kMaxMatch > kFrame &&
-                blockEnd > kFrame + kMaxMatch)
-                limit = std::min<size_t>(blockEnd - p, kMaxMatch);
-            size_t bestLen = 0, bestOff = 0;
-            for (uint32_t rv : r) {
-                const size_t l = rv != 0 && rv <= p && rv <= window - 3 ? matchLen(p, p - rv, limit) : 0;
-                if (l >= 2 && l > bestLen) bestLen = l, bestOff = rv;
-            }
-            unsigned depth = p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
-            for (int32_t c = depth ? head[hashAt(p)] : -1; c >= 0 && depth--; c = chain[c]) {
-                const size_t off = p - static_cast<size_t>(c);
-                if (off > window - 3) break;
-                const size_t l = matchLen(p, static_cast<size_t>(c), limit);
-                if (l > bestLen + 1 || (l > bestLen && off < bestOff)) bestLen = l, bestOff = off;
-            }
-            Token t{0, data[p], -1, -1, 0, 0};
-            const bool repeat = bestOff == r[0] || bestOff == r[1] || bestOff == r[2];
-            if (bestLen < 3 && !(bestLen == 2 && repeat)) {
-                insert(p++);
-            } else {
-                if (p + bestLen > frameEnd) crossedOnce = true;
-                const uint32_t off = static_cast<uint32_t>(bestOff);
-                unsigned slot = off == r[0] ? 0 : off == r[1] ? 1 : off == r[2] ? 2 : 3;
-                if (slot > 0 && slot < 3) std::swap(r[0], r[slot]);
-                if (slot == 3) {
-                    const uint32_t formatted = off + 2;
-                    while (slot + 1 < slotsFor(opt.windowBits) && slotBase(slot + 1) <= formatted) ++slot;
-                    const uint32_t footer = formatted - slotBase(slot);
-                    const unsigned fb = footerBits(slot);
-                    const bool split = aligned && fb >= 3;
-                    t.verbatim = split ? footer >> 3 : footer;
-                    t.verbatimBits = split ? fb - 3 : fb;
-                    t.alignedSym = split ? static_cast<int>(footer & 7) : -1;
-                    r[2] = r[1];
-                    r[1] = r[0];
-                    r[0] = off;
-                }
-                t.len = static_cast<uint32_t>(bestLen);
-                const unsigned header = std::min<unsigned>(t.len - 2, 7);
-                t.mainSym = 256 + slot * 8 + header;
-                t.lenSym = header == 7 ? static_cast<int>(bestLen - 9) : -1;
-                for (size_t k = 0; k < bestLen; ++k) insert(p + k);
-                p += bestLen;
-            }
-            ++mainFreq[t.mainSym];
-            if (t.lenSym >= 0) ++lenFreq[t.lenSym];
-            if (t.alignedSym >= 0) ++alignedFreq[t.alignedSym];
-            tokens.push_back(t);
-        }
-        const Code mainCode(codeLengths(mainFreq, 16)), lenCode(codeLengths(lenFreq, 16)),
-            alignedCode(codeLengths(alignedFreq, 7));
-        if (aligned)
-            for (unsigned i = 0; i < 8; ++i) w.bits(alignedCode.lens[i], 3);
-        const auto mid = mainCode.lens.begin() + 256;
-        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin(), prevMain.begin() + 256), {mainCode.lens.begin(), mid});
-        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin() + 256, prevMain.end()), {mid, mainCode.lens.end()});
-        lzxWriteLengths(w, prevLen, lenCode.lens);
-        prevMain = mainCode.lens;
-        prevLen = lenCode.lens;
-        for (const Token& t : tokens) {
-            closeFrameIfDue(pos);
-            mainCode.put(w, t.mainSym);
-            if (t.lenSym >= 0) lenCode.put(w, static_cast<unsigned>(t.lenSym));
-            w.bits(t.verbatim, t.verbatimBits);
-            if (t.alignedSym >= 0) alignedCode.put(w, static_cast<unsigned>(t.alignedSym));
-            pos += t.len ? t.len : 1;
-        }
-    }
-    w.align16();
-    frames.push_back({w.take(), static_cast<uint32_t>(n - frameStart)});
-    return frames;
-}
-
-// Quantum
-
-namespace {
-
 unsigned posExtra(unsigned s) { return s < 4 ? 0 : (s - 2) / 2; }
 unsigned lenExtra(unsigned s) { return (s < 6 || s == 26) ? 0 : (s - 2) / 4; }
 uint32_t base(unsigned (*extra)(unsigned), unsigned s) {
@@ -387,6 +253,136 @@ void encodeToken(Coder& c, Models& m, const QtmToken& t) {
 }
 
 }  // namespace
+
+std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& opt) {
+    const uint32_t window = 1u << opt.windowBits;
+    const unsigned mainSyms = 256 + 8 * slotsFor(opt.windowBits);
+    const size_t n = data.size();
+    std::vector<Frame> frames;
+    LzxBitWriter w;
+    size_t frameStart = 0;
+    auto closeFrameIfDue = [&](size_t p) {
+        if (p > frameStart && p >= frameStart + kFrame) {
+            w.align16();
+            frames.push_back({w.take(), kFrame});
+            frameStart += kFrame;
+        }
+    };
+    w.bits(0, 1);  // no call translation: its tests build their frames by hand
+    uint32_t r[3] = {1, 1, 1};
+    std::vector<uint8_t> prevMain(mainSyms, 0), prevLen(249, 0);
+    std::vector<int32_t> head(1 << 16, -1), chain(n, -1);
+    auto hashAt = [&](size_t p) { return ((data[p] << 8) ^ (data[p + 1] << 4) ^ data[p + 2] ^ (data[p] >> 3) * 131) & 0xFFFF; };
+    auto insert = [&](size_t p) {
+        if (p + 2 >= n) return;
+        chain[p] = head[hashAt(p)];
+        head[hashAt(p)] = static_cast<int32_t>(p);
+    };
+    auto matchLen = [&](size_t p, size_t src, size_t limit) {
+        size_t l = 0;
+        while (l < limit && data[src + l] == data[p + l]) ++l;
+        return l;
+    };
+    bool crossedOnce = false;
+    for (size_t step = 0, pos = 0; pos < n; ++step) {
+        const LzxPlanStep& ps = opt.plan[step % opt.plan.size()];
+        const size_t bsize = std::min<size_t>(ps.size, n - pos), blockEnd = pos + bsize;
+        closeFrameIfDue(pos);
+        w.bits(static_cast<uint32_t>(ps.type), 3);
+        w.bits(static_cast<uint32_t>(bsize), 24);
+        if (ps.type == LzxBlock::Uncompressed) {
+            if (w.pendingBits() == 0) w.bits(0, 16);
+            else w.align16();
+            for (uint32_t v : r)
+                for (int k = 0; k < 4; ++k) w.byte(static_cast<uint8_t>(v >> (8 * k)));
+            for (; pos < blockEnd; ++pos) {
+                closeFrameIfDue(pos);
+                w.byte(data[pos]);
+                insert(pos);
+            }
+            if (bsize & 1) w.byte(0);
+            continue;
+        }
+        const bool aligned = ps.type == LzxBlock::Aligned;
+        std::vector<Token> tokens;
+        std::vector<uint32_t> mainFreq(mainSyms, 0), lenFreq(249, 0), alignedFreq(8, 0);
+        for (size_t p = pos; p < blockEnd;) {
+            const size_t frameEnd = (p / kFrame + 1) * kFrame;
+            size_t limit = std::min({blockEnd, frameEnd, p + kMaxMatch}) - p;
+            if (opt.matchAcrossFrame && !crossedOnce && frameEnd == kFrame && p + kMaxMatch > kFrame &&
+                blockEnd > kFrame + kMaxMatch)
+                limit = std::min<size_t>(blockEnd - p, kMaxMatch);
+            size_t bestLen = 0, bestOff = 0;
+            for (uint32_t rv : r) {
+                const size_t l = rv != 0 && rv <= p && rv <= window - 3 ? matchLen(p, p - rv, limit) : 0;
+                if (l >= 2 && l > bestLen) bestLen = l, bestOff = rv;
+            }
+            unsigned depth = p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
+            for (int32_t c = depth ? head[hashAt(p)] : -1; c >= 0 && depth--; c = chain[c]) {
+                const size_t off = p - static_cast<size_t>(c);
+                if (off > window - 3) break;
+                const size_t l = matchLen(p, static_cast<size_t>(c), limit);
+                if (l > bestLen + 1 || (l > bestLen && off < bestOff)) bestLen = l, bestOff = off;
+            }
+            Token t{0, data[p], -1, -1, 0, 0};
+            const bool repeat = bestOff == r[0] || bestOff == r[1] || bestOff == r[2];
+            if (bestLen < 3 && !(bestLen == 2 && repeat)) {
+                insert(p++);
+            } else {
+                if (p + bestLen > frameEnd) crossedOnce = true;
+                const uint32_t off = static_cast<uint32_t>(bestOff);
+                unsigned slot = off == r[0] ? 0 : off == r[1] ? 1 : off == r[2] ? 2 : 3;
+                if (slot > 0 && slot < 3) std::swap(r[0], r[slot]);
+                if (slot == 3) {
+                    const uint32_t formatted = off + 2;
+                    while (slot + 1 < slotsFor(opt.windowBits) && slotBase(slot + 1) <= formatted) ++slot;
+                    const uint32_t footer = formatted - slotBase(slot);
+                    const unsigned fb = footerBits(slot);
+                    const bool split = aligned && fb >= 3;
+                    t.verbatim = split ? footer >> 3 : footer;
+                    t.verbatimBits = split ? fb - 3 : fb;
+                    t.alignedSym = split ? static_cast<int>(footer & 7) : -1;
+                    r[2] = r[1];
+                    r[1] = r[0];
+                    r[0] = off;
+                }
+                t.len = static_cast<uint32_t>(bestLen);
+                const unsigned header = std::min<unsigned>(t.len - 2, 7);
+                t.mainSym = 256 + slot * 8 + header;
+                t.lenSym = header == 7 ? static_cast<int>(bestLen - 9) : -1;
+                for (size_t k = 0; k < bestLen; ++k) insert(p + k);
+                p += bestLen;
+            }
+            ++mainFreq[t.mainSym];
+            if (t.lenSym >= 0) ++lenFreq[t.lenSym];
+            if (t.alignedSym >= 0) ++alignedFreq[t.alignedSym];
+            tokens.push_back(t);
+        }
+        const Code mainCode(codeLengths(mainFreq, 16)), lenCode(codeLengths(lenFreq, 16)),
+            alignedCode(codeLengths(alignedFreq, 7));
+        if (aligned)
+            for (unsigned i = 0; i < 8; ++i) w.bits(alignedCode.lens[i], 3);
+        const auto mid = mainCode.lens.begin() + 256;
+        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin(), prevMain.begin() + 256), {mainCode.lens.begin(), mid});
+        lzxWriteLengths(w, std::vector<uint8_t>(prevMain.begin() + 256, prevMain.end()), {mid, mainCode.lens.end()});
+        lzxWriteLengths(w, prevLen, lenCode.lens);
+        prevMain = mainCode.lens;
+        prevLen = lenCode.lens;
+        for (const Token& t : tokens) {
+            closeFrameIfDue(pos);
+            mainCode.put(w, t.mainSym);
+            if (t.lenSym >= 0) lenCode.put(w, static_cast<unsigned>(t.lenSym));
+            w.bits(t.verbatim, t.verbatimBits);
+            if (t.alignedSym >= 0) alignedCode.put(w, static_cast<unsigned>(t.alignedSym));
+            pos += t.len ? t.len : 1;
+        }
+    }
+    w.align16();
+    frames.push_back({w.take(), static_cast<uint32_t>(n - frameStart)});
+    return frames;
+}
+
+// Quantum
 
 std::vector<uint8_t> qtmEncodeTokens(unsigned windowBits, const std::vector<QtmToken>& tokens) {
     Models m(windowBits);
