@@ -106,9 +106,9 @@ TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
     old[24] = 2;  // version 1.2
     EXPECT_FALSE(isCabinet(cut));
     EXPECT_FALSE(isCabinet(badSignature));
-    EXPECT_EQ(context.erf().fError, 0) << "not a cabinet is no error";
+    EXPECT_EQ(context.erf.fError, 0) << "not a cabinet is no error";
     EXPECT_FALSE(isCabinet(old));
-    EXPECT_EQ(std::make_pair(context.erf().erfOper, context.erf().erfType), std::make_pair(3, 0x0102));
+    EXPECT_EQ(std::make_pair(context.erf.erfOper, context.erf.erfType), std::make_pair(3, 0x0102));
     // FDICopy's codes for the same three: the fixture table (cabinet_real_tests).
     resetFiles();
     EXPECT_EQ(copy(kDir, "missing.cab").erf.erfOper, FDIERROR_CABINET_NOT_FOUND);
@@ -129,10 +129,7 @@ TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero) {
 
 TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
     auto single = [](std::uint16_t type, CabBlock block, std::uint32_t size) {
-        CabLayout layout;
-        layout.folders.push_back({type, {block}});
-        layout.files.push_back({"f", size, 0, 0});
-        return buildCabinet(layout);
+        return buildCabinet({{type, {block}}}, {{"f", size, 0, 0}});
     };
     const Bytes text = sampleData(300, 2, 300);
     const CabBlock good = mszipStoredBlock(text);
@@ -156,10 +153,8 @@ TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
 }
 
 TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack) {
-    CabLayout layout;
-    layout.folders.push_back(storedFolder(sampleData(90, 4, 90)));
-    layout.files = {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}};
-    const Bytes cab = buildCabinet(layout);
+    const Bytes content = sampleData(90, 4, 90);
+    const Bytes cab = buildCabinet({storedFolder(content)}, {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}});
     const CopyResult listing = copyBytes(cab, answering(fdintCOPY_FILE, 0));
     EXPECT_TRUE(listing.ok && listing.files.empty());
     EXPECT_EQ(names(listing, fdintCOPY_FILE), (std::vector<std::string>{"one", "two", "three"}));
@@ -171,7 +166,7 @@ TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack) {
     const CopyResult moved = copyBytes(cab, enumerating(0, 16 + 4, 2));
     ASSERT_TRUE(moved.ok && moved.files.size() == 2);
     EXPECT_EQ(moved.files[0].name, "two");
-    EXPECT_EQ(moved.files[1].data, Bytes(layout.folders[0].blocks[0].data.begin() + 60, layout.folders[0].blocks[0].data.end()));
+    EXPECT_EQ(moved.files[1].data, Bytes(content.begin() + 60, content.end()));
     // Asked to go round once more at the end of the list, it reads the list again.
     const CopyResult again = copyBytes(cab, enumerating(1, -(3 * 16 + 4 + 4 + 6), 3, false));
     EXPECT_TRUE(again.ok);
@@ -205,12 +200,9 @@ TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks) {
     {
         Context context;
         EXPECT_EQ(context.get(), nullptr);
-        EXPECT_EQ(context.erf().erfOper, FDIERROR_ALLOC_FAIL);
+        EXPECT_EQ(context.erf.erfOper, FDIERROR_ALLOC_FAIL);
     }
-    CabLayout layout;
-    layout.folders.push_back({1, {mszipStoredBlock(sampleData(500, 5, 500))}});
-    layout.files.push_back({"f", 500, 0, 0});
-    const Bytes cab = buildCabinet(layout);
+    const Bytes cab = buildCabinet({{1, {mszipStoredBlock(sampleData(500, 5, 500))}}}, {{"f", 500, 0, 0}});
     for (long failing = 0; failing < 12; ++failing) {
         resetCounters();
         fdiHeap().failAt = failing;

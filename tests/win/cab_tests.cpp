@@ -17,15 +17,9 @@ namespace {
 
 RWCString cab(const std::string& relative) { return RWCString(testpaths::shared("cab/" + relative).c_str()); }
 bool all(RWCString, void*) { return true; }
-bool inSets(RWCString, RWCString, RWCString, RWCString* path, void*) {
-    *path = cab("sets\\");
-    return true;
-}
+bool inSets(RWCString, RWCString, RWCString, RWCString* path, void*) { return (*path = cab("sets\\"), true); }
 bool refuse(RWCString, RWCString, RWCString, RWCString*, void*) { return false; }
-bool tooLong(RWCString, RWCString, RWCString, RWCString* path, void*) {
-    *path = RWCString('x', 256);
-    return true;
-}
+bool tooLong(RWCString, RWCString, RWCString, RWCString* path, void*) { return (*path = RWCString('x', 256), true); }
 std::string sha(const std::string& bytes) { return cabtest::sha256Hex(bytes.data(), bytes.size()); }
 bool missing(const std::string& path) { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
 
@@ -42,10 +36,7 @@ std::pair<unsigned, unsigned> dosTimeOf(const std::string& path) {
 
 // A stored cabinet with one file of 20 bytes under `name`.
 RWCString oneFileCabinet(const std::string& dir, const std::string& name) {
-    cabtest::CabLayout layout;
-    layout.folders.push_back(cabtest::storedFolder(cabtest::sampleData(20, 1, 20)));
-    layout.files.push_back({name, 20, 0, 0});
-    const cabtest::Bytes bytes = cabtest::buildCabinet(layout);
+    const cabtest::Bytes bytes = cabtest::buildCabinet({cabtest::storedFolder(cabtest::sampleData(20, 1, 20))}, {{name, 20, 0, 0}});
     testpaths::writeFile(dir + "one.cab", std::string(bytes.begin(), bytes.end()));
     return RWCString((dir + "one.cab").c_str());
 }

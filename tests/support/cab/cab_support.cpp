@@ -216,6 +216,13 @@ Bytes buildCabinet(const CabLayout& layout) {
     return b;
 }
 
+Bytes buildCabinet(std::vector<CabFolder> folders, std::vector<CabFile> files) {
+    CabLayout layout;
+    layout.folders = std::move(folders);
+    layout.files = std::move(files);
+    return buildCabinet(layout);
+}
+
 CabFolder storedFolder(const Bytes& content, std::size_t blockSize) {
     CabFolder f;
     for (std::size_t at = 0; at < content.size(); at += blockSize) {
@@ -327,9 +334,8 @@ FDI_INT_PTR openInput(const std::string& path) {
     return testOpen(name.data(), FDI_OPEN_READ_BINARY, FDI_OPEN_PERMISSION);
 }
 
-Context::Context()
-    : hfdi_(FDICreate(testAlloc, testFree, testOpen, testRead, testWrite, testClose, testSeek, cpu80386, &erf_)) {}
-Context::~Context() { if (hfdi_ != nullptr) FDIDestroy(hfdi_); }
+Context::Context() : hfdi(FDICreate(testAlloc, testFree, testOpen, testRead, testWrite, testClose, testSeek, cpu80386, &erf)) {}
+Context::~Context() { if (hfdi != nullptr) FDIDestroy(hfdi); }
 
 FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
     switch (type) {
@@ -345,14 +351,14 @@ FDI_INT_PTR extractAll(FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
 
 CopyResult copy(Context& context, const std::string& dir, const std::string& name, Handler handler, bool withDecrypt) {
     CopyResult run;
-    run.erf = context.erf();
+    run.erf = context.erf;
     if (context.get() == nullptr) return run;
     g_run = &run;
     g_handler = std::move(handler);
     const std::size_t firstOutput = g_outputs.size();
     std::string path = dir, cabinet = name;
     run.ok = FDICopy(context.get(), cabinet.data(), path.data(), 0, testNotify, withDecrypt ? testDecrypt : nullptr, &run) != 0;
-    run.erf = context.erf();
+    run.erf = context.erf;
     std::copy_if(g_outputs.begin() + static_cast<long>(firstOutput), g_outputs.end(), std::back_inserter(run.files),
                  [](const Output& o) { return o.closed; });
     g_run = nullptr;

@@ -1,9 +1,6 @@
-// Cabinet test support: cabinets built byte by byte and the SHA-256 the fixtures' reference table
-// gives; the one counting allocator (what is outstanding, the peak, every request's size, a
-// request refused on purpose: the engine's callbacks, which carry no context, use fdiHeap(), a
-// decoder gets any heap through memory()); block decoders through the codec table with sample data
-// for the test encoders; and the engine seen from a caller: FDI callbacks over in-memory files
-// (disk files read on demand) and a copy that records every notification and decryption call.
+// Cabinet test support: a cabinet builder and SHA-256; the one counting allocator (the engine's
+// callbacks, which carry no context, use fdiHeap()); block decoders through the codec table; and the
+// engine as a caller sees it: FDI callbacks over in-memory files and a copy that records every call.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +38,7 @@ struct CabLayout {
     std::vector<CabFile> files;
 };
 Bytes buildCabinet(const CabLayout& layout);
+Bytes buildCabinet(std::vector<CabFolder> folders, std::vector<CabFile> files);  // and the defaults
 // A stored folder holding `content` in blocks of at most `blockSize` bytes.
 CabFolder storedFolder(const Bytes& content, std::size_t blockSize = 32768);
 // One MSZIP block holding `content` as a single stored deflate block.
@@ -122,17 +120,13 @@ FDI_INT_PTR openInput(const std::string& path);  // as the engine opens a cabine
 int& decryptAnswer();                            // what the decryption callback answers (0)
 
 // FDICreate with the test callbacks, destroyed on scope exit.
-class Context {
-public:
+struct Context {
     Context();
     ~Context();
     Context(const Context&) = delete;
-    Context& operator=(const Context&) = delete;
-    HFDI get() const { return hfdi_; }
-    ERF& erf() { return erf_; }
-private:
-    ERF erf_{};
-    HFDI hfdi_;
+    HFDI get() const { return hfdi; }
+    ERF erf{};
+    HFDI hfdi;
 };
 
 struct Event {

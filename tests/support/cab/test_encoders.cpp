@@ -24,12 +24,6 @@ void LzxBitWriter::bits(uint32_t value, unsigned n) {
     }
 }
 
-void LzxBitWriter::align16() {
-    if (n_) bits(0, 16 - n_);
-}
-
-std::vector<uint8_t> LzxBitWriter::take() { return std::exchange(out_, {}); }
-
 namespace {
 
 constexpr uint32_t kFrame = 32768;

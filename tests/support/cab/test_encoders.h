@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 #include "cab_support.h"
 
@@ -18,12 +19,12 @@ struct LzxPlanStep {
     uint32_t size;  // uncompressed bytes in the block
 };
 
+// Blocks cycle through the plan until the data is used up (the last block is cut short); the
+// hostile option lets one match run across the end of the first frame.
 struct LzxOptions {
     unsigned windowBits = 16;
-    // Blocks cycle through this plan until the data is used up (the last block is cut short).
     std::vector<LzxPlanStep> plan{{LzxBlock::Verbatim, 1u << 20}};
     unsigned chainDepth = 16;  // match-finder effort
-    // Hostile streams: let one match run across the end of the first frame.
     bool matchAcrossFrame = false;
 };
 
@@ -33,9 +34,9 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
 class LzxBitWriter {
 public:
     void bits(uint32_t value, unsigned n);
-    void align16();  // zero bits up to the next word
+    void align16() { bits(0, (16 - n_) % 16); }   // zero bits up to the next word
     void byte(uint8_t b) { out_.push_back(b); }  // only when aligned
-    std::vector<uint8_t> take();
+    std::vector<uint8_t> take() { return std::exchange(out_, {}); }
     size_t pendingBits() const { return n_; }
 private:
     std::vector<uint8_t> out_;
@@ -44,10 +45,8 @@ private:
 };
 
 struct QtmOptions {
-    unsigned windowBits = 16;
-    unsigned chainDepth = 16;
-    // Hostile streams: let one match run across the end of the first frame.
-    bool matchAcrossFrame = false;
+    unsigned windowBits = 16, chainDepth = 16;
+    bool matchAcrossFrame = false;  // as for LZX
 };
 
 std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions& options);
@@ -57,8 +56,7 @@ struct QtmToken {
     unsigned selector;        // 0..6
     unsigned symbol;          // literal (within its model) or length/position slot
     unsigned lenSlot = 0;     // selector 6 only
-    uint32_t lenExtra = 0;    // selector 6 only
-    uint32_t posExtra = 0;
+    uint32_t lenExtra = 0, posExtra = 0;  // the length's (selector 6 only) and the position's
 };
 std::vector<uint8_t> qtmEncodeTokens(unsigned windowBits, const std::vector<QtmToken>& tokens);
 
