@@ -19,7 +19,7 @@ inline unsigned windowBitsOf(unsigned typeCompress) { return (typeCompress >> 8)
 // What decoding one block came to.
 enum class BlockResult {
     kOk,       // exactly the asked number of bytes was produced
-    kBadData,  // the block is not valid data of its method; the folder cannot go on until reset
+    kBadData,  // the block is not valid data of its method; LZX and Quantum refuse the rest of the folder
     kBadCall,  // not a decoder of this method, or a buffer or size outside what decode accepts
 };
 
