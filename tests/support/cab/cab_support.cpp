@@ -1,6 +1,7 @@
 #include "cab_support.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -59,8 +60,9 @@ void block(std::uint32_t h[8], const std::uint8_t* p) {
     for (int i = 0; i < 8; ++i) h[i] += v[i];
 }
 
-struct alignas(16) Header {
+union Header {  // before each block, so the block keeps malloc's alignment
     std::size_t bytes;
+    std::max_align_t align;
 };
 
 struct Handle {

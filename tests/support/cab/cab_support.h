@@ -68,8 +68,6 @@ public:
         : codec_(codecOf(method)), handle_(codec_.create(windowBits, memory)) {}
     ~Decoder() { codec_.destroy(handle_); }
     Decoder(const Decoder&) = delete;
-    Decoder& operator=(const Decoder&) = delete;
-    explicit operator bool() const { return handle_ != nullptr; }
     bool reset() { return codec_.reset(handle_); }
     // One block into `out` (resized to outLen).
     cabinet::BlockResult decode(const Bytes& in, std::size_t outLen, Bytes& out) {
