@@ -4,34 +4,31 @@
 
 #include <cstddef>
 
-#include "decoder_memory.h"
+#include "codec.h"
 
 namespace cabinet {
 
 class BlockDecoders {
 public:
-    static constexpr unsigned kNoType = 0x000F;      // no decoder chosen
-    static constexpr std::size_t kOutputSize = 32768;
+    static constexpr std::size_t kOutputSize = kBlockOutputMax;
 
     void setMemory(const DecoderMemory& memory) { memory_ = memory; }
 
-    // Makes `typeCompress` current, keeping the decoder when the type is the current one.
-    // Answers an FDI error code: 0, 5 (no memory), 6 (unknown type) or 7 (refused parameters).
-    int choose(unsigned typeCompress);
+    // Makes `typeCompress` current, keeping the decoder when the type is the current one:
+    // FDIERROR_NONE, _ALLOC_FAIL, _BAD_COMPR_TYPE (no such method) or _MDI_FAIL (refused window).
+    FDIERROR choose(unsigned typeCompress);
     // The state of a new folder; false when the decoder's handle is not valid.
     bool reset();
-    // Whether a block of `total` compressed bytes can be taken: 0, 7 (a stored block longer than
-    // its output can be) or 4 (more than the input buffer holds).
-    int admit(std::size_t total) const;
-    // Decodes the input buffer's first `inLen` bytes into the output buffer; the block must
-    // produce exactly `expected` bytes. Answers 0 or 7.
-    int decode(std::size_t inLen, std::size_t expected);
+    // Whether a block of `total` compressed bytes fits the input buffer; when not, what the
+    // method reports it as.
+    FDIERROR admit(std::size_t total) const;
+    // Decodes the input buffer's first `inLen` bytes into exactly `expected` bytes of the output
+    // buffer: FDIERROR_NONE or _MDI_FAIL.
+    FDIERROR decode(std::size_t inLen, std::size_t expected);
     // Drops the decoder and its buffers; no type is current afterwards.
     void release();
 
-    unsigned type() const { return type_; }
     unsigned char* input() const { return input_; }
-    std::size_t inputSize() const { return inputSize_; }
     const unsigned char* output() const { return output_; }
 
 private:
@@ -42,8 +39,8 @@ private:
     }
 
     DecoderMemory memory_{};
-    unsigned type_ = kNoType;
-    bool chosen_ = false;
+    const Codec* codec_ = nullptr;  // set while a type is current
+    unsigned type_ = 0;
     void* decoder_ = nullptr;
     unsigned char* input_ = nullptr;
     unsigned char* output_ = nullptr;

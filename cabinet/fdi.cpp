@@ -196,17 +196,17 @@ struct Context {
         return decrypt(&d) == -1;
     }
 
-    int openCabinet(const char* name, long wantIndex);
-    int readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, Names& found, std::uint32_t& folders);
-    int readFileRecord(FileRecord& record, char* name);
-    int enumerate();
-    int copyFiles();
-    int extractFile(FDI_INT_PTR hf);
-    int writeFileData(FDI_INT_PTR hf);
-    int selectFolder(std::uint16_t index);
-    int nextBlock();
-    int moveToNextCabinet();
-    int enterFirstFolder();
+    FDIERROR openCabinet(const char* name, long wantIndex);
+    FDIERROR readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, Names& found, std::uint32_t& folders);
+    FDIERROR readFileRecord(FileRecord& record, char* name);
+    FDIERROR enumerate();
+    FDIERROR copyFiles();
+    FDIERROR extractFile(FDI_INT_PTR hf);
+    FDIERROR writeFileData(FDI_INT_PTR hf);
+    FDIERROR selectFolder(std::uint16_t index);
+    FDIERROR nextBlock();
+    FDIERROR moveToNextCabinet();
+    FDIERROR enterFirstFolder();
 };
 
 Context* contextOf(HFDI hfdi)
@@ -215,7 +215,7 @@ Context* contextOf(HFDI hfdi)
     return c != nullptr && c->tag == kContextTag ? c : nullptr;
 }
 
-void setError(PERF erf, int code, int type)
+void setError(PERF erf, FDIERROR code, int type)
 {
     if (erf == nullptr) return;
     erf->erfOper = code;
@@ -231,7 +231,7 @@ void* decoderAlloc(void* ctx, std::size_t bytes)
 
 void decoderRelease(void* ctx, void* p) { static_cast<Context*>(ctx)->free(p); }
 
-int Context::readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, Names& found, std::uint32_t& folders)
+FDIERROR Context::readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, Names& found, std::uint32_t& folders)
 {
     unsigned char raw[kHeaderSize];
     if (!readExact(hf, raw, kHeaderSize) || !isSignature(raw)) return FDIERROR_NOT_A_CABINET;
@@ -300,7 +300,7 @@ int Context::readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, Names&
     return FDIERROR_NONE;
 }
 
-int Context::openCabinet(const char* name, long wantIndex)
+FDIERROR Context::openCabinet(const char* name, long wantIndex)
 {
     errorType = 0;
     char fullPath[kPathMax];
@@ -322,7 +322,7 @@ int Context::openCabinet(const char* name, long wantIndex)
     Header h;
     Names found;
     std::uint32_t folders = 0;
-    const int rc = readCabinetHeader(first, wantIndex, h, found, folders);
+    const FDIERROR rc = readCabinetHeader(first, wantIndex, h, found, folders);
     if (rc != FDIERROR_NONE) {
         close(first);
         close(second);
@@ -354,7 +354,7 @@ int Context::openCabinet(const char* name, long wantIndex)
     return FDIERROR_NONE;
 }
 
-int Context::readFileRecord(FileRecord& record, char* name)
+FDIERROR Context::readFileRecord(FileRecord& record, char* name)
 {
     unsigned char raw[kFileRecordSize];
     if (!readExact(hfList, raw, kFileRecordSize)) return FDIERROR_CORRUPT_CABINET;
@@ -372,7 +372,7 @@ int Context::readFileRecord(FileRecord& record, char* name)
 }
 
 // Tells the caller where the file list stands; it may move the position and change the count.
-int Context::enumerate()
+FDIERROR Context::enumerate()
 {
     FDINOTIFICATION n{};
     n.cb = static_cast<FDI_LONG>(listPos);
@@ -388,9 +388,9 @@ int Context::enumerate()
     return FDIERROR_NONE;
 }
 
-int Context::copyFiles()
+FDIERROR Context::copyFiles()
 {
-    int rc = enumerate();
+    FDIERROR rc = enumerate();
     for (;;) {
         while (rc == FDIERROR_NONE && filesLeft > 0) {
             rc = readFileRecord(file, fileName);
@@ -430,10 +430,10 @@ int Context::copyFiles()
     }
 }
 
-int Context::extractFile(FDI_INT_PTR hf)
+FDIERROR Context::extractFile(FDI_INT_PTR hf)
 {
     if (file.cbFile != 0) {
-        const int rc = writeFileData(hf);
+        const FDIERROR rc = writeFileData(hf);
         if (rc != FDIERROR_NONE) {
             close(hf);
             return rc;
@@ -455,7 +455,7 @@ int Context::extractFile(FDI_INT_PTR hf)
     return FDIERROR_NONE;
 }
 
-int Context::writeFileData(FDI_INT_PTR hf)
+FDIERROR Context::writeFileData(FDI_INT_PTR hf)
 {
     if (!switched) {
         std::uint32_t index = file.iFolder;
@@ -463,7 +463,7 @@ int Context::writeFileData(FDI_INT_PTR hf)
         if (header.cFolders == 0 || index >= header.cFolders) return FDIERROR_CORRUPT_CABINET;
         if (currentFolder != kNoFolder && file.uoffFolderStart < blockOffset) currentFolder = kNoFolder;
         if (index != currentFolder) {
-            const int rc = selectFolder(static_cast<std::uint16_t>(index));
+            const FDIERROR rc = selectFolder(static_cast<std::uint16_t>(index));
             if (rc != FDIERROR_NONE) return rc;
         }
     } else if (currentFolder == kNoFolder || file.uoffFolderStart < blockOffset) {
@@ -474,7 +474,7 @@ int Context::writeFileData(FDI_INT_PTR hf)
     std::uint64_t left = file.cbFile;
     while (left > 0) {
         while (at >= blockOffset + blockLength) {
-            const int rc = nextBlock();
+            const FDIERROR rc = nextBlock();
             if (rc != FDIERROR_NONE) return rc;
         }
         const std::size_t start = static_cast<std::size_t>(at - blockOffset);
@@ -488,7 +488,7 @@ int Context::writeFileData(FDI_INT_PTR hf)
     return FDIERROR_NONE;
 }
 
-int Context::selectFolder(std::uint16_t index)
+FDIERROR Context::selectFolder(std::uint16_t index)
 {
     currentFolder = kNoFolder;
     if (!decoders.reset()) return FDIERROR_MDI_FAIL;
@@ -497,7 +497,7 @@ int Context::selectFolder(std::uint16_t index)
         return FDIERROR_CORRUPT_CABINET;
     if (!seekTo(hfData, u32(folderRecord))) return FDIERROR_CORRUPT_CABINET;
     blocksLeft = u16(folderRecord + 4);
-    const int rc = decoders.choose(u16(folderRecord + 6));
+    const FDIERROR rc = decoders.choose(u16(folderRecord + 6));
     if (rc != FDIERROR_NONE) return rc;
 
     FDIDECRYPT d{};
@@ -513,12 +513,12 @@ int Context::selectFolder(std::uint16_t index)
     return nextBlock();
 }
 
-int Context::nextBlock()
+FDIERROR Context::nextBlock()
 {
     blockOffset += blockLength;
     blockLength = 0;
     if (blocksLeft == 0) {
-        const int rc = moveToNextCabinet();
+        const FDIERROR rc = moveToNextCabinet();
         if (rc != FDIERROR_NONE) return rc;
     }
     std::size_t held = 0;  // bytes of a block split over cabinets read so far
@@ -529,7 +529,7 @@ int Context::nextBlock()
         const std::uint32_t sum = u32(dataHeader);
         const std::uint16_t cbData = u16(dataHeader + 4);
         const std::uint16_t cbUncomp = u16(dataHeader + 6);
-        int rc = decoders.admit(held + cbData);
+        FDIERROR rc = decoders.admit(held + cbData);
         if (rc != FDIERROR_NONE) return rc;
         unsigned char* data = decoders.input() + held;
         if (!readExact(hfData, data, cbData)) return FDIERROR_CORRUPT_CABINET;
@@ -561,7 +561,7 @@ int Context::nextBlock()
     }
 }
 
-int Context::moveToNextCabinet()
+FDIERROR Context::moveToNextCabinet()
 {
     // Only the last folder of a cabinet continues, and only when a next cabinet is named.
     if (!(header.flags & kFlagNext) || header.cFolders == 0 || currentFolder != header.cFolders - 1u)
@@ -571,7 +571,7 @@ int Context::moveToNextCabinet()
     char wanted[kNameMax];
     std::memcpy(wanted, names.nextCabinet, kNameMax);
     const long wantIndex = long{header.iCabinet} + 1;
-    int lastError = FDIERROR_NONE;
+    FDIERROR lastError = FDIERROR_NONE;
     for (;;) {
         FDINOTIFICATION n{};
         n.psz1 = names.nextCabinet;
@@ -579,10 +579,10 @@ int Context::moveToNextCabinet()
         n.psz3 = cabPath;
         n.setID = header.setID;
         n.iCabinet = header.iCabinet;
-        n.fdie = static_cast<FDIERROR>(lastError);
+        n.fdie = lastError;
         if (tell(fdintNEXT_CABINET, n) == -1) return FDIERROR_USER_ABORT;
         cabPath[kPathMax - 1] = '\0';
-        int rc = openCabinet(wanted, wantIndex);
+        FDIERROR rc = openCabinet(wanted, wantIndex);
         if (rc == FDIERROR_NONE) rc = enterFirstFolder();
         if (rc == FDIERROR_NONE) break;
         closeHandles();
@@ -596,7 +596,7 @@ int Context::moveToNextCabinet()
     char passedName[kNameMax];
     for (unsigned i = 0; i <= continuedToSkip; ++i) {
         if (filesLeft == 0) return FDIERROR_CORRUPT_CABINET;
-        const int rc = readFileRecord(passed, passedName);
+        const FDIERROR rc = readFileRecord(passed, passedName);
         if (rc != FDIERROR_NONE) return rc;
     }
     continuedToSkip = 0;
@@ -604,7 +604,7 @@ int Context::moveToNextCabinet()
     return FDIERROR_NONE;
 }
 
-int Context::enterFirstFolder()
+FDIERROR Context::enterFirstFolder()
 {
     if (header.cFolders == 0) return FDIERROR_CORRUPT_CABINET;
     if (!seekTo(hfData, firstFolderPos) || !readExact(hfData, folderRecord, folderRecordSize) ||
@@ -684,7 +684,7 @@ FDI_BOOL DIAMONDAPI FDICopy(HFDI hfdi, char* pszCabinet, char* pszCabPath, int /
     c->continuedToSkip = 0;
     c->currentFolder = kNoFolder;
 
-    int rc = FDIERROR_NONE;
+    FDIERROR rc = FDIERROR_NONE;
     const std::size_t pathLength = pszCabPath != nullptr ? boundedLength(pszCabPath, kPathMax) : 0;
     if (pfnfdin == nullptr) {
         rc = FDIERROR_USER_ABORT;

@@ -534,7 +534,7 @@ bool lzxWindowValid(unsigned windowBits) {
     return windowBits >= kMinWindowBits && windowBits <= kMaxWindowBits;
 }
 
-LzxDecoder* lzxCreate(unsigned windowBits, const DecoderMemory& mem) {
+void* lzxCreate(unsigned windowBits, const DecoderMemory& mem) {
     if (!lzxWindowValid(windowBits)) return nullptr;
     LzxDecoder* d = createWithWindow<LzxDecoder>(kTag, windowBits, mem);
     if (!d) return nullptr;
@@ -543,30 +543,33 @@ LzxDecoder* lzxCreate(unsigned windowBits, const DecoderMemory& mem) {
     return d;
 }
 
-bool lzxReset(LzxDecoder* d) {
+bool lzxReset(void* handle) {
+    auto* d = static_cast<LzxDecoder*>(handle);
     if (!validHandle(d)) return false;
     resetFolder(d);
     return true;
 }
 
-int lzxDecode(LzxDecoder* d, const unsigned char* in, std::size_t inLen, unsigned char* out,
-              std::size_t outLen) {
-    if (!validHandle(d) || d->failed || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen))
-        return -1;
+BlockResult lzxDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out,
+                      std::size_t outLen) {
+    auto* d = static_cast<LzxDecoder*>(handle);
+    if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen)) return BlockResult::kBadCall;
+    if (d->failed) return BlockResult::kBadData;
     // Frames are whole 32 KiB except the last of a folder, so one never wraps the window.
     if (d->windowPos + outLen > d->windowSize || !decodeFrame(d, in, inLen, static_cast<uint32_t>(outLen))) {
         d->failed = true;
-        return -1;
+        return BlockResult::kBadData;
     }
     std::memcpy(out, d->window + d->windowPos, outLen);
     if (d->e8 && d->framesDone < kE8Frames) undoCallTranslation(out, outLen, d->folderPos, d->e8Size);
     d->windowPos = static_cast<uint32_t>((d->windowPos + outLen) & (d->windowSize - 1));
     d->folderPos += outLen;
     ++d->framesDone;
-    return static_cast<int>(outLen);
+    return BlockResult::kOk;
 }
 
-void lzxDestroy(LzxDecoder* d) {
+void lzxDestroy(void* handle) {
+    auto* d = static_cast<LzxDecoder*>(handle);
     if (validHandle(d)) destroyWithWindow(d);
 }
 

@@ -1,21 +1,19 @@
-// MSZIP blocks: "CK" and a deflate stream (RFC 1951) per cabinet data block, with the last
-// 32 KiB of the folder's output as the history that back-references may reach into.
+// MSZIP blocks: "CK" and a deflate stream per cabinet data block, with the last 32 KiB of the
+// folder's output as the history that back-references may reach into. Reached through the codec
+// table (codec.h), whose entry these functions make.
 #pragma once
 
 #include <cstddef>
 
-#include "decoder_memory.h"
+#include "codec.h"
 
 namespace cabinet {
 
-struct MszipDecoder;  // carries the tag "MDIC"
-
-MszipDecoder* mszipCreate(const DecoderMemory& memory);  // nullptr = no memory
-bool mszipReset(MszipDecoder* decoder);                   // start of a folder; false = bad handle
-// Decodes one block into out (at most outCapacity bytes, itself at most 32768); answers the number
-// of bytes produced, or -1 when the block is not valid MSZIP data.
-int mszipDecode(MszipDecoder* decoder, const unsigned char* in, std::size_t inLen, unsigned char* out,
-                std::size_t outCapacity);
-void mszipDestroy(MszipDecoder* decoder);
+bool mszipWindowValid(unsigned windowBits);
+void* mszipCreate(unsigned windowBits, const DecoderMemory& memory);
+bool mszipReset(void* decoder);
+BlockResult mszipDecode(void* decoder, const unsigned char* in, std::size_t inLen, unsigned char* out,
+                        std::size_t outLen);
+void mszipDestroy(void* decoder);
 
 }  // namespace cabinet

@@ -10,6 +10,8 @@
 #include "window_handle.h"
 
 namespace cabinet {
+
+struct QtmDecoder;
 namespace {
 
 constexpr char kTag[4] = {'Q', 'D', 'I', 'C'};
@@ -341,7 +343,7 @@ bool qtmWindowValid(unsigned windowBits) {
     return windowBits >= kMinWindowBits && windowBits <= kMaxWindowBits;
 }
 
-QtmDecoder* qtmCreate(unsigned windowBits, const DecoderMemory& mem) {
+void* qtmCreate(unsigned windowBits, const DecoderMemory& mem) {
     if (!qtmWindowValid(windowBits)) return nullptr;
     QtmDecoder* d = createWithWindow<QtmDecoder>(kTag, windowBits, mem);
     if (!d) return nullptr;
@@ -350,26 +352,28 @@ QtmDecoder* qtmCreate(unsigned windowBits, const DecoderMemory& mem) {
     return d;
 }
 
-bool qtmReset(QtmDecoder* d) {
+bool qtmReset(void* handle) {
+    auto* d = static_cast<QtmDecoder*>(handle);
     if (!validHandle(d)) return false;
     takeOver(d);
     return true;
 }
 
-int qtmDecode(QtmDecoder* d, const unsigned char* in, std::size_t inLen, unsigned char* out,
-              std::size_t outLen) {
-    if (!validHandle(d) || g_state.owner != d || g_state.failed || g_state.ended || !out || outLen == 0 ||
-        outLen > kFrameSize || (!in && inLen))
-        return -1;
+BlockResult qtmDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out,
+                      std::size_t outLen) {
+    auto* d = static_cast<QtmDecoder*>(handle);
+    if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen)) return BlockResult::kBadCall;
+    if (g_state.owner != d || g_state.failed || g_state.ended) return BlockResult::kBadData;
     if (!decodeFrame(d, in, inLen, out, static_cast<uint32_t>(outLen))) {
         g_state.failed = true;
-        return -1;
+        return BlockResult::kBadData;
     }
     g_state.folderPos += outLen;
-    return static_cast<int>(outLen);
+    return BlockResult::kOk;
 }
 
-void qtmDestroy(QtmDecoder* d) {
+void qtmDestroy(void* handle) {
+    auto* d = static_cast<QtmDecoder*>(handle);
     if (!validHandle(d)) return;
     if (g_state.owner == d) g_state.owner = nullptr;
     destroyWithWindow(d);

@@ -1,12 +1,9 @@
 // The copy driver on cabinets built byte by byte: notification order and fields, reserves and the
 // decryption callback, header and block checks, every error code, sets, and memory use.
 #include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-
+#include "TestData.h"
 #include "cab_support.h"
 
 using namespace cabtest;
@@ -16,404 +13,267 @@ namespace {
 const std::string kDir = "/mem/";
 
 // Two files in one stored folder, with reserves in all three places.
-CabLayout twoFiles()
-{
-    CabLayout layout;
-    layout.reserve = true;
-    layout.headerReserve = {'H', 'R'};
-    layout.folderReserve = 2;
-    layout.dataReserve = 3;
-    const Bytes content = pattern(100, 1);
-    layout.folders.push_back(storedFolder(content, 64));
-    layout.files.push_back({"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21});
-    layout.files.push_back({"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01});
-    return layout;
+CabLayout twoFiles() {
+    return {0x0103, 0x1234, 0, true, {'H', 'R'}, 2, 3, {storedFolder(sampleData(100, 1, 100), 64)},
+            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}};
 }
 
-CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false)
-{
+CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false) {
     resetFiles();
     putFile(kDir + "t.cab", cab);
     return copy(kDir, "t.cab", std::move(handler), decrypt);
 }
 
-std::vector<FDINOTIFICATIONTYPE> types(const CopyResult& r)
-{
-    std::vector<FDINOTIFICATIONTYPE> t;
-    for (const Event& e : r.events) t.push_back(e.type);
-    return t;
+Handler answering(FDINOTIFICATIONTYPE which, FDI_INT_PTR answer) {
+    return [which, answer](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) { return t == which ? answer : extractAll(t, n); };
 }
 
-Handler answering(FDINOTIFICATIONTYPE which, FDI_INT_PTR answer)
-{
-    return [which, answer](FDINOTIFICATIONTYPE type, FDINOTIFICATION* n) {
-        return type == which ? answer : extractAll(type, n);
+// A handler that changes what the n-th enumeration hands back.
+Handler enumerating(int which, long moveBy, unsigned files, bool extract = true) {
+    auto calls = std::make_shared<int>(0);
+    return [=](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
+        if (t == fdintENUMERATE && (*calls)++ == which) {
+            n->cb += moveBy;
+            n->iFolder = static_cast<FDI_USHORT>(files);
+        }
+        return t == fdintCOPY_FILE && !extract ? 0 : extractAll(t, n);
     };
+}
+
+std::vector<int> nextCabinetCodes(const CopyResult& r) {
+    std::vector<int> codes;
+    for (const Event& e : r.events)
+        if (e.type == fdintNEXT_CABINET) codes.push_back(e.fdie);
+    return codes;
 }
 
 }  // namespace
 
-TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder)
-{
+TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder) {
     const Bytes cab = buildCabinet(twoFiles());
     resetCounters();
     const CopyResult r = copyBytes(cab, extractAll, true);
     ASSERT_TRUE(r.ok) << r.erf.erfOper;
-    EXPECT_EQ(counters().sizes.front(), 2052u) << "the context";
-    EXPECT_EQ(types(r), (std::vector<FDINOTIFICATIONTYPE>{fdintCABINET_INFO, fdintENUMERATE, fdintCOPY_FILE,
-                                                          fdintCLOSE_FILE_INFO, fdintCOPY_FILE,
-                                                          fdintCLOSE_FILE_INFO, fdintENUMERATE}));
-    const Event& info = r.events[0];
-    EXPECT_EQ(info.psz3, kDir);
-    EXPECT_EQ(info.setID, 0x1234u);
-    EXPECT_EQ(info.iCabinet, 0u);
-    const Event& first = r.events[1];
-    const std::size_t listStart = cab[16] | (cab[17] << 8);
-    EXPECT_EQ(first.cb, static_cast<long>(listStart));
-    EXPECT_EQ(first.iFolder, 2u);
+    EXPECT_EQ(fdiHeap().sizes.front(), 2052u) << "the context";
+    std::vector<FDINOTIFICATIONTYPE> types;
+    for (const Event& e : r.events) types.push_back(e.type);
+    EXPECT_EQ(types, (std::vector<FDINOTIFICATIONTYPE>{fdintCABINET_INFO, fdintENUMERATE, fdintCOPY_FILE,
+                                                       fdintCLOSE_FILE_INFO, fdintCOPY_FILE, fdintCLOSE_FILE_INFO,
+                                                       fdintENUMERATE}));
+    EXPECT_EQ(r.events[0].psz3, kDir);
+    EXPECT_EQ(r.events[0].setID, 0x1234u);
+    const long listStart = cab[16] | (cab[17] << 8);
+    EXPECT_EQ(r.events[1].cb, listStart);
+    EXPECT_EQ(r.events[1].iFolder, 2u);
     const Event& copyB = r.events[4];
     EXPECT_EQ(copyB.psz1, "dir\\b.txt");
-    EXPECT_EQ(copyB.cb, 40);
-    EXPECT_EQ(copyB.date, 0x3333u);
-    EXPECT_EQ(copyB.time, 0x4444u);
-    EXPECT_EQ(copyB.attribs, 0x01u);
-    const Event& last = r.events[6];
-    EXPECT_EQ(last.cb, static_cast<long>(listStart + 16 + 6 + 16 + 10));
-    EXPECT_EQ(last.iFolder, 0u);
-
+    EXPECT_EQ(std::make_tuple(copyB.cb, copyB.date, copyB.time, copyB.attribs), std::make_tuple(40L, 0x3333u, 0x4444u, 0x01u));
+    EXPECT_EQ(r.events[6].cb, listStart + 16 + 6 + 16 + 10);
+    EXPECT_EQ(r.events[6].iFolder, 0u);
     ASSERT_EQ(r.files.size(), 2u);
-    const Bytes content = pattern(100, 1);
+    const Bytes content = sampleData(100, 1, 100);
     EXPECT_EQ(r.files[0].data, Bytes(content.begin(), content.begin() + 60));
     EXPECT_EQ(r.files[1].data, Bytes(content.begin() + 60, content.end()));
-
     // new cabinet, new folder, then one decrypt per block (two blocks of 64 and 36 bytes)
     ASSERT_EQ(r.decrypts.size(), 4u);
     EXPECT_EQ(r.decrypts[0].fdidt, fdidtNEW_CABINET);
-    EXPECT_EQ(r.decryptReserves[0], (Bytes{'H', 'R'}));
     EXPECT_EQ(r.decrypts[0].cabinet.setID, 0x1234u);
     EXPECT_EQ(r.decrypts[1].fdidt, fdidtNEW_FOLDER);
-    EXPECT_EQ(r.decryptReserves[1], (Bytes{0xF0, 0xF1}));
     EXPECT_EQ(r.decrypts[2].fdidt, fdidtDECRYPT);
-    EXPECT_EQ(r.decryptReserves[2], (Bytes{0xD0, 0xD1, 0xD2}));
+    EXPECT_EQ(r.decryptReserves, (std::vector<Bytes>{{'H', 'R'}, {0xF0, 0xF1}, {0xD0, 0xD1, 0xD2}, {0xD0, 0xD1, 0xD2}}));
     EXPECT_EQ(r.decrypts[2].decrypt.cbData, 64u);
     EXPECT_EQ(r.decrypts[3].decrypt.cbData, 36u);
     EXPECT_EQ(r.decrypts[3].decrypt.fSplit, 0);
     EXPECT_TRUE(r.userPointerRode);
 }
 
-TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion)
-{
+TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
     const Bytes good = buildCabinet(twoFiles());
     Context context;
-    auto isCabinet = [&](const Bytes& bytes, FDICABINETINFO* info) {
+    FDICABINETINFO info{};
+    auto isCabinet = [&](const Bytes& bytes) {
         resetFiles();
         putFile(kDir + "h.cab", bytes);
-        const FDI_INT_PTR hf = openInput(kDir + "h.cab");
-        return FDIIsCabinet(context.get(), hf, info) != 0;
+        return FDIIsCabinet(context.get(), openInput(kDir + "h.cab"), &info) != 0;
     };
-
-    FDICABINETINFO info{};
-    ASSERT_TRUE(isCabinet(good, &info));
+    ASSERT_TRUE(isCabinet(good));
     EXPECT_EQ(info.cbCabinet, static_cast<FDI_LONG>(good.size()));
-    EXPECT_EQ(info.cFolders, 1u);
-    EXPECT_EQ(info.cFiles, 2u);
-    EXPECT_EQ(info.setID, 0x1234u);
-    EXPECT_EQ(info.fReserve, 1);
-    EXPECT_EQ(info.hasprev, 0);
-    EXPECT_EQ(info.hasnext, 0);
-
-    context.erf() = ERF{};
-    EXPECT_FALSE(isCabinet(Bytes(good.begin(), good.begin() + 35), &info));
-    Bytes badSignature = good;
+    EXPECT_EQ(std::make_tuple(info.cFolders, info.cFiles, info.setID), std::make_tuple(1, 2, 0x1234));
+    EXPECT_EQ(std::make_tuple(info.fReserve, info.hasprev, info.hasnext), std::make_tuple(1, 0, 0));
+    const Bytes cut(good.begin(), good.begin() + 35);
+    Bytes badSignature = good, old = good;
     badSignature[0] = 'm';
-    EXPECT_FALSE(isCabinet(badSignature, &info));
-    EXPECT_EQ(context.erf().fError, 0) << "not a cabinet is no error";
-
-    Bytes old = good;
     old[24] = 2;  // version 1.2
-    EXPECT_FALSE(isCabinet(old, &info));
-    EXPECT_EQ(context.erf().erfOper, FDIERROR_UNKNOWN_CABINET_VERSION);
-    EXPECT_EQ(context.erf().erfType, 0x0102);
-
-    EXPECT_EQ(copyBytes(Bytes(good.begin(), good.begin() + 35)).erf.erfOper, FDIERROR_NOT_A_CABINET);
-    EXPECT_EQ(copyBytes(badSignature).erf.erfOper, FDIERROR_NOT_A_CABINET);
-    const CopyResult v = copyBytes(old);
-    EXPECT_EQ(v.erf.erfOper, FDIERROR_UNKNOWN_CABINET_VERSION);
-    EXPECT_EQ(v.erf.erfType, 0x0102);
+    EXPECT_FALSE(isCabinet(cut));
+    EXPECT_FALSE(isCabinet(badSignature));
+    EXPECT_EQ(context.erf.fError, 0) << "not a cabinet is no error";
+    EXPECT_FALSE(isCabinet(old));
+    EXPECT_EQ(std::make_pair(context.erf.erfOper, context.erf.erfType), std::make_pair(3, 0x0102));
+    // FDICopy's codes for the same three: the fixture table (cabinet_real_tests).
     resetFiles();
     EXPECT_EQ(copy(kDir, "missing.cab").erf.erfOper, FDIERROR_CABINET_NOT_FOUND);
 }
 
-TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero)
-{
+TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero) {
     CabLayout layout = twoFiles();
     layout.folders[0].blocks[0].checksum = false;
-    Bytes cab = buildCabinet(layout);
-    const std::size_t firstData = cab.size() - 36 - 11 - 64;  // second block header and data, first data
-    cab[firstData] ^= 0x20;
-    const CopyResult unchecked = copyBytes(cab);
-    ASSERT_TRUE(unchecked.ok);
-    EXPECT_EQ(unchecked.files[0].data[0], pattern(100, 1)[0] ^ 0x20);
-
-    Bytes checked = buildCabinet(twoFiles());
+    Bytes unchecked = buildCabinet(layout), checked = buildCabinet(twoFiles());
+    const std::size_t firstData = unchecked.size() - 36 - 11 - 64;  // second block header and data, first data
+    unchecked[firstData] ^= 0x20;
     checked[firstData] ^= 0x20;
+    const CopyResult r = copyBytes(unchecked);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.files[0].data[0], sampleData(100, 1, 100)[0] ^ 0x20);
     EXPECT_EQ(copyBytes(checked).erf.erfOper, FDIERROR_CORRUPT_CABINET);
 }
 
-TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes)
-{
+TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
     auto single = [](std::uint16_t type, CabBlock block, std::uint32_t size) {
-        CabLayout layout;
-        CabFolder folder;
-        folder.type = type;
-        folder.blocks.push_back(block);
-        layout.folders.push_back(folder);
-        layout.files.push_back({"f", size, 0, 0});
-        return buildCabinet(layout);
+        return buildCabinet({{type, {block}}}, {{"f", size, 0, 0}});
     };
-    const Bytes text = pattern(300, 2);
-
-    CabBlock noSignature = mszipStoredBlock(text);
-    noSignature.data[0] = 'X';
-    EXPECT_EQ(copyBytes(single(1, noSignature, 300)).erf.erfOper, FDIERROR_MDI_FAIL);
-
-    CabBlock good = mszipStoredBlock(text);
+    const Bytes text = sampleData(300, 2, 300);
+    const CabBlock good = mszipStoredBlock(text);
     const CopyResult ok = copyBytes(single(1, good, 300));
     ASSERT_TRUE(ok.ok);
     EXPECT_EQ(ok.files[0].data, text);
-
-    CabBlock wrongSize = good;
+    CabBlock noSignature = good, wrongSize = good, stored{sampleData(32769, 3, 99), 32768}, tooLong{sampleData(40000, 3, 99), 32768};
+    noSignature.data[0] = 'X';
     wrongSize.uncompressed = 299;
+    EXPECT_EQ(copyBytes(single(1, noSignature, 300)).erf.erfOper, FDIERROR_MDI_FAIL);
     EXPECT_EQ(copyBytes(single(1, wrongSize, 299)).erf.erfOper, FDIERROR_MDI_FAIL);
-
-    CabBlock stored;
-    stored.data = pattern(32769, 3);
-    stored.uncompressed = 32768;
-    EXPECT_EQ(copyBytes(single(0, stored, 10)).erf.erfOper, FDIERROR_MDI_FAIL);
-    CabBlock tooBigForMszip = stored;
-    tooBigForMszip.data = pattern(40000, 3);
-    EXPECT_EQ(copyBytes(single(1, tooBigForMszip, 10)).erf.erfOper, FDIERROR_CORRUPT_CABINET);
-
+    EXPECT_EQ(copyBytes(single(0, stored, 10)).erf.erfOper, FDIERROR_MDI_FAIL) << "longer than a block's output";
+    EXPECT_EQ(copyBytes(single(1, tooLong, 10)).erf.erfOper, FDIERROR_CORRUPT_CABINET) << "longer than its input";
     EXPECT_EQ(copyBytes(single(4, good, 300)).erf.erfOper, FDIERROR_BAD_COMPR_TYPE);
     EXPECT_EQ(copyBytes(single(0x000F, good, 300)).erf.erfOper, FDIERROR_BAD_COMPR_TYPE);
-
     for (std::uint16_t type : {std::uint16_t{0x0902}, std::uint16_t{0x1602}, std::uint16_t{0x0E03}}) {
         const CopyResult r = copyBytes(single(type, good, 300), extractAll, true);
-        EXPECT_EQ(r.erf.erfOper, FDIERROR_MDI_FAIL) << std::hex << type;
+        EXPECT_EQ(r.erf.erfOper, FDIERROR_MDI_FAIL) << std::hex << type << ": a window the method refuses";
         for (const FDIDECRYPT& d : r.decrypts) EXPECT_NE(d.fdidt, fdidtDECRYPT) << "a block was read";
-    }
-
-    // Input buffers: the output size plus each method's margin.
-    const std::pair<std::uint16_t, std::size_t> sizes[] = {{0x0001, 32780}, {0x1503, 38912}, {0x1202, 43008}};
-    for (const auto& [type, input] : sizes) {
-        resetCounters();
-        copyBytes(single(type, good, 300));
-        const auto& all = counters().sizes;
-        EXPECT_NE(std::find(all.begin(), all.end(), input), all.end()) << std::hex << type;
-        EXPECT_NE(std::find(all.begin(), all.end(), 32768u), all.end());
     }
 }
 
-TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack)
-{
-    CabLayout layout;
-    layout.folders.push_back(storedFolder(pattern(90, 4)));
-    layout.files = {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}};
-    const Bytes cab = buildCabinet(layout);
-
+TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack) {
+    const Bytes content = sampleData(90, 4, 90);
+    const Bytes cab = buildCabinet({storedFolder(content)}, {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}});
     const CopyResult listing = copyBytes(cab, answering(fdintCOPY_FILE, 0));
-    EXPECT_TRUE(listing.ok);
-    EXPECT_TRUE(listing.files.empty());
+    EXPECT_TRUE(listing.ok && listing.files.empty());
     EXPECT_EQ(names(listing, fdintCOPY_FILE), (std::vector<std::string>{"one", "two", "three"}));
-
     // Fewer files left: the copy ends after the first.
-    int calls = 0;
-    const CopyResult fewer = copyBytes(cab, [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
-        if (t == fdintENUMERATE && calls++ == 0) n->iFolder = 1;
-        return extractAll(t, n);
-    });
+    const CopyResult fewer = copyBytes(cab, enumerating(0, 0, 1));
     EXPECT_TRUE(fewer.ok);
     EXPECT_EQ(names(fewer, fdintCOPY_FILE), (std::vector<std::string>{"one"}));
-
     // A new position: the copy starts at the second record and reads two.
-    calls = 0;
-    const CopyResult moved = copyBytes(cab, [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
-        if (t == fdintENUMERATE && calls++ == 0) {
-            n->cb += 16 + 4;
-            n->iFolder = 2;
-        }
-        return extractAll(t, n);
-    });
-    EXPECT_TRUE(moved.ok);
-    ASSERT_EQ(moved.files.size(), 2u);
+    const CopyResult moved = copyBytes(cab, enumerating(0, 16 + 4, 2));
+    ASSERT_TRUE(moved.ok && moved.files.size() == 2);
     EXPECT_EQ(moved.files[0].name, "two");
-    const Bytes content = pattern(90, 4);
     EXPECT_EQ(moved.files[1].data, Bytes(content.begin() + 60, content.end()));
-
     // Asked to go round once more at the end of the list, it reads the list again.
-    calls = 0;
-    const CopyResult again = copyBytes(cab, [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
-        if (t == fdintENUMERATE && calls++ == 1) {
-            n->cb -= 3 * 16 + 4 + 4 + 6;
-            n->iFolder = 3;
-        }
-        return t == fdintCOPY_FILE ? 0 : extractAll(t, n);
-    });
+    const CopyResult again = copyBytes(cab, enumerating(1, -(3 * 16 + 4 + 4 + 6), 3, false));
     EXPECT_TRUE(again.ok);
     EXPECT_EQ(names(again, fdintCOPY_FILE).size(), 6u);
 }
 
-TEST(CabinetEngine, EveryAnswerThatAbortsAndEveryTargetFailure)
-{
+TEST(CabinetEngine, EveryAnswerThatAbortsAndEveryTargetFailure) {
     const Bytes cab = buildCabinet(twoFiles());
+    resetCounters();
     for (FDINOTIFICATIONTYPE t : {fdintCABINET_INFO, fdintENUMERATE, fdintCOPY_FILE, fdintCLOSE_FILE_INFO}) {
         const CopyResult r = copyBytes(cab, answering(t, -1));
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.erf.erfOper, FDIERROR_USER_ABORT) << t;
-        EXPECT_EQ(counters().openHandles, 0u);
+        EXPECT_EQ(std::make_pair(r.ok, r.erf.erfOper), std::make_pair(false, 11)) << t;
+        EXPECT_EQ(files().openHandles, 0u);
     }
     EXPECT_EQ(copyBytes(cab, answering(fdintCLOSE_FILE_INFO, -2)).erf.erfOper, FDIERROR_USER_ABORT);
     EXPECT_EQ(copyBytes(cab, answering(fdintCLOSE_FILE_INFO, 0)).erf.erfOper, FDIERROR_TARGET_FILE);
-
     resetCounters();
-    counters().shortWriteAfter = 10;
-    const CopyResult shortWrite = copyBytes(cab);
-    counters().shortWriteAfter = -1;
-    EXPECT_EQ(shortWrite.erf.erfOper, FDIERROR_TARGET_FILE);
+    files().shortWriteAfter = 10;
+    EXPECT_EQ(copyBytes(cab).erf.erfOper, FDIERROR_TARGET_FILE);
+    files().shortWriteAfter = -1;
     ASSERT_FALSE(outputs().empty());
     EXPECT_TRUE(outputs()[0].closed) << "the engine closes the target it could not fill";
-
-    resetFiles();
-    putFile(kDir + "t.cab", cab);
     decryptAnswer() = -1;
-    const CopyResult aborted = copy(kDir, "t.cab", extractAll, true);
+    EXPECT_EQ(copyBytes(cab, extractAll, true).erf.erfOper, FDIERROR_USER_ABORT);
     decryptAnswer() = 0;
-    EXPECT_EQ(aborted.erf.erfOper, FDIERROR_USER_ABORT);
 }
 
-TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks)
-{
+TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks) {
     resetCounters();
-    counters().failAllocationAt = 0;
+    fdiHeap().failAt = 0;
     {
         Context context;
         EXPECT_EQ(context.get(), nullptr);
-        EXPECT_EQ(context.erf().erfOper, FDIERROR_ALLOC_FAIL);
+        EXPECT_EQ(context.erf.erfOper, FDIERROR_ALLOC_FAIL);
     }
-    CabLayout layout;
-    layout.folders.push_back({1, {mszipStoredBlock(pattern(500, 5))}});
-    layout.files.push_back({"f", 500, 0, 0});
-    const Bytes cab = buildCabinet(layout);
+    const Bytes cab = buildCabinet({{1, {mszipStoredBlock(sampleData(500, 5, 500))}}}, {{"f", 500, 0, 0}});
     for (long failing = 0; failing < 12; ++failing) {
         resetCounters();
-        counters().failAllocationAt = failing;
+        fdiHeap().failAt = failing;
         const CopyResult r = copyBytes(cab);
-        if (!r.ok) {
-            EXPECT_EQ(r.erf.erfOper, FDIERROR_ALLOC_FAIL) << failing;
-        }
-        EXPECT_EQ(counters().outstandingBytes, 0u) << failing;
+        EXPECT_TRUE(r.ok || r.erf.erfOper == FDIERROR_ALLOC_FAIL) << failing << ": " << r.erf.erfOper;
+        EXPECT_EQ(fdiHeap().outstanding, 0u) << failing;
     }
     resetCounters();
 }
 
-TEST(CabinetEngine, MemoryDoesNotGrowWithTheSizeOfTheCabinet)
-{
+TEST(CabinetEngine, MemoryDoesNotGrowWithTheSizeOfTheCabinet) {
     auto peakFor = [](const std::string& name) {
         resetFiles();
         resetCounters();
-        const CopyResult r = copy(cabDataDir() + "mszip/", name);
-        EXPECT_TRUE(r.ok) << name;
-        return counters().peakBytes;
+        EXPECT_TRUE(copy(cabDir("mszip/"), name).ok) << name;
+        return fdiHeap().peakBytes;
     };
     const std::size_t small = peakFor("gocab-simple.cab");
-    const std::size_t large = peakFor("gocab-large.cab");  // 152 blocks
-    EXPECT_EQ(small, large);
-    EXPECT_LT(large, 512u * 1024u);
+    EXPECT_EQ(peakFor("gocab-large.cab"), small) << "152 blocks";
+    EXPECT_LT(small, 512u * 1024u);
 }
 
-TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet)
-{
-    const std::string sets = cabDataDir() + "sets/";
+TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet) {
+    const std::string sets = cabDir("sets/");
     // small2 is skipped: the next cabinet's list opens with its continuation and medium1's.
     const CopyResult skipping = copy(sets, "Split-1.CAB", [](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
-        if (t == fdintCOPY_FILE && std::string(n->psz1) != "medium1.bin") return FDI_INT_PTR{0};
-        return extractAll(t, n);
+        return t == fdintCOPY_FILE && std::string(n->psz1) != "medium1.bin" ? 0 : extractAll(t, n);
     });
-    ASSERT_TRUE(skipping.ok) << skipping.erf.erfOper;
-    ASSERT_EQ(skipping.files.size(), 1u);
+    ASSERT_TRUE(skipping.ok && skipping.files.size() == 1) << skipping.erf.erfOper;
     EXPECT_EQ(sha256Hex(skipping.files[0].data), "35a052709780ba369567875f644a0cc97059298f0724429a191d066fb27f05c4");
-    EXPECT_EQ(names(skipping, fdintCOPY_FILE),
-              (std::vector<std::string>{"small1.bin", "small2.bin", "medium1.bin"}));
-
+    EXPECT_EQ(names(skipping, fdintCOPY_FILE), (std::vector<std::string>{"small1.bin", "small2.bin", "medium1.bin"}));
     // A cabinet of another set where the next one should be: asked again with code 10, then
     // pointed at the right directory.
-    const std::string wrongDir = cabDataDir() + "edge/derived-split-badsetid/";
-    const CopyResult retried = copy(wrongDir, "Split-1.CAB", [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
-        if (t == fdintNEXT_CABINET && n->fdie == FDIERROR_WRONG_CABINET) {
-            std::snprintf(n->psz3, 257, "%s", sets.c_str());
-            return FDI_INT_PTR{0};
-        }
-        return extractAll(t, n);
+    const CopyResult retried = copy(cabDir("edge/derived-split-badsetid/"), "Split-1.CAB", [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
+        if (t == fdintNEXT_CABINET && n->fdie == FDIERROR_WRONG_CABINET) std::snprintf(n->psz3, 257, "%s", sets.c_str());
+        return t == fdintNEXT_CABINET ? 0 : extractAll(t, n);
     });
     EXPECT_TRUE(retried.ok) << retried.erf.erfOper;
-    std::vector<int> codes;
-    for (const Event& e : retried.events)
-        if (e.type == fdintNEXT_CABINET) codes.push_back(e.fdie);
-    EXPECT_EQ(codes, (std::vector<int>{0, 10}));
+    EXPECT_EQ(nextCabinetCodes(retried), (std::vector<int>{0, 10}));
     EXPECT_EQ(retried.files.size(), 3u);
-
-    const CopyResult mismatch = copy(cabDataDir() + "edge/derived-split-badreserve/", "Split-1.CAB");
+    const CopyResult mismatch = copy(cabDir("edge/derived-split-badreserve/"), "Split-1.CAB");
     EXPECT_EQ(mismatch.erf.erfOper, FDIERROR_USER_ABORT);
-    codes.clear();
-    for (const Event& e : mismatch.events)
-        if (e.type == fdintNEXT_CABINET) codes.push_back(e.fdie);
-    EXPECT_EQ(codes, (std::vector<int>{0, 9}));
-
+    EXPECT_EQ(nextCabinetCodes(mismatch), (std::vector<int>{0, 9}));
     const CopyResult partial = copy(sets, "Split-2.CAB", answering(fdintNEXT_CABINET, -1));
     EXPECT_EQ(partial.erf.erfOper, FDIERROR_USER_ABORT);
     ASSERT_GE(partial.events.size(), 3u);
     EXPECT_EQ(partial.events[2].type, fdintPARTIAL_FILE);
-    EXPECT_EQ(partial.events[2].psz1, "small2.bin");
-    EXPECT_EQ(partial.events[2].psz2, "Split-1.CAB");
-
+    EXPECT_EQ(partial.events[2].psz1 + " " + partial.events[2].psz2, "small2.bin Split-1.CAB");
     // A set member whose follower is missing: asked again with code 1 until the caller gives up.
     resetFiles();
-    putFile(kDir + "Split-1.CAB", readFile(sets + "Split-1.CAB"));
+    putFile(kDir + "Split-1.CAB", fixture("sets/Split-1.CAB"));
     const CopyResult missing = copy(kDir, "Split-1.CAB");
     EXPECT_EQ(missing.erf.erfOper, FDIERROR_USER_ABORT);
     EXPECT_EQ(missing.events.back().fdie, FDIERROR_CABINET_NOT_FOUND);
 }
 
-TEST(CabinetEngine, CabinetsMadeByGcabDecodeExactly)
-{
-    if (std::system("command -v gcab >/dev/null 2>&1") != 0) GTEST_SKIP() << "gcab is not installed";
-    char dirTemplate[] = "/tmp/cabtestXXXXXX";
-    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-    const std::string dir = std::string(dirTemplate) + "/";
-    std::vector<std::pair<std::string, Bytes>> files = {
-        {"text.txt", pattern(200000, 6)}, {"empty.bin", {}}, {"small.txt", pattern(10, 7)}};
-    Bytes noise(70000);
-    std::uint32_t x = 99;
-    for (auto& b : noise) b = static_cast<std::uint8_t>((x = x * 1664525u + 1013904223u) >> 24);
-    files.emplace_back("noise.bin", noise);
-    std::string list;
-    for (const auto& [name, data] : files) {
-        std::ofstream(dir + name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                          static_cast<std::streamsize>(data.size()));
-        list += " " + name;
+// Files of 0x7FFF8000 bytes, the largest a folder holds, in an MSZIP, an LZX 2^15 and an LZX 2^21
+// folder: offsets near 2^31 and LZX frames past the first gigabyte, where call translation stops.
+// Counted and digested, never kept; about a minute, so outside the default run:
+//   cabinet_tests --gtest_also_run_disabled_tests --gtest_filter=*NearTwoGigabytes*
+TEST(CabinetEngine, DISABLED_FoldersNearTwoGigabytes) {
+    resetFiles();
+    const CopyResult outer = copy(cabDir("lzx/"), "large-files-cab.cab");
+    ASSERT_TRUE(outer.ok && outer.files.size() == 1);
+    putFile(kDir + "inner.cab", outer.files[0].data);
+    files().keepOutput = false;
+    const CopyResult inner = copy(kDir, "inner.cab");
+    files().keepOutput = true;
+    ASSERT_TRUE(inner.ok && inner.files.size() == 3) << inner.erf.erfOper;
+    for (const Output& f : inner.files) {
+        EXPECT_EQ(f.size, 0x7FFF8000u) << f.name;
+        EXPECT_EQ(f.digest, inner.files[0].digest) << f.name;
     }
-    for (const char* mode : {"-z", ""}) {
-        SCOPED_TRACE(mode);
-        const std::string command = "cd " + dir + " && gcab -c " + mode + " out.cab" + list + " >/dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-        resetFiles();
-        const CopyResult r = copy(dir, "out.cab");
-        ASSERT_TRUE(r.ok) << r.erf.erfOper;
-        ASSERT_EQ(r.files.size(), files.size());
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            EXPECT_EQ(r.files[i].name, files[i].first);
-            EXPECT_EQ(r.files[i].data, files[i].second);
-        }
-    }
-    std::system(("rm -rf " + dir).c_str());
 }

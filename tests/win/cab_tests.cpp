@@ -5,52 +5,28 @@
 #include "RunProgram.h"
 #include "TestData.h"
 #include "cab_support.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <list>
 #include <string>
 #include <vector>
 
 namespace testpaths = ravel::test;
 using ravel::test::LogCapture;
-using ravel::test::readFile;
+using testpaths::readFile;
+using testpaths::scratchDir;
 
 namespace {
 
-std::string shared(const std::string& relative) { return ravel::test::dataPath(relative); }
-
-// A fresh folder for each call; all of them go when the program ends.
-std::string scratchDir(const std::string& tag)
-{
-    static std::list<ravel::test::ScopedTempDir> made;
-    return made.emplace_back(tag).path();
-}
-
-std::string cab(const std::string& relative) { return shared("cab/" + relative); }
-
+RWCString cab(const std::string& relative) { return RWCString(testpaths::dataPath("cab/" + relative).c_str()); }
 bool all(RWCString, void*) { return true; }
-
-bool inSets(RWCString, RWCString, RWCString, RWCString* path, void*)
-{
-    *path = RWCString(cab("sets\\").c_str());
-    return true;
-}
-
+bool inSets(RWCString, RWCString, RWCString, RWCString* path, void*) { return (*path = cab("sets\\"), true); }
 bool refuse(RWCString, RWCString, RWCString, RWCString*, void*) { return false; }
-
-bool tooLong(RWCString, RWCString, RWCString, RWCString* path, void*)
-{
-    *path = RWCString('x', 256);
-    return true;
-}
-
+bool tooLong(RWCString, RWCString, RWCString, RWCString* path, void*) { return (*path = RWCString('x', 256), true); }
 std::string sha(const std::string& bytes) { return cabtest::sha256Hex(bytes.data(), bytes.size()); }
+bool missing(const std::string& path) { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
 
 // The DOS date and time a file's last-write time shows in local time.
-std::pair<unsigned, unsigned> dosTimeOf(const std::string& path)
-{
+std::pair<unsigned, unsigned> dosTimeOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {0, 0};
     FILETIME local;
@@ -60,67 +36,62 @@ std::pair<unsigned, unsigned> dosTimeOf(const std::string& path)
     return {date, time};
 }
 
-std::string writeCabinet(const std::string& dir, const std::string& name, const cabtest::Bytes& bytes)
-{
-    testpaths::writeFile(dir + name, std::string(bytes.begin(), bytes.end()));
-    return dir + name;
+// A stored cabinet with one file of 20 bytes under `name`.
+RWCString oneFileCabinet(const std::string& dir, const std::string& name) {
+    const cabtest::Bytes bytes = cabtest::buildCabinet({cabtest::storedFolder(cabtest::sampleData(20, 1, 20))}, {{name, 20, 0, 0}});
+    testpaths::writeFile(dir + "one.cab", std::string(bytes.begin(), bytes.end()));
+    return RWCString((dir + "one.cab").c_str());
 }
 
 }  // namespace
 
-TEST(CabExtractor, NotACabinetLeavesNoContext)
-{
+TEST(CabExtractor, NotACabinetLeavesNoContext) {
     LogCapture log;
     BCabExtractor x;
-    EXPECT_EQ(x.initialize(RWCString(cab("README.md").c_str())), 0);
+    EXPECT_EQ(x.initialize(cab("README.md")), 0);
     EXPECT_EQ(x.copy(RWCString(scratchDir("cab-none").c_str()), all, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(x.initialize(RWCString(cab("edge\\derived-bad-version.cab").c_str())), 0);
+    EXPECT_EQ(x.initialize(cab("edge\\derived-bad-version.cab")), 0);
     EXPECT_EQ(x.getErrorInfo().erfOper, 3);
     EXPECT_EQ(x.getErrorInfo().erfType, 0x0104);
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::initialize", "general", "info", "release"));
     EXPECT_EQ(x.uninitialize(), 1);
-
     const char* const texts[] = {"No error", "Cabinet not found", "Not a cabinet", "Unknown cabinet version",
                                  "Corrupt cabinet", "Memory allocation failed", "Unknown compression type",
                                  "Failure decompressing data", "Failure writing to target file",
                                  "Cabinets in set have different RESERVE sizes",
-                                 "Cabinet returned on fdintNEXT_CABINET is incorrect", "User aborted",
-                                 "Unknown error"};
+                                 "Cabinet returned on fdintNEXT_CABINET is incorrect", "User aborted", "Unknown error"};
     for (int code = 0; code <= 12; ++code)
         EXPECT_STREQ(x.return_fdi_error_string(static_cast<FDIERROR>(code)).data(), texts[code]);
 }
 
-TEST(CabExtractor, ExtractsBytesTimesAndAttributes)
-{
+TEST(CabExtractor, ExtractsBytesTimesAndAttributes) {
     LogCapture log;
     BCabExtractor x;
-    ASSERT_EQ(x.initialize(RWCString(cab("edge\\derived-exec-attrib.cab").c_str())), 1);
+    ASSERT_EQ(x.initialize(cab("edge\\derived-exec-attrib.cab")), 1);
     BStringVector& names = x.getContents();
     ASSERT_EQ(names.entries(), 4u);
     EXPECT_STREQ(names[0].data(), "readonly.txt");
     EXPECT_STREQ(names[3].data(), "archive.txt");
     EXPECT_FALSE(x.getNextCabinetExists());
-
     const std::string out = scratchDir("cab-attrib");
     testpaths::writeFile(out + "hidden.txt", std::string(500, 'o'));  // longer than what replaces it
     ASSERT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, nullptr, nullptr), 1);
-    struct Expected {
+    const struct {
         const char* name;
         const char* sha;
         unsigned attribs, date, time;
-    } const files[] = {
+    } files[] = {
         {"readonly.txt", "406801de5c54c2b59116ae6f79559d52d85e00e223980a0b9a4fda70d4b1c5e6", 0x21, 0x24d0, 0x5bca},
         {"hidden.txt", "f1df79d9c6949fa70c63db903c8250134e5a0edf23248bef4111475ed49703a2", 0x00, 0x2b2b, 0x4000},
         {"system.txt", "b0ce8cd3fa03d868ca218d17375241500f390fc2c5823efd8a52dafa0ae73cc8", 0x04, 0x3679, 0x7da0},
         {"archive.txt", "f075a844e933928e2138921b9cdbede3d65fb36cd51ab02386f631cb148324a0", 0x20, 0x3b99, 0x0000},
     };
-    for (const Expected& f : files) {
+    for (const auto& f : files) {
         SCOPED_TRACE(f.name);
         const std::string path = out + f.name;
         EXPECT_EQ(sha(readFile(path)), f.sha);
         // Wine reports the archive bit on every file, so only read-only, hidden and system are compared.
-        const DWORD attributes = GetFileAttributesA(path.c_str());
-        EXPECT_EQ(attributes & 0x07u, f.attribs & 0x07u);
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) & 0x07u, f.attribs & 0x07u);
         EXPECT_EQ(dosTimeOf(path), std::make_pair(f.date, f.time));
         EXPECT_TRUE(log.has("ZEVAR: cab extracting  = " + path, "general", "info", "release"));
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -128,16 +99,14 @@ TEST(CabExtractor, ExtractsBytesTimesAndAttributes)
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy2", "general", "info", "release"));
 }
 
-TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase)
-{
+TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase) {
     LogCapture log;
     BCabExtractor x;
-    ASSERT_EQ(x.initialize(RWCString(cab("mszip\\gocabinet-mszip.cab").c_str())), 1);
+    ASSERT_EQ(x.initialize(cab("mszip\\gocabinet-mszip.cab")), 1);
     ASSERT_EQ(x.getContents().entries(), 3u);
     const std::string second = x.getContents()[1].data();
     std::string upper = second;
     for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-
     const std::string out = scratchDir("cab-list");
     BStringVector wanted;
     wanted.insert(RWCString(upper.c_str()));
@@ -146,80 +115,64 @@ TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase)
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy1", "general", "info", "release"));
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy2", "general", "info", "release"));
     EXPECT_FALSE(readFile(out + second).empty());
-    EXPECT_EQ(GetFileAttributesA((out + x.getContents()[0].data()).c_str()), INVALID_FILE_ATTRIBUTES);
-
+    EXPECT_TRUE(missing(out + x.getContents()[0].data()));
     // No destination or no filter: nothing is extracted and the copy succeeds.
     EXPECT_EQ(x.copy("", all, nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(x.copy(RWCString(scratchDir("cab-nofilter").c_str()), nullptr, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(GetFileAttributesA((scratchDir("cab-nofilter") + second).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(missing(scratchDir("cab-nofilter") + second));
 }
 
-TEST(CabExtractor, SetsFollowTheFinder)
-{
+TEST(CabExtractor, SetsFollowTheFinder) {
     LogCapture log;
     BCabExtractor x;
-    ASSERT_EQ(x.initialize(RWCString(cab("sets\\Split-1.CAB").c_str())), 1);
+    ASSERT_EQ(x.initialize(cab("sets\\Split-1.CAB")), 1);
     EXPECT_TRUE(x.getNextCabinetExists());
     EXPECT_STREQ(x.getNextCabinetName().data(), "Split-2.CAB");
     const std::string out = scratchDir("cab-set");
     ASSERT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, inSets, nullptr), 1);
     EXPECT_EQ(sha(readFile(out + "medium1.bin")), "35a052709780ba369567875f644a0cc97059298f0724429a191d066fb27f05c4");
     EXPECT_EQ(sha(readFile(out + "small2.bin")), "1b1366101b3cd6297c0852d133686887b4539c4d5d4e7a96eb944d04c2d9deb0");
-
-    struct Case {
-        BCabExtractor::CabinetFinder finder;
-        const char* record;
-    } const cases[] = {{nullptr, "ZEVAR: invalid cab file finder function"},
-                       {refuse, "ZEVAR: Cab file not found."},
-                       {tooLong, "ZEVAR: cab file and path length too large"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.record);
+    const std::pair<BCabExtractor::CabinetFinder, const char*> cases[] = {
+        {nullptr, "ZEVAR: invalid cab file finder function"},
+        {refuse, "ZEVAR: Cab file not found."},
+        {tooLong, "ZEVAR: cab file and path length too large"}};
+    for (const auto& [finder, record] : cases) {
+        SCOPED_TRACE(record);
         log.clear();
-        ASSERT_EQ(x.initialize(RWCString(cab("sets\\Split-1.CAB").c_str())), 1);
-        EXPECT_EQ(x.copy(RWCString(scratchDir("cab-set-fail").c_str()), all, nullptr, c.finder, nullptr), 0);
-        EXPECT_TRUE(log.has(c.record, "general", "info", "release"));
+        ASSERT_EQ(x.initialize(cab("sets\\Split-1.CAB")), 1);
+        EXPECT_EQ(x.copy(RWCString(scratchDir("cab-set-fail").c_str()), all, nullptr, finder, nullptr), 0);
+        EXPECT_TRUE(log.has(record, "general", "info", "release"));
         EXPECT_TRUE(log.has("ZEVAR: fail copy:  User aborted\n  erf = ", "prntpath", "error", "release"));
         EXPECT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, inSets, nullptr), 0) << "the context was released";
     }
 }
 
-TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
-{
+TEST(CabExtractor, NamesOutsideTheDestinationAreRefused) {
     const std::string dir = scratchDir("cab-unsafe");
     CreateDirectoryA((dir + "out").c_str(), nullptr);
-    for (const char* name : {"..\\escaped.txt", "sub\\.. \\x.txt", "...\\x.txt", "\\rooted.txt", "C:drive.txt", "sub\\..\\..\\escaped.txt"}) {
+    for (const char* name : {"..\\escaped.txt", "sub\\.. \\x.txt", "...\\x.txt", "\\rooted.txt", "C:drive.txt",
+                             "sub\\..\\..\\escaped.txt"}) {
         SCOPED_TRACE(name);
         LogCapture log;
-        cabtest::CabLayout layout;
-        layout.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
-        layout.files.push_back({name, 20, 0, 0});
-        const std::string path = writeCabinet(dir, "unsafe.cab", cabtest::buildCabinet(layout));
         BCabExtractor x;
-        ASSERT_EQ(x.initialize(RWCString(path.c_str())), 1);
+        ASSERT_EQ(x.initialize(oneFileCabinet(dir, name)), 1);
         EXPECT_EQ(x.copy(RWCString((dir + "out\\").c_str()), all, nullptr, nullptr, nullptr), 0);
         EXPECT_EQ(x.getErrorInfo().erfOper, FDIERROR_USER_ABORT);
         EXPECT_TRUE(log.has(std::string("ZEVAR: unsafe file name refused = ") + name, "prntpath", "error", "release"));
-        EXPECT_EQ(GetFileAttributesA((dir + "escaped.txt").c_str()), INVALID_FILE_ATTRIBUTES);
-        EXPECT_EQ(GetFileAttributesA("\\rooted.txt"), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(missing(dir + "escaped.txt") && missing("\\rooted.txt"));
     }
-
     // A directory the destination does not have aborts the copy at the open.
     LogCapture log;
-    cabtest::CabLayout layout;
-    layout.folders.push_back(cabtest::storedFolder(cabtest::pattern(20, 1)));
-    layout.files.push_back({"missing\\file.txt", 20, 0, 0});
-    const std::string path = writeCabinet(dir, "subdir.cab", cabtest::buildCabinet(layout));
     BCabExtractor x;
-    ASSERT_EQ(x.initialize(RWCString(path.c_str())), 1);
+    ASSERT_EQ(x.initialize(oneFileCabinet(dir, "missing\\file.txt")), 1);
     EXPECT_EQ(x.copy(RWCString((dir + "out\\").c_str()), all, nullptr, nullptr, nullptr), 0);
     EXPECT_TRUE(log.has("ZEVAR: cab extract file_open failure = " + dir + "out\\missing\\file.txt", "prntpath",
                         "error", "release"));
     EXPECT_TRUE(log.has("ZEVAR: fail copy:  User aborted\n  erf = ", "prntpath", "error", "release"));
 }
 
-TEST(CabCommand, InfoListAndExtractOfASet)
-{
-    const std::string split = cab("sets\\Split-1.CAB");
+TEST(CabCommand, InfoListAndExtractOfASet) {
+    const std::string split = testpaths::dataPath("cab/sets\\Split-1.CAB");
     auto r = testpaths::ravelutil("cab info \"" + split + "\"");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "Information in cabinet file 'Split-1.CAB'\n"
@@ -231,10 +184,7 @@ TEST(CabCommand, InfoListAndExtractOfASet)
                      "   RESERVE area in cabinet?     : yes\n"
                      "   Chained to prev cabinet?     : no\n"
                      "   Chained to next cabinet?     : yes\n\n");
-
-    r = testpaths::ravelutil("cab list \"" + split + "\"");
-    EXPECT_EQ(r.out, "small1.bin\nsmall2.bin\nmedium1.bin\n");
-
+    EXPECT_EQ(testpaths::ravelutil("cab list \"" + split + "\"").out, "small1.bin\nsmall2.bin\nmedium1.bin\n");
     const std::string out = scratchDir("cab-cli");
     const std::string outArgument = "\"" + out.substr(0, out.size() - 1) + "\"";  // a "\" before a quote escapes it
     r = testpaths::ravelutil("cab extract \"" + split + "\" " + outArgument);
@@ -243,8 +193,7 @@ TEST(CabCommand, InfoListAndExtractOfASet)
         EXPECT_FALSE(readFile(out + name).empty()) << name;
     EXPECT_EQ(sha(readFile(out + "small1.bin")), "416e95ff9e088dca5fa43eeb41acb104852a6c812f3762ac72d6801d1da0ccc2");
     EXPECT_NE(r.out.find("extracted 6 files"), std::string::npos) << r.out;
-
-    r = testpaths::ravelutil("cab extract \"" + cab("edge\\derived-bad-data-checksum.cab") + "\" " + outArgument);
+    r = testpaths::ravelutil("cab extract \"" + testpaths::dataPath("cab/edge\\derived-bad-data-checksum.cab") + "\" " + outArgument);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Corrupt cabinet"), std::string::npos) << r.err;
     EXPECT_EQ(testpaths::ravelutil("cab list").exitCode, 2);
