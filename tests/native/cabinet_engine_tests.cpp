@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include "TestData.h"
+#include "archive_names.h"
 #include "cab_support.h"
 
 using namespace cabtest;
@@ -276,4 +277,26 @@ TEST(CabinetEngine, DISABLED_FoldersNearTwoGigabytes) {
         EXPECT_EQ(f.size, 0x7FFF8000u) << f.name;
         EXPECT_EQ(f.digest, inner.files[0].digest) << f.name;
     }
+}
+
+// Every name an archive supplies meets one rule; the caller's own directory is never judged.
+TEST(ArchiveNames, TraversalDevicesAndMalformedUtf8AreRefused) {
+    for (const char* name : {"a.txt", "dir\\sub/file", "..a", "a..", "a. .b", "CONSOLE", "com10", "lpt0.txt",
+                             "nul-ish", "auxiliary\\x", "t\xC3\xA9st.dat", "."})
+        EXPECT_FALSE(cabinet::isUnsafeArchiveName(name, true)) << name;
+    for (const char* name : {"\\x", "/x", "\\\\host\\share\\x.cab", "C:x", "a:stream", "..", "a\\..\\b", "../b",
+                             "a/...", ".. \\b", "CON", "con.txt", "Nul .log", "dir\\aux", "COM1", "lpt9.", "prn. ",
+                             "x/Com3.dat\\y"})
+        EXPECT_TRUE(cabinet::isUnsafeArchiveName(name, false)) << name;
+    EXPECT_TRUE(cabinet::isUnsafeArchiveName(nullptr));
+    // Overlong "/" and ".", a lone surrogate, past U+10FFFF, a cut sequence: refused as UTF-8 and
+    // harmless as plain bytes, where they are no separator and no dot.
+    for (const char* name : {"a\xC0\xAF" "b", "\xC0\xAE\xC0\xAE\\x", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                             "a\xE2\x82"}) {
+        EXPECT_TRUE(cabinet::isUnsafeArchiveName(name, true)) << name;
+        EXPECT_FALSE(cabinet::isUnsafeArchiveName(name, false)) << name;
+    }
+    std::u16string wide;
+    ASSERT_TRUE(cabinet::decodeUtf8("t\xC3\xA9st\xF0\x9F\x98\x80", wide));
+    EXPECT_EQ(wide, std::u16string(u"t\u00e9st\U0001F600"));
 }
