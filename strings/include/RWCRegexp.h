@@ -26,14 +26,14 @@ public:
     size_t index(const RWCString& text, size_t* matchLength = nullptr, size_t start = 0) const;
     size_t index(const char* text, size_t textLength, size_t* matchLength, size_t start) const;
 
-    statVal status() const noexcept { return status_; }
+    statVal status() const noexcept { return m_status; }
 
 private:
     struct Program;
     void compile(const char* pattern, size_t length);
 
-    Program* prog_;
-    statVal status_;
+    Program* m_prog;
+    statVal m_status;
 };
 
 #endif

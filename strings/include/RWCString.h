@@ -19,9 +19,9 @@ class TLS7912D_API RWCSubString {
 public:
     RWCSubString(const RWCSubString&) = default;
 
-    size_t length() const noexcept { return extent_; }
-    size_t start() const noexcept { return begin_; }
-    bool isNull() const noexcept { return begin_ == RW_NPOS; }
+    size_t length() const noexcept { return m_extent; }
+    size_t start() const noexcept { return m_begin; }
+    bool isNull() const noexcept { return m_begin == RW_NPOS; }
 
     // Points into the parent string; NOT terminated at the end of the sub-string.
     inline const char* data() const noexcept;
@@ -44,12 +44,12 @@ private:
     friend class RWCString;
     friend class RWCTokenizer;
     RWCSubString(const RWCString* str, size_t start, size_t len) noexcept
-        : str_(const_cast<RWCString*>(str)), begin_(start), extent_(len) {}
+        : m_str(const_cast<RWCString*>(str)), m_begin(start), m_extent(len) {}
     inline char& at(size_t i) const;
 
-    RWCString* str_;
-    size_t begin_;
-    size_t extent_;
+    RWCString* m_str;
+    size_t m_begin;
+    size_t m_extent;
 };
 
 // Kept out of the exported class so each module has its own constant instead of importing one
@@ -167,15 +167,15 @@ public:
     const RWCSubString strip(stripType s = trailing, char c = ' ') const;
 
     // Character access; an index at or beyond length() raises RWBoundsErr.
-    char& operator[](size_t i) { checkIndex(i); return p_[i]; }
-    char operator[](size_t i) const { checkIndex(i); return p_[i]; }
-    char& operator()(size_t i) { checkIndex(i); return p_[i]; }
-    char operator()(size_t i) const { checkIndex(i); return p_[i]; }
+    char& operator[](size_t i) { checkIndex(i); return m_data[i]; }
+    char operator[](size_t i) const { checkIndex(i); return m_data[i]; }
+    char& operator()(size_t i) { checkIndex(i); return m_data[i]; }
+    char operator()(size_t i) const { checkIndex(i); return m_data[i]; }
 
     size_t length() const noexcept { return header()->len; }
     size_t capacity() const noexcept { return header()->cap; }
     bool isNull() const noexcept { return header()->len == 0; }
-    const char* data() const noexcept { return p_; }
+    const char* data() const noexcept { return m_data; }
 
     void capacity(size_t n);             // reserve room for n bytes
     void resize(size_t n);               // truncate, or pad with blanks
@@ -189,8 +189,8 @@ private:
         size_t len;
         size_t cap;
     };
-    const Header* header() const noexcept { return reinterpret_cast<const Header*>(p_) - 1; }
-    Header* header() noexcept { return reinterpret_cast<Header*>(p_) - 1; }
+    const Header* header() const noexcept { return reinterpret_cast<const Header*>(m_data) - 1; }
+    Header* header() noexcept { return reinterpret_cast<Header*>(m_data) - 1; }
     static size_t tls7912dTextLength(const char* s) noexcept { return s ? std::strlen(s) : 0; }
     static char* emptyText() noexcept;
     static char* allocate(size_t cap);
@@ -212,19 +212,19 @@ private:
 
     // Points at the text; the Header lives just before it. Always a valid buffer (the shared
     // empty buffer when nothing was allocated), so the object is a single relocatable pointer.
-    char* p_;
+    char* m_data;
 };
 
 inline const char* RWCSubString::data() const noexcept
 {
-    return isNull() ? "" : str_->p_ + begin_;
+    return isNull() ? "" : m_str->m_data + m_begin;
 }
 
 inline char& RWCSubString::at(size_t i) const
 {
-    if (i >= extent_)
-        RWBoundsErr::raise(i, extent_);
-    return str_->p_[begin_ + i];
+    if (i >= m_extent)
+        RWBoundsErr::raise(i, m_extent);
+    return m_str->m_data[m_begin + i];
 }
 
 // Case-folding copies.

@@ -22,8 +22,8 @@ public:
     RWCSubString remaining();
 
 private:
-    RWCString text_;
-    size_t place_;
+    RWCString m_text;
+    size_t m_place;
 };
 
 #endif

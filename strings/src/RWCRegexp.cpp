@@ -159,13 +159,13 @@ bool parseClass(const char* pat, size_t len, size_t& i, ByteClass& cls)
 
 void RWCRegexp::compile(const char* pat, size_t len)
 {
-    delete prog_;
-    prog_ = nullptr;
-    status_ = OK;
+    delete m_prog;
+    m_prog = nullptr;
+    m_status = OK;
 
     Program* prog = new (std::nothrow) Program;
     if (!prog) {
-        status_ = NOMEMORY;
+        m_status = NOMEMORY;
         return;
     }
     std::vector<Item>& items = prog->items;
@@ -173,12 +173,12 @@ void RWCRegexp::compile(const char* pat, size_t len)
     for (size_t i = 0; i < len;) {
         char c = pat[i];
         if (items.size() >= kMaxItems) {
-            status_ = TOOLONG;
+            m_status = TOOLONG;
             break;
         }
         if (c == '?' || c == '*' || c == '+') {
             if (!lastIsAtom) {
-                status_ = ILLEGAL;
+                m_status = ILLEGAL;
                 break;
             }
             Item& prev = items.back();
@@ -207,7 +207,7 @@ void RWCRegexp::compile(const char* pat, size_t len)
             ++i;
         } else if (c == '\\') {
             if (i + 1 >= len) {
-                status_ = ILLEGAL;
+                m_status = ILLEGAL;
                 break;
             }
             it.ch = escaped(pat[i + 1]);
@@ -216,7 +216,7 @@ void RWCRegexp::compile(const char* pat, size_t len)
             ++i;
             ByteClass cls;
             if (!parseClass(pat, len, i, cls)) {
-                status_ = ILLEGAL;
+                m_status = ILLEGAL;
                 break;
             }
             it.kind = Kind::Set;
@@ -229,36 +229,36 @@ void RWCRegexp::compile(const char* pat, size_t len)
         items.push_back(it);
         lastIsAtom = it.kind != Kind::Begin && it.kind != Kind::End;
     }
-    if (status_ == OK) {
+    if (m_status == OK) {
         prog->computeLead();
-        prog_ = prog;
+        m_prog = prog;
     }
     else
         delete prog;
 }
 
-RWCRegexp::RWCRegexp(const char* pattern) : prog_(nullptr), status_(OK)
+RWCRegexp::RWCRegexp(const char* pattern) : m_prog(nullptr), m_status(OK)
 {
     compile(pattern ? pattern : "", pattern ? std::strlen(pattern) : 0);
 }
 
-RWCRegexp::RWCRegexp(const RWCString& pattern) : prog_(nullptr), status_(OK)
+RWCRegexp::RWCRegexp(const RWCString& pattern) : m_prog(nullptr), m_status(OK)
 {
     compile(pattern.data(), pattern.length());
 }
 
 RWCRegexp::RWCRegexp(const RWCRegexp& other)
-    : prog_(other.prog_ ? new Program(*other.prog_) : nullptr), status_(other.status_)
+    : m_prog(other.m_prog ? new Program(*other.m_prog) : nullptr), m_status(other.m_status)
 {
 }
 
 RWCRegexp& RWCRegexp::operator=(const RWCRegexp& other)
 {
     if (this != &other) {
-        Program* copy = other.prog_ ? new Program(*other.prog_) : nullptr;
-        delete prog_;
-        prog_ = copy;
-        status_ = other.status_;
+        Program* copy = other.m_prog ? new Program(*other.m_prog) : nullptr;
+        delete m_prog;
+        m_prog = copy;
+        m_status = other.m_status;
     }
     return *this;
 }
@@ -277,7 +277,7 @@ RWCRegexp& RWCRegexp::operator=(const RWCString& pattern)
 
 RWCRegexp::~RWCRegexp()
 {
-    delete prog_;
+    delete m_prog;
 }
 
 size_t RWCRegexp::index(const RWCString& text, size_t* matchLength, size_t start) const
@@ -287,9 +287,9 @@ size_t RWCRegexp::index(const RWCString& text, size_t* matchLength, size_t start
 
 size_t RWCRegexp::index(const char* text, size_t n, size_t* matchLength, size_t start) const
 {
-    if (!prog_ || start > n)
+    if (!m_prog || start > n)
         return RW_NPOS;
-    const Program& prog = *prog_;
+    const Program& prog = *m_prog;
     const std::vector<Item>& items = prog.items;
     const size_t m = items.size();
     const size_t none = RW_NPOS;

@@ -103,8 +103,8 @@ void RWCString::growTo(size_t newLen)
 
 void RWCString::reallocate(size_t cap)
 {
-    if (p_ == emptyText()) {
-        p_ = allocate(cap);
+    if (m_data == emptyText()) {
+        m_data = allocate(cap);
         return;
     }
     if (cap > (~static_cast<size_t>(0)) - sizeof(Header) - 1)
@@ -115,15 +115,15 @@ void RWCString::reallocate(size_t cap)
         throw std::bad_alloc();
     Header* h = static_cast<Header*>(block);
     h->cap = cap;
-    p_ = reinterpret_cast<char*>(h + 1);
+    m_data = reinterpret_cast<char*>(h + 1);
 }
 
 void RWCString::assignText(const char* s, size_t len)
 {
     if (len <= capacity()) {
-        std::memmove(p_, s, len);   // s may lie inside our own text
+        std::memmove(m_data, s, len);   // s may lie inside our own text
         if (capacity() != 0) {
-            p_[len] = '\0';
+            m_data[len] = '\0';
             header()->len = len;
         }
         return;
@@ -132,47 +132,47 @@ void RWCString::assignText(const char* s, size_t len)
     std::memcpy(fresh, s, len);
     fresh[len] = '\0';
     (reinterpret_cast<Header*>(fresh) - 1)->len = len;
-    release(p_);
-    p_ = fresh;
+    release(m_data);
+    m_data = fresh;
 }
 
 // ---- construction and assignment ----
 
-RWCString::RWCString() : p_(emptyText()) {}
+RWCString::RWCString() : m_data(emptyText()) {}
 
-RWCString::RWCString(const RWCString& s) : p_(emptyText())
+RWCString::RWCString(const RWCString& s) : m_data(emptyText())
 {
-    assignText(s.p_, s.length());
+    assignText(s.m_data, s.length());
 }
 
-RWCString::RWCString(RWCString&& s) noexcept : p_(s.p_)
+RWCString::RWCString(RWCString&& s) noexcept : m_data(s.m_data)
 {
-    s.p_ = emptyText();
+    s.m_data = emptyText();
 }
 
-RWCString::RWCString(const char* s) : p_(emptyText())
+RWCString::RWCString(const char* s) : m_data(emptyText())
 {
     if (s)
         assignText(s, std::strlen(s));
 }
 
-RWCString::RWCString(const char* s, size_t len) : p_(emptyText())
+RWCString::RWCString(const char* s, size_t len) : m_data(emptyText())
 {
     if (s && len)
         assignText(s, len);
 }
 
-RWCString::RWCString(char c) : p_(emptyText())
+RWCString::RWCString(char c) : m_data(emptyText())
 {
     assignText(&c, 1);
 }
 
-RWCString::RWCString(char c, size_t count) : p_(emptyText())
+RWCString::RWCString(char c, size_t count) : m_data(emptyText())
 {
     append(c, count);
 }
 
-RWCString::RWCString(const RWCSubString& s) : p_(emptyText())
+RWCString::RWCString(const RWCSubString& s) : m_data(emptyText())
 {
     if (s.length())
         assignText(s.data(), s.length());
@@ -180,19 +180,19 @@ RWCString::RWCString(const RWCSubString& s) : p_(emptyText())
 
 RWCString::~RWCString()
 {
-    release(p_);
+    release(m_data);
 }
 
 RWCString& RWCString::operator=(const RWCString& s)
 {
     if (this != &s)
-        assignText(s.p_, s.length());
+        assignText(s.m_data, s.length());
     return *this;
 }
 
 RWCString& RWCString::operator=(RWCString&& s) noexcept
 {
-    std::swap(p_, s.p_);
+    std::swap(m_data, s.m_data);
     return *this;
 }
 
@@ -224,14 +224,14 @@ RWCString& RWCString::append(const char* s, size_t len)
         throw std::bad_alloc();
     if (old + len > capacity()) {
         // s may point into our own text, which is about to move.
-        const bool inside = s >= p_ && s <= p_ + old;
-        const size_t offset = inside ? static_cast<size_t>(s - p_) : 0;
+        const bool inside = s >= m_data && s <= m_data + old;
+        const size_t offset = inside ? static_cast<size_t>(s - m_data) : 0;
         growTo(old + len);
         if (inside)
-            s = p_ + offset;
+            s = m_data + offset;
     }
-    std::memmove(p_ + old, s, len);
-    p_[old + len] = '\0';
+    std::memmove(m_data + old, s, len);
+    m_data[old + len] = '\0';
     header()->len = old + len;
     return *this;
 }
@@ -249,8 +249,8 @@ RWCString& RWCString::append(char c, size_t count)
     if (count > (~static_cast<size_t>(0)) - old)
         throw std::bad_alloc();
     growTo(old + count);
-    std::memset(p_ + old, static_cast<unsigned char>(c), count);
-    p_[old + count] = '\0';
+    std::memset(m_data + old, static_cast<unsigned char>(c), count);
+    m_data[old + count] = '\0';
     header()->len = old + count;
     return *this;
 }
@@ -284,20 +284,20 @@ RWCString& RWCString::replaceAt(size_t pos, size_t n, const char* s, size_t len)
     if (len > n && len - n > (~static_cast<size_t>(0)) - old)
         throw std::bad_alloc();
     size_t newLen = old - n + len;
-    if (len != 0 && s >= p_ && s <= p_ + old) {
+    if (len != 0 && s >= m_data && s <= m_data + old) {
         // The replacement lies in our own text, which is about to move.
         RWCString copy(s, len);
-        return replaceAt(pos, n, copy.p_, len);
+        return replaceAt(pos, n, copy.m_data, len);
     }
     if (newLen > capacity())
         growTo(newLen);
     if (newLen != 0) {
-        std::memmove(p_ + pos + len, p_ + pos + n, old - pos - n);
+        std::memmove(m_data + pos + len, m_data + pos + n, old - pos - n);
         if (len)
-            std::memcpy(p_ + pos, s, len);
+            std::memcpy(m_data + pos, s, len);
     }
     if (capacity() != 0) {
-        p_[newLen] = '\0';
+        m_data[newLen] = '\0';
         header()->len = newLen;
     }
     return *this;
@@ -307,17 +307,17 @@ RWCString& RWCString::replaceAt(size_t pos, size_t n, const char* s, size_t len)
 
 int RWCString::compareTo(const char* s, caseCompare cmp) const
 {
-    return compareText(p_, length(), s ? s : "", s ? std::strlen(s) : 0, cmp);
+    return compareText(m_data, length(), s ? s : "", s ? std::strlen(s) : 0, cmp);
 }
 
 int RWCString::compareTo(const RWCString& s, caseCompare cmp) const
 {
-    return compareText(p_, length(), s.p_, s.length(), cmp);
+    return compareText(m_data, length(), s.m_data, s.length(), cmp);
 }
 
 int RWCString::compareTo(const RWCSubString& s, caseCompare cmp) const
 {
-    return compareText(p_, length(), s.data(), s.length(), cmp);
+    return compareText(m_data, length(), s.data(), s.length(), cmp);
 }
 
 // ---- searching ----
@@ -329,12 +329,12 @@ size_t RWCString::index(const char* pat, size_t start, caseCompare cmp) const
 
 size_t RWCString::index(const RWCString& pat, size_t start, caseCompare cmp) const
 {
-    return index(pat.p_, pat.length(), start, cmp);
+    return index(pat.m_data, pat.length(), start, cmp);
 }
 
 size_t RWCString::index(const RWCString& pat, size_t patlen, size_t start, caseCompare cmp) const
 {
-    return index(pat.p_, patlen < pat.length() ? patlen : pat.length(), start, cmp);
+    return index(pat.m_data, patlen < pat.length() ? patlen : pat.length(), start, cmp);
 }
 
 size_t RWCString::index(const char* pat, size_t patlen, size_t start, caseCompare cmp) const
@@ -349,11 +349,11 @@ size_t RWCString::index(const char* pat, size_t patlen, size_t start, caseCompar
         const char first = pat[0];
         size_t i = start;
         while (i <= lastStart) {
-            const void* hit = std::memchr(p_ + i, first, lastStart - i + 1);
+            const void* hit = std::memchr(m_data + i, first, lastStart - i + 1);
             if (!hit)
                 return npos;
-            i = static_cast<size_t>(static_cast<const char*>(hit) - p_);
-            if (std::memcmp(p_ + i + 1, pat + 1, patlen - 1) == 0)
+            i = static_cast<size_t>(static_cast<const char*>(hit) - m_data);
+            if (std::memcmp(m_data + i + 1, pat + 1, patlen - 1) == 0)
                 return i;
             ++i;
         }
@@ -361,7 +361,7 @@ size_t RWCString::index(const char* pat, size_t patlen, size_t start, caseCompar
     }
     const unsigned char first = foldCase(static_cast<unsigned char>(pat[0]));
     for (size_t i = start; i <= lastStart; ++i)
-        if (foldCase(static_cast<unsigned char>(p_[i])) == first && equalFolded(p_ + i + 1, pat + 1, patlen - 1))
+        if (foldCase(static_cast<unsigned char>(m_data[i])) == first && equalFolded(m_data + i + 1, pat + 1, patlen - 1))
             return i;
     return npos;
 }
@@ -388,12 +388,12 @@ size_t RWCString::rindex(const char* pat, size_t end, caseCompare cmp) const
 
 size_t RWCString::rindex(const RWCString& pat, caseCompare cmp) const
 {
-    return rindex(pat.p_, pat.length(), npos, cmp);
+    return rindex(pat.m_data, pat.length(), npos, cmp);
 }
 
 size_t RWCString::rindex(const RWCString& pat, size_t end, caseCompare cmp) const
 {
-    return rindex(pat.p_, pat.length(), end, cmp);
+    return rindex(pat.m_data, pat.length(), end, cmp);
 }
 
 size_t RWCString::rindex(const char* pat, size_t patlen, size_t end, caseCompare cmp) const
@@ -407,7 +407,7 @@ size_t RWCString::rindex(const char* pat, size_t patlen, size_t end, caseCompare
     if (patlen == 0)
         return i;
     for (;;) {
-        bool same = cmp == exact ? std::memcmp(p_ + i, pat, patlen) == 0 : equalFolded(p_ + i, pat, patlen);
+        bool same = cmp == exact ? std::memcmp(m_data + i, pat, patlen) == 0 : equalFolded(m_data + i, pat, patlen);
         if (same)
             return i;
         if (i == 0)
@@ -423,7 +423,7 @@ bool RWCString::contains(const char* pat, caseCompare cmp) const
 
 bool RWCString::contains(const RWCString& pat, caseCompare cmp) const
 {
-    return index(pat.p_, pat.length(), 0, cmp) != npos;
+    return index(pat.m_data, pat.length(), 0, cmp) != npos;
 }
 
 size_t RWCString::first(char c) const noexcept
@@ -436,8 +436,8 @@ size_t RWCString::first(char c, size_t start) const noexcept
     size_t len = length();
     if (start >= len)
         return npos;
-    const void* hit = std::memchr(p_ + start, c, len - start);
-    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - p_) : npos;
+    const void* hit = std::memchr(m_data + start, c, len - start);
+    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - m_data) : npos;
 }
 
 size_t RWCString::first(const char* set) const noexcept
@@ -454,7 +454,7 @@ size_t RWCString::first(const char* set, size_t setLen) const noexcept
     ByteSet table(set, setLen);
     size_t len = length();
     for (size_t i = 0; i < len; ++i)
-        if (table.in[static_cast<unsigned char>(p_[i])])
+        if (table.in[static_cast<unsigned char>(m_data[i])])
             return i;
     return npos;
 }
@@ -471,7 +471,7 @@ size_t RWCString::last(char c, size_t end) const noexcept
         return npos;
     size_t i = end < len - 1 ? end : len - 1;
     for (;;) {
-        if (p_[i] == c)
+        if (m_data[i] == c)
             return i;
         if (i == 0)
             return npos;
@@ -484,7 +484,7 @@ size_t RWCString::occurrencesOf(char c) const noexcept
     size_t n = 0;
     size_t len = length();
     for (size_t i = 0; i < len; ++i)
-        n += p_[i] == c ? 1 : 0;
+        n += m_data[i] == c ? 1 : 0;
     return n;
 }
 
@@ -519,10 +519,10 @@ RWCSubString RWCString::strip(stripType s, char c)
     size_t b = 0;
     size_t e = length();
     if (s & leading)
-        while (b < e && p_[b] == c)
+        while (b < e && m_data[b] == c)
             ++b;
     if (s & trailing)
-        while (e > b && p_[e - 1] == c)
+        while (e > b && m_data[e - 1] == c)
             --e;
     return RWCSubString(this, b, e - b);
 }
@@ -553,15 +553,15 @@ void RWCString::toLower()
 {
     size_t len = length();
     for (size_t i = 0; i < len; ++i)
-        p_[i] = static_cast<char>(foldCase(static_cast<unsigned char>(p_[i])));
+        m_data[i] = static_cast<char>(foldCase(static_cast<unsigned char>(m_data[i])));
 }
 
 void RWCString::toUpper()
 {
     size_t len = length();
     for (size_t i = 0; i < len; ++i)
-        if (p_[i] >= 'a' && p_[i] <= 'z')
-            p_[i] = static_cast<char>(p_[i] - ('a' - 'A'));
+        if (m_data[i] >= 'a' && m_data[i] <= 'z')
+            m_data[i] = static_cast<char>(m_data[i] - ('a' - 'A'));
 }
 
 unsigned RWCString::hash(caseCompare cmp) const
@@ -570,7 +570,7 @@ unsigned RWCString::hash(caseCompare cmp) const
     unsigned h = 2166136261u;
     size_t len = length();
     for (size_t i = 0; i < len; ++i) {
-        unsigned char c = static_cast<unsigned char>(p_[i]);
+        unsigned char c = static_cast<unsigned char>(m_data[i]);
         h = (h ^ (cmp == ignoreCase ? foldCase(c) : c)) * 16777619u;
     }
     return h;
@@ -595,8 +595,8 @@ RWCString toUpper(const RWCString& s)
 RWCSubString& RWCSubString::operator=(const RWCString& s)
 {
     if (!isNull()) {
-        str_->replaceAt(begin_, extent_, s.data(), s.length());
-        extent_ = s.length();
+        m_str->replaceAt(m_begin, m_extent, s.data(), s.length());
+        m_extent = s.length();
     }
     return *this;
 }
@@ -605,24 +605,24 @@ RWCSubString& RWCSubString::operator=(const char* s)
 {
     if (!isNull()) {
         size_t len = s ? std::strlen(s) : 0;
-        str_->replaceAt(begin_, extent_, s, len);
-        extent_ = len;
+        m_str->replaceAt(m_begin, m_extent, s, len);
+        m_extent = len;
     }
     return *this;
 }
 
 void RWCSubString::toLower()
 {
-    for (size_t i = 0; i < extent_; ++i) {
-        char& c = str_->p_[begin_ + i];
+    for (size_t i = 0; i < m_extent; ++i) {
+        char& c = m_str->m_data[m_begin + i];
         c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
     }
 }
 
 void RWCSubString::toUpper()
 {
-    for (size_t i = 0; i < extent_; ++i) {
-        char& c = str_->p_[begin_ + i];
+    for (size_t i = 0; i < m_extent; ++i) {
+        char& c = m_str->m_data[m_begin + i];
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - ('a' - 'A'));
     }

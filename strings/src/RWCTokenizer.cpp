@@ -4,7 +4,7 @@ namespace {
 const char kWhiteSpace[] = " \t\n";
 }
 
-RWCTokenizer::RWCTokenizer(const RWCString& text) : text_(text), place_(0) {}
+RWCTokenizer::RWCTokenizer(const RWCString& text) : m_text(text), m_place(0) {}
 
 RWCTokenizer::RWCTokenizer(const RWCTokenizer& other) = default;
 
@@ -33,19 +33,19 @@ RWCSubString RWCTokenizer::operator()(const char* delims, size_t delimCount)
     for (size_t i = 0; i < delimCount; ++i)
         isDelim[static_cast<unsigned char>(delims[i])] = true;
 
-    const char* text = text_.data();
-    const size_t len = text_.length();
-    while (place_ < len && isDelim[static_cast<unsigned char>(text[place_])])
-        ++place_;
-    if (place_ >= len)
-        return RWCSubString(&text_, RW_NPOS, 0);
-    size_t start = place_;
-    while (place_ < len && !isDelim[static_cast<unsigned char>(text[place_])])
-        ++place_;
-    return RWCSubString(&text_, start, place_ - start);
+    const char* text = m_text.data();
+    const size_t len = m_text.length();
+    while (m_place < len && isDelim[static_cast<unsigned char>(text[m_place])])
+        ++m_place;
+    if (m_place >= len)
+        return RWCSubString(&m_text, RW_NPOS, 0);
+    size_t start = m_place;
+    while (m_place < len && !isDelim[static_cast<unsigned char>(text[m_place])])
+        ++m_place;
+    return RWCSubString(&m_text, start, m_place - start);
 }
 
 RWCSubString RWCTokenizer::remaining()
 {
-    return RWCSubString(&text_, place_, text_.length() - place_);
+    return RWCSubString(&m_text, m_place, m_text.length() - m_place);
 }
