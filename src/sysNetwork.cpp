@@ -3,6 +3,7 @@
 #include "sysNetwork.h"
 
 #include "internal/win/WinCall.h"
+#include "internal/win/NetPresence.h"
 #include "internal/win/WinHandle.h"
 #include "sysFileStructure.h"
 #include "sysICMP.h"
@@ -49,8 +50,6 @@ const unsigned long kReplySize = sizeof(ICMP_ECHO_REPLY) + kRequestSize + 8;
 const int kIPv4 = AF_INET;
 const int kIPX = 6;
 const int kIPXProtocol = 1000;
-const int kDatagram = SOCK_DGRAM;
-const unsigned long kMoreData = ERROR_MORE_DATA;
 const int kHostNameSize = 256;
 
 std::unique_ptr<unsigned char[]> allocate(std::size_t size)
@@ -210,20 +209,10 @@ bool sysNetwork::isNetwareProviderPresent()
 
 bool sysNetwork::isProtocolPresent(int family, int protocol)
 {
-    const ravel::WinsockSession sockets;
-    if (!sockets.started())
-        return false;
-    const ravel::SocketHandle s(socket(family, kDatagram, protocol));
-    return s.valid();
+    return ravel::protocolPresent(family, protocol, MAKEWORD(1, 1));
 }
 
 bool sysNetwork::isProviderPresent(unsigned long type)
 {
-    // An empty name buffer answers the size the name needs.
-    return !ravel::sizedCall<char>([type](char* name, unsigned long length) -> unsigned long {
-                DWORD size = length;
-                if (name == nullptr)
-                    return WNetGetProviderNameA(type, nullptr, &size) == kMoreData ? size : 0;
-                return WNetGetProviderNameA(type, name, &size) == NO_ERROR;
-            }).empty();
+    return ravel::providerPresent(type);
 }

@@ -8,6 +8,7 @@
 #include "internal/net/AddressText.h"
 #include "internal/net/FinerPlatform.h"
 #include "internal/win/WinCall.h"
+#include "internal/win/NetPresence.h"
 #include "internal/win/WinHandle.h"
 
 #include <iphlpapi.h>
@@ -80,10 +81,8 @@ const char kPingError[] = "sysNetworkAFIndependent::hostPresent ERROR - Ping err
 
 const WORD kWinsock22 = MAKEWORD(2, 2);
 const WORD kWinsock11 = MAKEWORD(1, 1);
-const int kDatagram = SOCK_DGRAM;
 const int kIPX = 6;
 const int kIPXProtocol = 1000;
-const unsigned long kMoreData = ERROR_MORE_DATA;
 const int kHostBufferSize = NI_MAXHOST; // 1025
 const ULONG kAdapterFlags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST;
 const int kMostEntries = 15;
@@ -669,20 +668,10 @@ bool sysNetworkAFIndependent::isNetwareProviderPresent()
 
 bool sysNetworkAFIndependent::isProtocolPresent(int family, int protocol)
 {
-    const ravel::WinsockSession sockets(kWinsock22);
-    if (!sockets.started())
-        return false;
-    const ravel::SocketHandle s(socket(family, kDatagram, protocol));
-    return s.valid();
+    return ravel::protocolPresent(family, protocol, kWinsock22);
 }
 
 bool sysNetworkAFIndependent::isProviderPresent(unsigned long type)
 {
-    DWORD size = 0;
-    if (WNetGetProviderNameA(type, nullptr, &size) != kMoreData)
-        return false;
-    const std::unique_ptr<char[]> name(new (std::nothrow) char[size + 1]);
-    if (!name)
-        return false;
-    return WNetGetProviderNameA(type, name.get(), &size) == NO_ERROR;
+    return ravel::providerPresent(type);
 }
