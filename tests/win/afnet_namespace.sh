@@ -8,22 +8,13 @@
 # both families have one), then starts Wine with a prefix of its own inside and runs the program
 # with RAVEL_AFNET_NAMESPACE=1. Exits 77 (skipped) where namespaces cannot be made here.
 set -u
+. "$(dirname "$0")/namespace_common.sh"
 exe=$1; shift
-
-if [ "${RAVEL_AFNET_INSIDE:-}" != 1 ]; then
-  if ! unshare -rnmu true 2>/dev/null; then
-    echo "skipped: no user, network and mount namespaces here (unshare -rnmu refused)"
-    exit 77
-  fi
-  RAVEL_AFNET_INSIDE=1 exec unshare -rnmu "$0" "$exe" "$@"
-fi
+ravel_enter_namespaces RAVEL_AFNET_INSIDE "$0" "$exe" "$@"
 
 # ---- inside the namespaces ----
 set -e
-etc=$(mktemp -d)
-trap 'rm -rf "$etc"' EXIT
-cat > "$etc/hosts" <<'HOSTS'
-127.0.0.1 localhost
+ravel_private_etc '127.0.0.1 localhost
 ::1 localhost
 10.0.0.5 printer.afnet.test
 169.254.3.4 printer.afnet.test
@@ -32,13 +23,12 @@ cat > "$etc/hosts" <<'HOSTS'
 fe80::77 printer6.afnet.test
 2001:db8:9::78 printer6.afnet.test
 10.9.0.1 afnet-host
-HOSTS
-echo "hosts: files" > "$etc/nsswitch.conf"
-printf 'nameserver 10.9.0.53\nnameserver fe80::9:2%%v0b\noptions timeout:1 attempts:1\n' > "$etc/resolv.conf"
-for f in hosts nsswitch.conf resolv.conf; do mount --bind "$etc/$f" "/etc/$f"; done
+' 'nameserver 10.9.0.53
+nameserver fe80::9:2%v0b
+options timeout:1 attempts:1
+'
+trap 'rm -rf "$ravel_etc"' EXIT
 hostname afnet-host
-
-ip link set lo up
 # Nine pairs, eighteen adapters: more than the fifteen a listing may hold. Pair 0 carries the
 # addresses the tests name; the names of pair 1 are tunnel-like descriptions.
 for i in 0 1 2 3 4 5 6 7 8; do
@@ -60,20 +50,6 @@ ip -6 addr add fe80::9:1/64 dev v0a nodad
 ip -6 addr add fe80::9:2/64 dev v0b nodad
 
 bin=$(cd "$(dirname "$exe")" && pwd)
-export WINEPREFIX=${RAVEL_AFNET_PREFIX:-$(dirname "$bin")/afnet-prefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 export RAVEL_AFNET_NAMESPACE=1
-mkdir -p "$WINEPREFIX"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1 || true
-fi
-# A server of this prefix left behind by an interrupted run lives in another namespace: end it.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 || true
-set +e
-wine "$exe" "$@"
-code=$?
-wineserver -k >/dev/null 2>&1 || true
-exit $code
+ravel_namespace_wine "${RAVEL_AFNET_PREFIX:-$(dirname "$bin")/afnet-prefix}"
+ravel_run_and_stop wine "$exe" "$@"

@@ -11,30 +11,20 @@
 #               host route. RAVEL_E2E_APPLY_WIN names the script that applies the route double's
 #               commands with "ip route".
 set -u
+. "$(dirname "$0")/namespace_common.sh"
 mode=$1; shift
-
-if [ "${RAVEL_HOST_INSIDE:-}" != 1 ]; then
-  if ! unshare -rnmu true 2>/dev/null; then
-    echo "skipped: no user, network and mount namespaces here (unshare -rnmu refused)"
-    exit 77
-  fi
-  RAVEL_HOST_INSIDE=1 exec unshare -rnmu "$0" "$mode" "$@"
-fi
+ravel_enter_namespaces RAVEL_HOST_INSIDE "$0" "$mode" "$@"
 
 # ---- inside the namespaces ----
 set -e
-etc=$(mktemp -d)
+ravel_private_etc $'127.0.0.1 localhost\n10.1.2.3 host-sim\n10.2.0.1 host-sim\n10.3.0.1 host-sim\n10.77.0.1 host-e2e\n' ''
+etc=$ravel_etc
 printer_pid=
 cleanup() {
   [ -n "$printer_pid" ] && kill "$printer_pid" 2>/dev/null
   rm -rf "$etc"
 }
 trap cleanup EXIT
-printf '127.0.0.1 localhost\n10.1.2.3 host-sim\n10.2.0.1 host-sim\n10.3.0.1 host-sim\n10.77.0.1 host-e2e\n' > "$etc/hosts"
-echo "hosts: files" > "$etc/nsswitch.conf"
-: > "$etc/resolv.conf"
-for f in hosts nsswitch.conf resolv.conf; do mount --bind "$etc/$f" "/etc/$f"; done
-ip link set lo up
 
 case $mode in
   simulated)
@@ -76,23 +66,10 @@ APPLY
     echo "unknown mode $mode"; exit 2 ;;
 esac
 
-export WINEPREFIX=${RAVEL_HOST_PREFIX:?RAVEL_HOST_PREFIX names the prefix of namespace runs}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 export RAVEL_HOST_NAMESPACE=$mode
-mkdir -p "$WINEPREFIX"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1 || true
-fi
+prefix=${RAVEL_HOST_PREFIX:?RAVEL_HOST_PREFIX names the prefix of namespace runs}
 # The ICMP library a test set aside, should that test have been interrupted.
-aside="$WINEPREFIX/drive_c/windows/system32/icmp.dll.aside"
+aside="$prefix/drive_c/windows/system32/icmp.dll.aside"
 if [ -f "$aside" ]; then mv -f "$aside" "${aside%.aside}"; fi
-# A server of this prefix left behind by an interrupted run lives in another namespace: end it.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 || true
-set +e
-"$@"
-code=$?
-wineserver -k >/dev/null 2>&1 || true
-exit $code
+ravel_namespace_wine "$prefix"
+ravel_run_and_stop "$@"
