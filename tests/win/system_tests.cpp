@@ -22,7 +22,6 @@
 
 using namespace ravel::test;
 
-
 namespace {
 
 // "absent", "disabled" or "enabled", read from the token itself.
@@ -112,21 +111,17 @@ TEST(SystemControl, RunOnceCommandsTakeTheNextFreeName)
     const char* const names[] = {"qvkxokey", "qvkxokey1", "qvkxokey2"};
     for (const char* name : names)
         runOnce.deleteValue(name);
+    const auto value = [&](const char* name) {
+        RWCString command;
+        return runOnce.getValue(name, command) ? std::string(command.data()) : "absent";
+    };
     sysServices services;
-    EXPECT_TRUE(services.CommandToRunOnce("x.exe /a"));
-    EXPECT_TRUE(services.CommandToRunOnce("y.exe /b"));
+    EXPECT_TRUE(services.CommandToRunOnce("x.exe /a") && services.CommandToRunOnce("y.exe /b"));
     EXPECT_FALSE(services.CommandToRunOnce(""));
-    RWCString first, second;
-    EXPECT_TRUE(runOnce.getValue("qvkxokey", first));
-    EXPECT_TRUE(runOnce.getValue("qvkxokey1", second));
-    EXPECT_STREQ("x.exe /a", first.data());
-    EXPECT_STREQ("y.exe /b", second.data());
-    EXPECT_FALSE(runOnce.valueExists("qvkxokey2"));
+    EXPECT_EQ(value("qvkxokey") + "|" + value("qvkxokey1") + "|" + value("qvkxokey2"), "x.exe /a|y.exe /b|absent");
     // Once the first is gone (as after a log-on), the base name is taken again.
-    EXPECT_TRUE(runOnce.deleteValue("qvkxokey"));
-    EXPECT_TRUE(services.CommandToRunOnce("z.exe"));
-    EXPECT_TRUE(runOnce.getValue("qvkxokey", first));
-    EXPECT_STREQ("z.exe", first.data());
+    EXPECT_TRUE(runOnce.deleteValue("qvkxokey") && services.CommandToRunOnce("z.exe"));
+    EXPECT_EQ(value("qvkxokey"), "z.exe");
     for (const char* name : names)
         runOnce.deleteValue(name);
 }
