@@ -51,18 +51,6 @@ std::string joined(const BStringVector& names)
     return all;
 }
 
-// INI names are read relative to the current directory.
-struct ScopedCwd
-{
-    explicit ScopedCwd(const std::string& dir)
-    {
-        GetCurrentDirectoryA(MAX_PATH, old);
-        SetCurrentDirectoryA(dir.c_str());
-    }
-    ~ScopedCwd() { SetCurrentDirectoryA(old); }
-    char old[MAX_PATH];
-};
-
 } // namespace
 
 TEST(Registry, ValuesAndTheirFailureAnswers)
@@ -198,7 +186,7 @@ TEST(IniFile, ReadsAndWritesThroughTheProfileFunctions)
     const std::string dir = ravel::test::scratchDir("ini_rw");
     ravel::test::writeFile(dir + "r.ini", "[s]\r\nempty=\r\nliteral=Key Not Found\r\nzero=0\r\nn=42\r\n"
                                         "[lines]\r\nk=v ; later\r\n[hollow]\r\n");
-    ScopedCwd cwd(dir);
+    ScopedCurrentDirectory cwd(dir);
     // A bare name: the profile functions look in the Windows directory; strings are tried here too.
     BIniFile ini("r.ini"), full(rw(dir + "r.ini"));
     RWCString value("stale");
@@ -238,7 +226,7 @@ TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
     const std::string dir = ravel::test::scratchDir("ini_nul"), stored = dir + "stored.ini";
     const std::string longName = dir + "a long file name.txt";
     ravel::test::writeFile(longName, "x");
-    ScopedCwd cwd(dir);
+    ScopedCurrentDirectory cwd(dir);
     LogCapture log;
     BIniFile ini;
     ini.bSetFileName(rw(stored));
@@ -272,7 +260,7 @@ TEST(Excluders, ListsAndPerSystemSections)
     ravel::test::writeFile(dir + "list.ini", "[EXCLUDED]\r\na.dll\r\nb.dll\r\nk=v\r\n"
                                            "[a.dll]\r\nwindows95\r\nwindows98\r\nWindows95\r\n[k=v]\r\nwindows2000\r\n");
     ravel::test::writeFile(dir + "none.ini", "[other]\r\na.dll\r\n");
-    ScopedCwd cwd(dir);
+    ScopedCurrentDirectory cwd(dir);
     BExcluder plain;
     EXPECT_FALSE(plain.isExcluded("a.dll") || plain.initialize("none.ini") || plain.isExcluded("a.dll"));
     EXPECT_TRUE(plain.initialize("list.ini") && plain.initialize("none.ini")) << "read once";

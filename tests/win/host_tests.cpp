@@ -85,12 +85,10 @@ struct Network
 {
     explicit Network(const std::string& name, const std::string& program = "ravelutil.exe",
                      const std::string& from = "ravelutil.exe")
-        : folder(ravel::test::scratchDir(name)), exe(program), native(program, "DllOverrides", "icmp", "native")
+        : folder(programFolder(name, program,
+                               {"qvkxora.exe", "doubles\\route.exe", "doubles\\arp.exe", "doubles\\icmp\\icmp.dll"}, from)),
+          exe(program), native(program, "DllOverrides", "icmp", "native")
     {
-        for (const std::string& file : Lines{"qvzkut01.dll", "tls7912d.dll", "qvkxora.exe", "doubles\\route.exe",
-                                       "doubles\\arp.exe", "doubles\\icmp\\icmp.dll", from})
-            EXPECT_TRUE(copyInto(ravel::test::binDir() + file, folder,
-                                 file == from ? exe : file.substr(file.find_last_of('\\') + 1))) << file;
         for (const char* log : {"RAVEL_ROUTE_LOG", "RAVEL_ARP_LOG"})
             setVariable(log, folder + "commands.log");
         setVariable("RAVEL_NET_STATE", folder + "state.txt");
@@ -121,15 +119,10 @@ struct Network
 struct HelperScope
 {
     Lines addresses;
-    char previous[MAX_PATH] = {};
-    HelperScope(const std::string& folder, Lines runValues) : addresses(std::move(runValues))
-    {
-        GetCurrentDirectoryA(MAX_PATH, previous);
-        SetCurrentDirectoryA(folder.c_str());
-    }
+    ScopedCurrentDirectory cwd;
+    HelperScope(const std::string& folder, Lines runValues) : addresses(std::move(runValues)), cwd(folder) {}
     ~HelperScope()
     {
-        SetCurrentDirectoryA(previous);
         for (const std::string& a : addresses)
             RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, ("qvkxoroute" + a).c_str());
         for (const char* file : {"qvkxora.exe", "tls704d.dll", "msvcirt.dll", "msvcrt.dll", "qvzkut01.dll"})
@@ -354,9 +347,7 @@ TEST(HostEndToEnd, PrinterAnswersOnlyThroughTheAddedRoute)
     const char* apply = std::getenv("RAVEL_E2E_APPLY_WIN");
     ASSERT_NE(apply, nullptr) << "runs inside host_namespace.sh end-to-end";
     // No ICMP double: Wine's own echo goes to the printer namespace.
-    const std::string folder = ravel::test::scratchDir("host-e2e"), bin = ravel::test::binDir();
-    for (const std::string file : {"ravelutil.exe", "qvzkut01.dll", "tls7912d.dll", "doubles\\route.exe"})
-        ASSERT_TRUE(copyInto(bin + file, folder, file.substr(file.find_last_of('\\') + 1)));
+    const std::string folder = programFolder("host-e2e", "ravelutil.exe", {"doubles\\route.exe"});
     ScopedVariable log("RAVEL_ROUTE_LOG", folder + "route.log"), real("RAVEL_ROUTE_APPLY", apply);
     const std::string exe = "\"" + folder + "ravelutil.exe\" ";
     EXPECT_EQ(ravel::test::runProgram(exe + "ping 10.88.0.2").out, "HOST_NOT_PRESENT\n");

@@ -226,17 +226,13 @@ TEST(Thread, ParkedUntilStartAbortedOrLetGo)
 TEST(NetworkDrives, ScriptedProviderGivesEachOutcomeAndRecord)
 {
     const std::string exe = "ru-mpr.exe";
-    const ravel::test::ScopedTempDir folder("ravel-mpr");
-    for (const char* file : {"ravelutil.exe", "qvzkut01.dll", "tls7912d.dll", "doubles\\mpr\\mpr.dll"}) {
-        const std::string name = std::string(file).substr(std::string(file).find_last_of('\\') + 1);
-        ASSERT_TRUE(ravel::test::copyInto(ravel::test::binDir() + file, folder.path(), name == "ravelutil.exe" ? exe : name));
-    }
+    const std::string folder = programFolder("ravel-mpr", exe, {"doubles\\mpr\\mpr.dll"});
     ravel::test::ScopedWineSetting native(exe, "DllOverrides", "mpr", "native");
-    const std::string log = folder / "mpr.log";
+    const std::string log = folder + "mpr.log";
     ScopedVariable logVariable("RAVEL_MPR_LOG", log);
     const auto run = [&](const std::string& arguments) {
         DeleteFileA(log.c_str());
-        return ravel::test::runProgram("\"" + folder.path() + exe + "\" " + arguments + " --log-level omega");
+        return ravel::test::runProgram("\"" + folder + exe + "\" " + arguments + " --log-level omega");
     };
     const auto expectRecord = [](const ravel::test::ProgramResult& result, const std::string& comment, bool failed) {
         // Exactly one record, at the head of standard error.
