@@ -25,11 +25,6 @@ using namespace ravel::test;
 
 namespace {
 
-using ravel::test::copyInto;
-using ravel::test::lines;
-using ravel::test::ProgramResult;
-using ravel::test::ScopedVariable;
-using ravel::test::ScopedWineSetting;
 using Lines = std::vector<std::string>;
 
 const std::string A = "127.0.0.9", S = "192.0.0.192", MAC = "00:11:22:33:44:55";
