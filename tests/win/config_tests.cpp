@@ -286,7 +286,6 @@ TEST(Excluders, ListsAndPerSystemSections)
 
 TEST(ConfigCli, RegistryAndIniCommands)
 {
-    using ravel::test::ravelutil;
     ScopedKey scratch;
     const std::string key = "\"hkey_current_user\\" + scratch.path() + "\" ";
     EXPECT_EQ(ravelutil("reg set " + key + "s text").exitCode + ravelutil("reg clear " + key + "s").exitCode, 0);

@@ -182,7 +182,6 @@ TEST(Thread, ParkedUntilStartAbortedOrLetGo)
         GateThread thread(open.get(), &passed);
         EXPECT_NE(thread.GetThreadID(), 0u);
         EXPECT_EQ(thread.Wait(100), 258u);
-        EXPECT_EQ(thread.Priority(BOsThread::PRIORITY_QUERY), 0);
         EXPECT_EQ(thread.Priority(THREAD_PRIORITY_ABOVE_NORMAL), 0);
         EXPECT_EQ(GetThreadPriority(thread.GetHandle()), THREAD_PRIORITY_ABOVE_NORMAL);
         EXPECT_EQ(thread.Priority(BOsThread::PRIORITY_QUERY), THREAD_PRIORITY_ABOVE_NORMAL);
