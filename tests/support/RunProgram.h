@@ -66,6 +66,13 @@ inline std::string binDir()
     return s.substr(0, s.find_last_of('\\') + 1);
 }
 
+// The Windows directory, with a trailing backslash.
+inline std::string windowsDir()
+{
+    char path[MAX_PATH];
+    return std::string(path, GetWindowsDirectoryA(path, MAX_PATH)) + "\\";
+}
+
 // bin\ravelutil.exe with the given arguments (already quoted as needed).
 inline ProgramResult ravelutil(const std::string& arguments)
 {

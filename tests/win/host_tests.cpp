@@ -60,12 +60,6 @@ Lines recordsOf(const std::string& err, const char* file, const char* category =
     return found;
 }
 
-std::string windowsDirectory()
-{
-    char windows[MAX_PATH];
-    return std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\";
-}
-
 std::string runValue(const std::string& address)
 {
     char data[512] = {};
@@ -121,7 +115,7 @@ struct HelperScope
         for (const std::string& a : addresses)
             RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, ("qvkxoroute" + a).c_str());
         for (const char* file : {"qvkxora.exe", "tls704d.dll", "msvcirt.dll", "msvcrt.dll", "qvzkut01.dll"})
-            DeleteFileA((windowsDirectory() + file).c_str());
+            DeleteFileA((windowsDir() + file).c_str());
     }
 };
 
@@ -207,7 +201,7 @@ TEST(HostHelper, RegisteredUnderWindows98AndNotUnderXP)
         if (is98) {
             const ProgramResult first = net.run("helper-install " + S + " " + I1);
             EXPECT_EQ(first.exitCode, 0) << first.err;
-            EXPECT_NE(GetFileAttributesA((windowsDirectory() + "qvkxora.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+            EXPECT_NE(GetFileAttributesA((windowsDir() + "qvkxora.exe").c_str()), INVALID_FILE_ATTRIBUTES);
             EXPECT_EQ(runValue(S), "qvkxora.exe -i " + S + " -g " + I1);
             const ProgramResult again = net.run("helper-install " + S + " " + I2);
             EXPECT_EQ(runValue(S), "qvkxora.exe -i " + S + " -g " + I1);

@@ -70,7 +70,6 @@ TEST(Installer, ComparisonsDecideWhatIsInstalled)
     ASSERT_TRUE(setWriteTime(src + "\\c.dll", 2020) && setWriteTime(dst + "\\c.dll", 2010));
 
     const std::string dirs = q(src) + q(dst), all = "a.dll b.dll c.dll d.dll e.dll ";
-    EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll --by version").out, "FILE_OK\n");
     EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll a.dll --by version").out, "FILE_FALSE\n");
     EXPECT_EQ(ravelutil("install " + dirs + all + "--by version").exitCode, 0);
     EXPECT_EQ(ravel::test::readFile(dst + "\\a.dll"), ravel::test::readFile(versioned("spanish")));
@@ -191,9 +190,7 @@ TEST(RebootOperations, DelayedMovesUnderXpAreCarriedOutByTheRestart)
 TEST(RebootOperations, WininitUnderWindows98IsCarriedOutByTheRestart)
 {
     const std::string dir = folder("reboot_98"), staging = folder("reboot_98_tmp");
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::string wininit = std::string(windows) + "\\wininit.ini";
+    const std::string wininit = ravel::test::windowsDir() + "wininit.ini";
     DeleteFileA(wininit.c_str());
     ravel::test::ScopedVariable tmp("TMP", staging);
     ravel::test::ScopedWineSetting version("ravelutil.exe", "", "Version", "win98");

@@ -42,35 +42,6 @@ std::string privilegeIn(HANDLE token, const char* name)
 
 bool privilege(std::string name, int enable) { return sysServices().Privilege(&name[0], enable); }
 
-} // namespace
-
-TEST(SystemControl, AdministratorAndPrivilegesOfTheCallersToken)
-{
-    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
-    ravel::KernelHandle process;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.receive()));
-    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
-    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "enabled");
-    EXPECT_TRUE(privilege("SeShutdownPrivilege", 0));
-    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
-    EXPECT_FALSE(privilege("SeNoSuchPrivilege", 1));
-    // A privilege the token lacks: nothing is assigned, and the call still succeeds.
-    ASSERT_EQ(privilegeIn(process.get(), "SeCreateTokenPrivilege"), "absent");
-    EXPECT_TRUE(privilege("SeCreateTokenPrivilege", 1));
-
-    // An impersonating thread is judged, and changed, by its own token.
-    ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
-    const auto revert = ravel::onScopeExit([] { RevertToSelf(); });
-    ravel::KernelHandle thread;
-    ASSERT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, thread.receive()));
-    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
-    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
-    EXPECT_EQ(privilegeIn(thread.get(), "SeShutdownPrivilege"), "enabled");
-    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
-}
-
-namespace {
-
 // Tells that it runs, waits on a gate, and answers how many threads had passed it, itself included.
 // It reads its members before waiting only, so it may outlive its object.
 struct GateThread : BOsThread
@@ -102,6 +73,31 @@ int onlyOnePassed(GateThread& a, GateThread& b)
 DWORD exitCodeOf(HANDLE thread, DWORD code = 0) { return GetExitCodeThread(thread, &code) ? code : 0xDEAD; }
 
 } // namespace
+
+TEST(SystemControl, AdministratorAndPrivilegesOfTheCallersToken)
+{
+    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
+    ravel::KernelHandle process;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.receive()));
+    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
+    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "enabled");
+    EXPECT_TRUE(privilege("SeShutdownPrivilege", 0));
+    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
+    EXPECT_FALSE(privilege("SeNoSuchPrivilege", 1));
+    // A privilege the token lacks: nothing is assigned, and the call still succeeds.
+    ASSERT_EQ(privilegeIn(process.get(), "SeCreateTokenPrivilege"), "absent");
+    EXPECT_TRUE(privilege("SeCreateTokenPrivilege", 1));
+
+    // An impersonating thread is judged, and changed, by its own token.
+    ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
+    const auto revert = ravel::onScopeExit([] { RevertToSelf(); });
+    ravel::KernelHandle thread;
+    ASSERT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, thread.receive()));
+    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
+    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
+    EXPECT_EQ(privilegeIn(thread.get(), "SeShutdownPrivilege"), "enabled");
+    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
+}
 
 // Values land in the user's own run-once key under the next free name; an empty command writes
 // nothing. The system removes the values after the next log-on, which frees the base name again.
