@@ -22,7 +22,6 @@ using namespace ravel::test;
 
 namespace {
 
-
 const char kFile[] = "src/sysnetworkafindependent.cpp";
 
 std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
@@ -122,7 +121,6 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
         else
             EXPECT_EQ(run.err.find("hostPresent"), std::string::npos) << c.script << "\n" << run.err;
     }
-
 }
 
 TEST(AFPresence, SystemLibraryAndLoopback)
