@@ -8,16 +8,14 @@
 // Icmp6SendEcho2 answers by RAVEL_ICMP6_SCRIPT: "reply-at:<n>" (one reply from the n-th echo of
 // a handle on), "none" (time-out), "error" (general failure), "nocreate" (Icmp6CreateFile fails).
 // The log is the file named by RAVEL_ICMP6_LOG. Built once more without Icmp6ParseReplies.
-#include <winsock2.h>
+#include "Doubles.h"
+
 #include <ws2tcpip.h>
-#include <windows.h>
 
 #include <ipexport.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 namespace {
 
@@ -25,23 +23,7 @@ HANDLE const kHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1CC6));
 int g_sends = 0;
 DWORD g_replies = 0;
 
-std::string variable(const char* name)
-{
-    char value[MAX_PATH * 2];
-    const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
-void note(const std::string& line)
-{
-    const HANDLE file = CreateFileA(variable("RAVEL_ICMP6_LOG").c_str(), FILE_APPEND_DATA,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(file, (line + "\n").data(), static_cast<DWORD>(line.size() + 1), &written, nullptr);
-    CloseHandle(file);
-}
+void note(const std::string& line) { appendLine("RAVEL_ICMP6_LOG", line); }
 
 // Family, then every byte of the address, so the log shows exactly what was passed.
 std::string bytes(const sockaddr_in6* address)

@@ -2,28 +2,16 @@
 // connection is ever made. WNetAddConnectionA answers the words of RAVEL_MPR_SCRIPT in turn, one
 // per call (decimal error codes, 0 success; the last repeats); WNetCancelConnectionA answers
 // RAVEL_MPR_CANCEL (0 when unset). Each call appends a line to the file named by RAVEL_MPR_LOG.
-#include <windows.h>
+#include "Doubles.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
-#include <string>
 
 namespace {
 
-std::string variable(const char* name)
-{
-    char value[MAX_PATH * 2];
-    const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
 DWORD note(const std::string& line, DWORD answer)
 {
-    if (std::FILE* file = std::fopen(variable("RAVEL_MPR_LOG").c_str(), "ab")) {
-        std::fprintf(file, "%s answer=%lu\n", line.c_str(), static_cast<unsigned long>(answer));
-        std::fclose(file);
-    }
+    appendLine("RAVEL_MPR_LOG", line + " answer=" + std::to_string(answer));
     return answer;
 }
 

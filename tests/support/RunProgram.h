@@ -1,10 +1,14 @@
 #pragma once
 // Running programs the way scripts and installers do: a command line, its exit code and both
 // output streams.
+#include "TestData.h"
 #include "internal/win/WinHandle.h"
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ravel::test {
 
@@ -62,6 +66,13 @@ inline std::string binDir()
     return s.substr(0, s.find_last_of('\\') + 1);
 }
 
+// The Windows directory, with a trailing backslash.
+inline std::string windowsDir()
+{
+    char path[MAX_PATH];
+    return std::string(path, GetWindowsDirectoryA(path, MAX_PATH)) + "\\";
+}
+
 // bin\ravelutil.exe with the given arguments (already quoted as needed).
 inline ProgramResult ravelutil(const std::string& arguments)
 {
@@ -71,6 +82,21 @@ inline ProgramResult ravelutil(const std::string& arguments)
 inline bool copyInto(const std::string& from, const std::string& folder, const std::string& name)
 {
     return CopyFileA(from.c_str(), (folder + name).c_str(), FALSE) != FALSE;
+}
+
+// A scratch folder holding a program of bin (by default ravelutil.exe) under a name of its own, so
+// that Wine settings by program name reach it alone, with the library's DLLs and further files of
+// bin (doubles\..., placed by their file names).
+inline std::string programFolder(const std::string& tag, const std::string& exeName,
+                                 const std::vector<std::string>& more = {}, const std::string& from = "ravelutil.exe")
+{
+    const std::string folder = scratchDir(tag);
+    for (const char* file : {"qvzkut01.dll", "tls7912d.dll"})
+        EXPECT_TRUE(copyInto(binDir() + file, folder, file)) << file;
+    for (const std::string& file : more)
+        EXPECT_TRUE(copyInto(binDir() + file, folder, file.substr(file.find_last_of('\\') + 1))) << file;
+    EXPECT_TRUE(copyInto(binDir() + from, folder, exeName)) << from;
+    return folder;
 }
 
 } // namespace ravel::test

@@ -31,6 +31,23 @@ private:
     bool m_had = false;
 };
 
+// The current directory for a scope (relative names, INI files among them, are read from it).
+class ScopedCurrentDirectory
+{
+public:
+    explicit ScopedCurrentDirectory(const std::string& dir)
+    {
+        GetCurrentDirectoryA(MAX_PATH, m_old);
+        SetCurrentDirectoryA(dir.c_str());
+    }
+    ~ScopedCurrentDirectory() { SetCurrentDirectoryA(m_old); }
+    ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
+    ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
+
+private:
+    char m_old[MAX_PATH] = {};
+};
+
 // A per-program Wine setting, by the program's file name: the Windows version it is told
 // (subkey "", name "Version"), or a library it loads from its own folder rather than Wine's.
 class ScopedWineSetting

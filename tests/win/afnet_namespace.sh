@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # Runs the address-family independent tests that need a network of their own:
 #   afnet_namespace.sh <test.exe> [gtest arguments...]
-# Inside new user, network, mount and host-name namespaces it creates veth pairs with the IPv4 and
-# IPv6 addresses the tests expect, gives the namespace its own /etc/hosts (the only names that
-# resolve), /etc/nsswitch.conf (hosts from that file alone: no name is ever looked up elsewhere)
-# and /etc/resolv.conf (server addresses inside the namespace; Wine lists adapters only when
-# both families have one), then starts Wine with a prefix of its own inside and runs the program
-# with RAVEL_AFNET_NAMESPACE=1. Exits 77 (skipped) where namespaces cannot be made here.
+# In namespaces of its own (namespace_common.sh): veth pairs with the addresses the tests expect,
+# its own hosts file, resolv.conf with servers inside (Wine lists adapters only when both families
+# have one) and a Wine prefix started inside; the program runs with RAVEL_AFNET_NAMESPACE=1.
 set -u
 . "$(dirname "$0")/namespace_common.sh"
 exe=$1; shift

@@ -7,6 +7,7 @@
 #include "LogCapture.h"
 #include "RunProgram.h"
 #include "TestData.h"
+#include "WinScoped.h"
 #include "internal/win/WinHandle.h"
 
 #include <gtest/gtest.h>
@@ -23,30 +24,23 @@ std::string s(const RWCString& text) { return std::string(text.data(), text.leng
 RWCString rw(const std::string& text) { return RWCString(text.data(), text.size()); }
 const char kDefaultKey[] = "HKEY_LOCAL_MACHINE\\Software\\Corvane\\Velloran";
 
-// A key of its own under a root (HKEY_CURRENT_USER unless told), gone with everything below it.
-struct ScopedKey
+// The test's own key by its full path, with its values and sub-keys read past the class.
+struct ScopedKey : ScopedRegistryKey
 {
-    explicit ScopedKey(const std::string& name, HKEY r = HKEY_CURRENT_USER, const char* rootName = "HKEY_CURRENT_USER")
-        : root(r), sub("Software\\RavelUtilitiesTests\\" + name), path(rootName + ("\\" + sub))
-    {
-        RegDeleteTreeA(root, sub.c_str());
-    }
-    ~ScopedKey() { RegDeleteTreeA(root, sub.c_str()); }
-    // The stored bytes of a value, read past the class; empty when missing.
+    const std::string full = "HKEY_CURRENT_USER\\" + path();
+    // The stored bytes of a value; empty when missing.
     std::string raw(const char* name, DWORD* type = nullptr) const
     {
         char data[1024];
         DWORD size = sizeof data;
-        return RegGetValueA(root, sub.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, type, data, &size) == ERROR_SUCCESS
+        return RegGetValueA(get(), nullptr, name, RRF_RT_ANY | RRF_NOEXPAND, type, data, &size) == ERROR_SUCCESS
                    ? std::string(data, size) : "";
     }
-    bool exists(const std::string& below) const
+    bool exists(const char* below) const
     {
         ravel::RegistryKeyHandle key;
-        return RegOpenKeyExA(root, (sub + below).c_str(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
+        return RegOpenKeyExA(get(), below, 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
     }
-    HKEY root;
-    std::string sub, path;
 };
 
 std::string joined(const BStringVector& names)
@@ -57,38 +51,12 @@ std::string joined(const BStringVector& names)
     return all;
 }
 
-// INI names are read relative to the current directory.
-struct ScopedCwd
-{
-    explicit ScopedCwd(const std::string& dir)
-    {
-        GetCurrentDirectoryA(MAX_PATH, old);
-        SetCurrentDirectoryA(dir.c_str());
-    }
-    ~ScopedCwd() { SetCurrentDirectoryA(old); }
-    char old[MAX_PATH];
-};
-
 } // namespace
-
-// Lower-case roots, short forms and the machine root are checked through the commands below.
-TEST(Registry, WorkingKeysNeedASubKey)
-{
-    ScopedKey scratch("paths");
-    BRegistry key(rw(scratch.path));
-    EXPECT_EQ(s(key.toString()), "BRegistry*");
-    // A bare root has no sub-key: refused, though the path is kept; a path without a root is not.
-    EXPECT_FALSE(key.setWorkingKey("HKEY_CURRENT_USER") || key.setWorkingKey("HKCU\\x"));
-    EXPECT_EQ(s(key.getWorkingKey()), "HKEY_CURRENT_USER");
-    EXPECT_TRUE(key.setWorkingKey(rw(scratch.path + "\\moved")) && key.setValue("w", 7ul));
-    EXPECT_EQ(scratch.raw("w"), "");
-    EXPECT_TRUE(scratch.exists("\\moved"));
-}
 
 TEST(Registry, ValuesAndTheirFailureAnswers)
 {
-    ScopedKey scratch("values");
-    BRegistry key(rw(scratch.path));
+    ScopedKey scratch;
+    BRegistry key(rw(scratch.full));
     // The answer and the out-value of each read, as one text.
     const auto text = [&](const char* name) {
         RWCString t("stale");
@@ -128,53 +96,60 @@ TEST(Registry, ValuesAndTheirFailureAnswers)
 
 TEST(Registry, AnObjectThatNeverOpenedRefusesValuesForLife)
 {
-    ScopedKey scratch("never");
+    ScopedKey scratch;
     LogCapture log;
     // Wine refuses to create keys under the performance root.
     BRegistry never("HKEY_PERFORMANCE_DATA\\RavelUtilitiesTests");
     EXPECT_TRUE(log.has("BRegistry::setWorkingKey : RegCreateKeyEx FAILED on Simple Velloran Installer", "general",
                         "info", "omega")) << log.all();
     EXPECT_EQ(s(never.getWorkingKey()), kDefaultKey);
-    EXPECT_TRUE(never.setWorkingKey(rw(scratch.path)));
+    EXPECT_TRUE(never.setWorkingKey(rw(scratch.full)));
     RWCString text("kept");
     unsigned long number = 5;
     EXPECT_FALSE(never.setValue("v", "x") || never.getValue("v", text) || never.getValue("v", number) ||
                  never.deleteValue("v"));
     EXPECT_EQ(s(text) + std::to_string(number), "kept5");
     // Listing does not ask whether the object is open; key operations take their own paths.
-    BRegistry(rw(scratch.path)).setValue("v", "x");
+    BRegistry(rw(scratch.full)).setValue("v", "x");
     BStringVector names;
     EXPECT_TRUE(never.enumValues(names));
     EXPECT_EQ(joined(names), "v");
-    EXPECT_TRUE(never.keyExists(rw(scratch.path)));
+    EXPECT_TRUE(never.keyExists(rw(scratch.full)));
 }
 
-TEST(Registry, KeysByFullPathAndCopiesWithHandlesOfTheirOwn)
+// Lower-case roots, short forms and the machine root are checked through the commands below.
+TEST(Registry, WorkingKeysAndKeysByFullPathAndCopiesWithHandlesOfTheirOwn)
 {
-    ScopedKey scratch("keys");
-    BRegistry key(rw(scratch.path + "\\b\\deep\\deeper"));
-    BRegistry(rw(scratch.path + "\\a"));
-    BRegistry(rw(scratch.path + "\\C"));
+    ScopedKey scratch;
+    BRegistry key(rw(scratch.full));
+    EXPECT_EQ(s(key.toString()), "BRegistry*");
+    // A bare root has no sub-key: refused, though the path is kept; a path without a root is not.
+    EXPECT_FALSE(key.setWorkingKey("HKEY_CURRENT_USER") || key.setWorkingKey("HKCU\\x"));
+    EXPECT_EQ(s(key.getWorkingKey()), "HKEY_CURRENT_USER");
+    EXPECT_TRUE(key.setWorkingKey(rw(scratch.full + "\\b\\deep\\deeper")) && key.setValue("w", 7ul));
+    EXPECT_EQ(scratch.raw("w"), "");
+    BRegistry(rw(scratch.full + "\\a"));
+    BRegistry(rw(scratch.full + "\\C"));
     BSortedStringVector sorted;
-    EXPECT_TRUE(key.enumKeys(rw(scratch.path), sorted));
+    EXPECT_TRUE(key.enumKeys(rw(scratch.full), sorted));
     EXPECT_EQ(joined(sorted), "a,b,C");
     EXPECT_FALSE(key.enumKeys("HKEY_CURRENT_USER", sorted) || !sorted.isEmpty());
-    EXPECT_TRUE(key.keyExists(rw(scratch.path + "\\b\\deep")));
-    EXPECT_FALSE(key.keyExists(rw(scratch.path + "\\absent")) || key.keyExists("HKEY_CURRENT_USER"));
+    EXPECT_TRUE(key.keyExists(rw(scratch.full + "\\b\\deep")) && scratch.exists("b\\deep\\deeper"));
+    EXPECT_FALSE(key.keyExists(rw(scratch.full + "\\absent")) || key.keyExists("HKEY_CURRENT_USER"));
     {
         BRegistry copy(key);
-        BRegistry assigned(rw(scratch.path + "\\a"));
+        BRegistry assigned(rw(scratch.full + "\\a"));
         assigned = key;
-        EXPECT_EQ(s(assigned.getWorkingKey()), scratch.path + "\\b\\deep\\deeper");
+        EXPECT_EQ(s(assigned.getWorkingKey()), scratch.full + "\\b\\deep\\deeper");
         EXPECT_TRUE(assigned.setValue("x", 1ul));
     }
     EXPECT_TRUE(key.setValue("y", 2ul)) << "the copies closed their own handles";
 
     EXPECT_FALSE(key.deleteKey("HKEY_LOCAL_MACHINE") || key.deleteKey("") ||
-                 key.deleteKey(rw(scratch.path + "\\absent")));
-    EXPECT_TRUE(key.deleteKey(rw(scratch.path + "\\b")));
-    EXPECT_FALSE(scratch.exists("\\b"));
-    EXPECT_TRUE(scratch.exists("\\a"));
+                 key.deleteKey(rw(scratch.full + "\\absent")));
+    EXPECT_TRUE(key.deleteKey(rw(scratch.full + "\\b")));
+    EXPECT_FALSE(scratch.exists("b"));
+    EXPECT_TRUE(scratch.exists("a"));
 }
 
 TEST(IniFile, ConstructionFindsOrCreatesTheFile)
@@ -211,7 +186,7 @@ TEST(IniFile, ReadsAndWritesThroughTheProfileFunctions)
     const std::string dir = ravel::test::scratchDir("ini_rw");
     ravel::test::writeFile(dir + "r.ini", "[s]\r\nempty=\r\nliteral=Key Not Found\r\nzero=0\r\nn=42\r\n"
                                         "[lines]\r\nk=v ; later\r\n[hollow]\r\n");
-    ScopedCwd cwd(dir);
+    ScopedCurrentDirectory cwd(dir);
     // A bare name: the profile functions look in the Windows directory; strings are tried here too.
     BIniFile ini("r.ini"), full(rw(dir + "r.ini"));
     RWCString value("stale");
@@ -251,7 +226,7 @@ TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
     const std::string dir = ravel::test::scratchDir("ini_nul"), stored = dir + "stored.ini";
     const std::string longName = dir + "a long file name.txt";
     ravel::test::writeFile(longName, "x");
-    ScopedCwd cwd(dir);
+    ScopedCurrentDirectory cwd(dir);
     LogCapture log;
     BIniFile ini;
     ini.bSetFileName(rw(stored));
@@ -285,7 +260,7 @@ TEST(Excluders, ListsAndPerSystemSections)
     ravel::test::writeFile(dir + "list.ini", "[EXCLUDED]\r\na.dll\r\nb.dll\r\nk=v\r\n"
                                            "[a.dll]\r\nwindows95\r\nwindows98\r\nWindows95\r\n[k=v]\r\nwindows2000\r\n");
     ravel::test::writeFile(dir + "none.ini", "[other]\r\na.dll\r\n");
-    ScopedCwd cwd(dir);
+    ScopedCurrentDirectory cwd(dir);
     BExcluder plain;
     EXPECT_FALSE(plain.isExcluded("a.dll") || plain.initialize("none.ini") || plain.isExcluded("a.dll"));
     EXPECT_TRUE(plain.initialize("list.ini") && plain.initialize("none.ini")) << "read once";
@@ -311,9 +286,8 @@ TEST(Excluders, ListsAndPerSystemSections)
 
 TEST(ConfigCli, RegistryAndIniCommands)
 {
-    using ravel::test::ravelutil;
-    ScopedKey scratch("cli");
-    const std::string key = "\"hkey_current_user\\" + scratch.sub + "\" ";
+    ScopedKey scratch;
+    const std::string key = "\"hkey_current_user\\" + scratch.path() + "\" ";
     EXPECT_EQ(ravelutil("reg set " + key + "s text").exitCode + ravelutil("reg clear " + key + "s").exitCode, 0);
     const ravel::test::ProgramResult blank = ravelutil("reg get " + key + "s");
     EXPECT_EQ(blank.out + std::to_string(blank.exitCode), " \n0");
@@ -343,6 +317,4 @@ TEST(ConfigCli, RegistryAndIniCommands)
         EXPECT_EQ(ravelutil("ini nul \"" + dir + c.name + "\" C:\\A C:\\B").exitCode, 0) << c.name;
         EXPECT_EQ(ravel::test::readFile(dir + c.name), c.after) << c.name;
     }
-    EXPECT_EQ(ravelutil("ini set-int \"" + dir + "plain.ini\" s n 3").exitCode, 0);
-    EXPECT_EQ(ravelutil("ini get-int \"" + dir + "plain.ini\" s n").out, "3\n");
 }

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Runs the host-reachability tests in a network of their own:
 #   host_namespace.sh <simulated|end-to-end> <command> [arguments...]
-# New user, network, mount and host-name namespaces: loopback up, a host name and a hosts file of
-# their own (the only source of names), and a Wine prefix started inside so that Wine's network
-# helpers live here too. Exits 77 (skipped) where namespaces cannot be made.
+# In namespaces of its own (namespace_common.sh), with a host name and hosts file of its own and a
+# Wine prefix started inside. Exits 77 (skipped) where namespaces cannot be made.
 #   simulated   loopback only. Finding no interface route, Wine lists the host name's addresses
 #               from the hosts file as the local interfaces: 10.1.2.3, 10.2.0.1, 10.3.0.1.
 #   end-to-end  a veth pair, 10.77.0.1/24 here; its other end, in a namespace held by a sleeping

@@ -18,8 +18,6 @@ expect() {
 }
 
 run() { timeout 120 wine "$exe" "$@" | tr -d '\r'; echo "exit ${PIPESTATUS[0]}"; }
-expect admin $'true\nexit 0' "$(run admin)"
-expect privilege $'exit 0\nexit 1' "$(run privilege SeShutdownPrivilege on; run privilege SeNoSuchPrivilege off)"
 expect language-of $'language 5 LANGUAGE_SPANISH\ndirectory Sp\nexit 0\nlanguage 0 LANGUAGE_UNLISTED\ndirectory unknown\nexit 0\nexit 2' \
   "$(run language-of 0c0a; run language-of 3809; run language-of 10000 2>/dev/null)"
 expect threads-demo $'8 results of 10000\ntotal 80000 of 80000\nexit 0' \
@@ -27,10 +25,8 @@ expect threads-demo $'8 results of 10000\ntotal 80000 of 80000\nexit 0' \
 language() { LC_ALL=$1 timeout 120 wine "$exe" language | tr -d '\r'; }
 expect fr_FR $'identifier 040C\nname French\nlanguage 2 LANGUAGE_FRENCH\ndirectory Fr' "$(language fr_FR.UTF-8)"
 expect de_DE $'identifier 0407\nname German\nlanguage 3 LANGUAGE_GERMAN\ndirectory Ge' "$(language de_DE.UTF-8)"
-for row in en_GB:0809:En pt_BR:0416:Pg zh_TW:0404:Tc zh_CN:0804:Sc sw_KE:0441:unknown ro_RO:0418:unknown; do
-  IFS=: read -r locale id dir <<<"$row"
-  expect "$locale" "identifier $id|directory $dir" "$(language "$locale.UTF-8" | grep -E '^(identifier|directory) ' | paste -sd'|')"
-done
+# A locale whose identifier the table does not list.
+expect sw_KE $'identifier 0441\ndirectory unknown' "$(language sw_KE.UTF-8 | grep -E '^(identifier|directory) ')"
 
 export WINEPREFIX=$3
 rm -rf "$WINEPREFIX"

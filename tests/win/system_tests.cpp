@@ -22,7 +22,6 @@
 
 using namespace ravel::test;
 
-
 namespace {
 
 // "absent", "disabled" or "enabled", read from the token itself.
@@ -42,35 +41,6 @@ std::string privilegeIn(HANDLE token, const char* name)
 }
 
 bool privilege(std::string name, int enable) { return sysServices().Privilege(&name[0], enable); }
-
-} // namespace
-
-TEST(SystemControl, AdministratorAndPrivilegesOfTheCallersToken)
-{
-    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
-    ravel::KernelHandle process;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.receive()));
-    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
-    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "enabled");
-    EXPECT_TRUE(privilege("SeShutdownPrivilege", 0));
-    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
-    EXPECT_FALSE(privilege("SeNoSuchPrivilege", 1));
-    // A privilege the token lacks: nothing is assigned, and the call still succeeds.
-    ASSERT_EQ(privilegeIn(process.get(), "SeCreateTokenPrivilege"), "absent");
-    EXPECT_TRUE(privilege("SeCreateTokenPrivilege", 1));
-
-    // An impersonating thread is judged, and changed, by its own token.
-    ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
-    const auto revert = ravel::onScopeExit([] { RevertToSelf(); });
-    ravel::KernelHandle thread;
-    ASSERT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, thread.receive()));
-    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
-    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
-    EXPECT_EQ(privilegeIn(thread.get(), "SeShutdownPrivilege"), "enabled");
-    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
-}
-
-namespace {
 
 // Tells that it runs, waits on a gate, and answers how many threads had passed it, itself included.
 // It reads its members before waiting only, so it may outlive its object.
@@ -104,6 +74,31 @@ DWORD exitCodeOf(HANDLE thread, DWORD code = 0) { return GetExitCodeThread(threa
 
 } // namespace
 
+TEST(SystemControl, AdministratorAndPrivilegesOfTheCallersToken)
+{
+    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
+    ravel::KernelHandle process;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.receive()));
+    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
+    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "enabled");
+    EXPECT_TRUE(privilege("SeShutdownPrivilege", 0));
+    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
+    EXPECT_FALSE(privilege("SeNoSuchPrivilege", 1));
+    // A privilege the token lacks: nothing is assigned, and the call still succeeds.
+    ASSERT_EQ(privilegeIn(process.get(), "SeCreateTokenPrivilege"), "absent");
+    EXPECT_TRUE(privilege("SeCreateTokenPrivilege", 1));
+
+    // An impersonating thread is judged, and changed, by its own token.
+    ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
+    const auto revert = ravel::onScopeExit([] { RevertToSelf(); });
+    ravel::KernelHandle thread;
+    ASSERT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, thread.receive()));
+    EXPECT_TRUE(sysServices().isCurrentUserAdmin());
+    EXPECT_TRUE(privilege("SeShutdownPrivilege", 1));
+    EXPECT_EQ(privilegeIn(thread.get(), "SeShutdownPrivilege"), "enabled");
+    EXPECT_EQ(privilegeIn(process.get(), "SeShutdownPrivilege"), "disabled");
+}
+
 // Values land in the user's own run-once key under the next free name; an empty command writes
 // nothing. The system removes the values after the next log-on, which frees the base name again.
 TEST(SystemControl, RunOnceCommandsTakeTheNextFreeName)
@@ -112,21 +107,17 @@ TEST(SystemControl, RunOnceCommandsTakeTheNextFreeName)
     const char* const names[] = {"qvkxokey", "qvkxokey1", "qvkxokey2"};
     for (const char* name : names)
         runOnce.deleteValue(name);
+    const auto value = [&](const char* name) {
+        RWCString command;
+        return runOnce.getValue(name, command) ? std::string(command.data()) : "absent";
+    };
     sysServices services;
-    EXPECT_TRUE(services.CommandToRunOnce("x.exe /a"));
-    EXPECT_TRUE(services.CommandToRunOnce("y.exe /b"));
+    EXPECT_TRUE(services.CommandToRunOnce("x.exe /a") && services.CommandToRunOnce("y.exe /b"));
     EXPECT_FALSE(services.CommandToRunOnce(""));
-    RWCString first, second;
-    EXPECT_TRUE(runOnce.getValue("qvkxokey", first));
-    EXPECT_TRUE(runOnce.getValue("qvkxokey1", second));
-    EXPECT_STREQ("x.exe /a", first.data());
-    EXPECT_STREQ("y.exe /b", second.data());
-    EXPECT_FALSE(runOnce.valueExists("qvkxokey2"));
+    EXPECT_EQ(value("qvkxokey") + "|" + value("qvkxokey1") + "|" + value("qvkxokey2"), "x.exe /a|y.exe /b|absent");
     // Once the first is gone (as after a log-on), the base name is taken again.
-    EXPECT_TRUE(runOnce.deleteValue("qvkxokey"));
-    EXPECT_TRUE(services.CommandToRunOnce("z.exe"));
-    EXPECT_TRUE(runOnce.getValue("qvkxokey", first));
-    EXPECT_STREQ("z.exe", first.data());
+    EXPECT_TRUE(runOnce.deleteValue("qvkxokey") && services.CommandToRunOnce("z.exe"));
+    EXPECT_EQ(value("qvkxokey"), "z.exe");
     for (const char* name : names)
         runOnce.deleteValue(name);
 }
@@ -187,7 +178,6 @@ TEST(Thread, ParkedUntilStartAbortedOrLetGo)
         GateThread thread(open.get(), &passed);
         EXPECT_NE(thread.GetThreadID(), 0u);
         EXPECT_EQ(thread.Wait(100), 258u);
-        EXPECT_EQ(thread.Priority(BOsThread::PRIORITY_QUERY), 0);
         EXPECT_EQ(thread.Priority(THREAD_PRIORITY_ABOVE_NORMAL), 0);
         EXPECT_EQ(GetThreadPriority(thread.GetHandle()), THREAD_PRIORITY_ABOVE_NORMAL);
         EXPECT_EQ(thread.Priority(BOsThread::PRIORITY_QUERY), THREAD_PRIORITY_ABOVE_NORMAL);
@@ -231,17 +221,13 @@ TEST(Thread, ParkedUntilStartAbortedOrLetGo)
 TEST(NetworkDrives, ScriptedProviderGivesEachOutcomeAndRecord)
 {
     const std::string exe = "ru-mpr.exe";
-    const ravel::test::ScopedTempDir folder("ravel-mpr");
-    for (const char* file : {"ravelutil.exe", "qvzkut01.dll", "tls7912d.dll", "doubles\\mpr\\mpr.dll"}) {
-        const std::string name = std::string(file).substr(std::string(file).find_last_of('\\') + 1);
-        ASSERT_TRUE(ravel::test::copyInto(ravel::test::binDir() + file, folder.path(), name == "ravelutil.exe" ? exe : name));
-    }
+    const std::string folder = programFolder("ravel-mpr", exe, {"doubles\\mpr\\mpr.dll"});
     ravel::test::ScopedWineSetting native(exe, "DllOverrides", "mpr", "native");
-    const std::string log = folder / "mpr.log";
+    const std::string log = folder + "mpr.log";
     ScopedVariable logVariable("RAVEL_MPR_LOG", log);
     const auto run = [&](const std::string& arguments) {
         DeleteFileA(log.c_str());
-        return ravel::test::runProgram("\"" + folder.path() + exe + "\" " + arguments + " --log-level omega");
+        return ravel::test::runProgram("\"" + folder + exe + "\" " + arguments + " --log-level omega");
     };
     const auto expectRecord = [](const ravel::test::ProgramResult& result, const std::string& comment, bool failed) {
         // Exactly one record, at the head of standard error.
