@@ -42,7 +42,15 @@ inline ProgramResult runProgram(const std::string& commandLine)
     si.hStdError = errWrite.get();
     PROCESS_INFORMATION pi = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    // Under load Wine now and then refuses to start a program copied a moment ago; no test expects
+    // a start to fail, so a refused start is tried again a few times before it counts.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+        if (!started)
+            Sleep(200);
+    }
+    if (!started)
         return result;
     const KernelHandle process(pi.hProcess), thread(pi.hThread);
     // Only the child may hold the write ends, or the reads below never see their end.
