@@ -29,8 +29,15 @@ expect de_DE $'identifier 0407\nname German\nlanguage 3 LANGUAGE_GERMAN\ndirecto
 expect sw_KE $'identifier 0441\ndirectory unknown' "$(language sw_KE.UTF-8 | grep -E '^(identifier|directory) ')"
 
 export WINEPREFIX=$3
+# A server of an earlier throwaway prefix must be gone before its folder is: a new folder may get
+# the old one's inode, and with it the old server.
+timeout 60 wineserver -k >/dev/null 2>&1
 rm -rf "$WINEPREFIX"
-timeout 180 wineboot -i >/dev/null 2>&1
+if ! timeout 180 wineboot -i >/dev/null 2>&1 || [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "FAILED: the throwaway prefix $WINEPREFIX could not be made"
+  exit 1
+fi
+timeout 60 wineserver -w >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /f \
   /d 'user32.ExitWindowsEx;advapi32.LookupPrivilegeValueA;advapi32.AdjustTokenPrivileges' >/dev/null 2>&1
