@@ -33,12 +33,13 @@ export WINEPREFIX=$3
 # the old one's inode, and with it the old server.
 timeout 60 wineserver -k >/dev/null 2>&1
 rm -rf "$WINEPREFIX"
-if ! timeout 180 wineboot -i >/dev/null 2>&1 || [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "FAILED: the throwaway prefix $WINEPREFIX could not be made"
+timeout 180 wineboot -i >"$WINEPREFIX.boot.log" 2>&1
+timeout 60 wineserver -w >/dev/null 2>&1  # the registry reaches its files when the server ends
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "FAILED: the throwaway prefix $WINEPREFIX could not be made:"; cat "$WINEPREFIX.boot.log"
   exit 1
 fi
-timeout 60 wineserver -w >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
+trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX" "$WINEPREFIX.boot.log"' EXIT
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /f \
   /d 'user32.ExitWindowsEx;advapi32.LookupPrivilegeValueA;advapi32.AdjustTokenPrivileges' >/dev/null 2>&1
 
