@@ -300,3 +300,83 @@ TEST(ArchiveNames, TraversalDevicesAndMalformedUtf8AreRefused) {
     ASSERT_TRUE(cabinet::decodeUtf8("t\xC3\xA9st\xF0\x9F\x98\x80", wide));
     EXPECT_EQ(wide, std::u16string(u"t\u00e9st\U0001F600"));
 }
+
+namespace {
+
+// A file of 20 bytes split over two cabinets of one set; the first names `next` as its follower.
+Bytes firstOfSet(const std::string& next, std::uint16_t index = 0) {
+    CabLayout first;
+    first.iCabinet = index;
+    first.folders = {storedFolder(Bytes(10, 'a'))};
+    first.files = {{"split.bin", 20, 0, 0xFFFE}};
+    first.next = {next, "disk2"};
+    return buildCabinet(first);
+}
+Bytes secondOfSet(std::uint16_t setID = 0x1234) {
+    CabLayout second;
+    second.setID = setID;
+    second.iCabinet = 1;
+    second.folders = {storedFolder(Bytes(10, 'b'))};
+    second.files = {{"split.bin", 20, 0, 0xFFFD}};
+    second.previous = {"t.cab", "disk1"};
+    return buildCabinet(second);
+}
+// Always "go on", never a new directory: the caller that used to keep a copy alive for ever.
+FDI_INT_PTR goOn(FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) { return t == fdintNEXT_CABINET ? 0 : extractAll(t, n); }
+
+}  // namespace
+
+// A next-cabinet name is the cabinet's word, judged before anything is opened; the caller's own
+// directory (here with "..") is not.
+TEST(CabinetSets, NextCabinetNamesNeverLeaveTheSetDirectory) {
+    for (const std::string name : {"..\\..\\x.cab", "C:\\x.cab", "\\\\host\\share\\x.cab", "/x.cab", "sub/../../x.cab",
+                                   "con.cab", "..."}) {
+        resetFiles();
+        putFile(kDir + "t.cab", firstOfSet(name));
+        putFile(kDir + name, secondOfSet());
+        putFile(name, secondOfSet());
+        const CopyResult r = copy(kDir, "t.cab", goOn);
+        EXPECT_EQ(r.erf.erfOper, FDIERROR_USER_ABORT) << name;
+        EXPECT_EQ(names(r, fdintNEXT_CABINET), std::vector<std::string>{name}) << "the caller still hears of it";
+        EXPECT_EQ(files().opened, (std::vector<std::string>{kDir + "t.cab", kDir + "t.cab"})) << name;
+    }
+    resetFiles();
+    const std::string climbing = "/mem/sets/../";
+    putFile(climbing + "t.cab", firstOfSet("sub\\t2.cab"));
+    putFile(climbing + "sub\\t2.cab", secondOfSet());
+    const CopyResult followed = copy(climbing, "t.cab");
+    ASSERT_TRUE(followed.ok) << followed.erf.erfOper;
+    ASSERT_EQ(followed.files.size(), 1u);
+    const std::string joined = std::string(10, 'a') + std::string(10, 'b');
+    EXPECT_EQ(followed.files[0].data, Bytes(joined.begin(), joined.end()));
+}
+
+// Missing, foreign and impossible followers end the copy with the failure, however the caller answers.
+TEST(CabinetSets, RetriesForANextCabinetEnd) {
+    resetFiles();
+    putFile(kDir + "t.cab", firstOfSet("t2.cab"));
+    const CopyResult missing = copy(kDir, "t.cab", goOn);
+    EXPECT_EQ(missing.erf.erfOper, FDIERROR_CABINET_NOT_FOUND);
+    EXPECT_EQ(nextCabinetCodes(missing), (std::vector<int>{0, 1})) << "asked again once, then given up";
+
+    putFile(kDir + "t2.cab", secondOfSet(0x4321));
+    const CopyResult foreign = copy(kDir, "t.cab", goOn);
+    EXPECT_EQ(foreign.erf.erfOper, FDIERROR_WRONG_CABINET);
+    EXPECT_EQ(nextCabinetCodes(foreign), (std::vector<int>{0, 10}));
+
+    // A caller that names a new directory every time is still cut short.
+    auto tries = std::make_shared<int>(0);
+    const CopyResult wandering = copy(kDir, "t.cab", [tries](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
+        if (t == fdintNEXT_CABINET) std::snprintf(n->psz3, 257, "/elsewhere%d/", ++*tries);
+        return goOn(t, n);
+    });
+    EXPECT_EQ(wandering.erf.erfOper, FDIERROR_CABINET_NOT_FOUND);
+    EXPECT_GE(*tries, 2);
+    EXPECT_LE(*tries, 16);
+
+    putFile(kDir + "t.cab", firstOfSet("t2.cab", 0xFFFF));
+    putFile(kDir + "t2.cab", secondOfSet());
+    const CopyResult last = copy(kDir, "t.cab", goOn);
+    EXPECT_FALSE(last.ok);
+    EXPECT_TRUE(nextCabinetCodes(last).empty()) << "index 0xFFFF has no successor to ask for";
+}
