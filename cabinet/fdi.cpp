@@ -381,6 +381,8 @@ FDIERROR Context::enumerate()
 {
     FDINOTIFICATION n{};
     n.cb = static_cast<FDI_LONG>(listPos);
+    n.psz1 = names.previousCabinet;
+    n.psz2 = names.previousDisk;
     n.iFolder = filesLeft;
     n.setID = header.setID;
     n.iCabinet = header.iCabinet;
@@ -407,6 +409,11 @@ FDIERROR Context::copyFiles()
                 n.psz1 = fileName;
                 n.psz2 = names.previousCabinet;
                 n.psz3 = names.previousDisk;
+                n.cb = static_cast<FDI_LONG>(file.cbFile);
+                n.date = file.date;
+                n.time = file.time;
+                n.attribs = file.attribs;
+                n.iFolder = index;
                 if (tell(fdintPARTIAL_FILE, n) == -1) return FDIERROR_USER_ABORT;
                 continue;
             }

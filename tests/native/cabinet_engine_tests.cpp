@@ -16,7 +16,7 @@ const std::string kDir = "/mem/";
 // Two files in one stored folder, with reserves in all three places.
 CabLayout twoFiles() {
     return {0x0103, 0x1234, 0, true, {'H', 'R'}, 2, 3, {storedFolder(sampleData(100, 1, 100), 64)},
-            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}};
+            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}, {}, {}};
 }
 
 CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false) {
