@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "archive_names.h"
 #include "block_decoders.h"
 #include "checksum.h"
 
@@ -49,6 +50,10 @@ constexpr long kAnyCabinet = -1;
 constexpr FDI_INT_PTR kClosed = -1;
 constexpr int kSeekSet = 0;
 constexpr std::uint64_t kMaxOffset = 0x7FFFFFFF;  // what the seek callback's 32-bit offset reaches
+constexpr std::uint16_t kLastIndex = 0xFFFF;      // a cabinet at this index has no successor
+// Attempts at one next cabinet before the copy gives up: a caller that keeps answering "go on"
+// must not keep the copy alive for ever.
+constexpr int kNextCabinetAttempts = 8;
 
 std::uint16_t u16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t u32(const unsigned char* p)
@@ -376,6 +381,8 @@ FDIERROR Context::enumerate()
 {
     FDINOTIFICATION n{};
     n.cb = static_cast<FDI_LONG>(listPos);
+    n.psz1 = names.previousCabinet;
+    n.psz2 = names.previousDisk;
     n.iFolder = filesLeft;
     n.setID = header.setID;
     n.iCabinet = header.iCabinet;
@@ -402,6 +409,11 @@ FDIERROR Context::copyFiles()
                 n.psz1 = fileName;
                 n.psz2 = names.previousCabinet;
                 n.psz3 = names.previousDisk;
+                n.cb = static_cast<FDI_LONG>(file.cbFile);
+                n.date = file.date;
+                n.time = file.time;
+                n.attribs = file.attribs;
+                n.iFolder = index;
                 if (tell(fdintPARTIAL_FILE, n) == -1) return FDIERROR_USER_ABORT;
                 continue;
             }
@@ -570,9 +582,13 @@ FDIERROR Context::moveToNextCabinet()
 
     char wanted[kNameMax];
     std::memcpy(wanted, names.nextCabinet, kNameMax);
+    // The name comes from the cabinet: it must stay inside the directory the caller names, and an
+    // index of 0xFFFF cannot be followed by index + 1.
+    if (header.iCabinet == kLastIndex) return FDIERROR_CORRUPT_CABINET;
     const long wantIndex = long{header.iCabinet} + 1;
     FDIERROR lastError = FDIERROR_NONE;
-    for (;;) {
+    char failedPath[kPathMax] = {};
+    for (int attempt = 0;; ++attempt) {
         FDINOTIFICATION n{};
         n.psz1 = names.nextCabinet;
         n.psz2 = names.nextDisk;
@@ -582,12 +598,17 @@ FDIERROR Context::moveToNextCabinet()
         n.fdie = lastError;
         if (tell(fdintNEXT_CABINET, n) == -1) return FDIERROR_USER_ABORT;
         cabPath[kPathMax - 1] = '\0';
+        if (cabinet::isUnsafeArchiveName(wanted)) return FDIERROR_USER_ABORT;
+        // Handed back the cabinet that just failed, or asked too often: it is not coming.
+        if (attempt > 0 && (std::strcmp(cabPath, failedPath) == 0 || attempt >= kNextCabinetAttempts))
+            return lastError;
         FDIERROR rc = openCabinet(wanted, wantIndex);
         if (rc == FDIERROR_NONE) rc = enterFirstFolder();
         if (rc == FDIERROR_NONE) break;
         closeHandles();
         if (rc == FDIERROR_USER_ABORT) return rc;
         lastError = rc;
+        std::memcpy(failedPath, cabPath, kPathMax);
     }
 
     // The new list opens with the continuation of the file being extracted and of the continued

@@ -30,6 +30,11 @@ constexpr unsigned kLenHeaderEscape = 7;
 // 10 bytes of a frame, where a 5-byte instruction could not be whole.
 constexpr uint32_t kE8Frames = 32768;
 constexpr unsigned kE8Tail = 10;
+// The window runs as a ring one frame larger than the window, so the bytes just ahead of the write
+// position lie farther back than any offset reaches. Match copies may then write whole 8- or
+// 16-byte pieces past a match's end (overwritten by what follows before they are output); the
+// ring's allocation has this many spare bytes for the last piece.
+constexpr uint32_t kCopySlack = 32;
 
 enum BlockType : unsigned { kBlockNone = 0, kBlockVerbatim = 1, kBlockAligned = 2, kBlockUncompressed = 3 };
 
@@ -218,7 +223,8 @@ struct LzxDecoder {
     char tag[4];
     DecoderMemory mem;
     uint8_t* window;
-    uint32_t windowSize;
+    uint32_t windowSize;  // how far back a match reaches
+    uint32_t ringSize;    // the window's length as written: one frame more
     unsigned mainSyms;
 
     // Folder state.
@@ -332,44 +338,46 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
     }
 }
 
-// Copies len bytes forward in fixed-size pieces, the last one overlapping the previous so that
-// nothing is written past o + len. The source must lie at least 8 bytes before or after o.
-inline void copyPieces(uint8_t* o, const uint8_t* s, uint32_t len) {
-    if (len >= 8) {
-        for (uint32_t done = 0; done + 8 < len; done += 8) std::memcpy(o + done, s + done, 8);
-        std::memcpy(o + len - 8, s + len - 8, 8);
-    } else if (len >= 4) {
-        std::memcpy(o, s, 4);
-        std::memcpy(o + len - 4, s + len - 4, 4);
+// Forward copy from an earlier position of this pass (src < dst). Distances of 8 and more copy
+// whole pieces, running up to 15 bytes past dst + len; shorter ones repeat their pattern exactly.
+inline void copyBack(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len) {
+    uint8_t* o = w + dst;
+    const uint8_t* s = w + src;
+    const uint32_t dist = dst - src;
+    if (dist >= 16) {
+        uint32_t k = 0;
+        do {
+            std::memcpy(o + k, s + k, 16);
+            k += 16;
+        } while (k < len);
+    } else if (dist >= 8) {
+        uint32_t k = 0;
+        do {
+            std::memcpy(o + k, s + k, 8);
+            k += 8;
+        } while (k < len);
+    } else if (dist == 1) {
+        std::memset(o, *s, len);
     } else {
-        std::memcpy(o, s, 2);
-        std::memcpy(o + len - 2, s + len - 2, 2);
+        for (uint32_t k = 0; k < len; ++k) o[k] = s[k];
     }
 }
 
-// Exact-length forward copy inside the window; overlapping sources repeat the pattern as LZ77
-// requires. Nothing is written past dst + len: bytes ahead of the write position are still history.
-inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint32_t windowSize) {
+// A match inside the ring: from earlier in this pass, or from the previous pass (at least a frame
+// ahead of dst, so the pieces never overlap), possibly running over the ring's end.
+inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint32_t ringSize) {
     if (src < dst) {
-        uint32_t dist = dst - src;
-        if (dist >= 8) {
-            copyPieces(w + dst, w + src, len);
-        } else if (dist == 1) {
-            std::memset(w + dst, w[src], len);
-        } else {
-            for (uint32_t k = 0; k < len; ++k) w[dst + k] = w[src + k];
-        }
-    } else if (src + len <= windowSize) {
-        // The source is from the window's previous pass, still ahead of the write position.
-        if (src - dst >= 8) copyPieces(w + dst, w + src, len);
-        else std::memmove(w + dst, w + src, len);
-    } else {
-        // The source wraps around the end of the window.
-        for (uint32_t k = 0; k < len; ++k) {
-            w[dst + k] = w[src];
-            src = (src + 1) & (windowSize - 1);
-        }
+        copyBack(w, dst, src, len);
+        return;
     }
+    uint32_t first = ringSize - src;
+    if (first > len) first = len;
+    uint32_t k = 0;
+    do {
+        std::memcpy(w + dst + k, w + src + k, 16);
+        k += 16;
+    } while (k < first);
+    if (first < len) copyBack(w, dst + first, 0, len - first);
 }
 
 // Decodes tokens of a verbatim or aligned block until the window position reaches `end`.
@@ -378,26 +386,32 @@ template <bool Aligned>
 bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, uint32_t history) {
     BitReader br = brRef;
     uint8_t* const w = d->window;
-    const uint32_t mask = d->windowSize - 1;
+    const uint32_t ringSize = d->ringSize;
     const uint32_t windowSize = d->windowSize;
     uint32_t r0 = d->r0, r1 = d->r1, r2 = d->r2;
+    // history - wp stays fixed; the history itself is needed only at a match.
+    const uint32_t historyBase = history - wp;
     bool ok = true;
     while (wp < end) {
         if (br.cnt < 32) br.refill();
         int sym = decodeSym(d->mainTab, br);
+        // Literals come in runs: up to two more while the buffer holds a longest code each.
+        while (sym >= 0 && sym < static_cast<int>(kNumChars)) {
+            w[wp++] = static_cast<uint8_t>(sym);
+            if (wp == end || br.cnt < kMaxCodeLen) break;
+            sym = decodeSym(d->mainTab, br);
+        }
         if (sym < 0) {
             ok = false;
             break;
         }
-        if (sym < static_cast<int>(kNumChars)) {
-            w[wp++] = static_cast<uint8_t>(sym);
-            ++history;
-            continue;
-        }
+        if (sym < static_cast<int>(kNumChars)) continue;
+        history = historyBase + wp;
         sym -= kNumChars;
         uint32_t matchLen = sym & 7;
         unsigned slot = static_cast<unsigned>(sym) >> 3;
         if (matchLen == kLenHeaderEscape) {
+            if (br.cnt < kMaxCodeLen) br.refill();  // a literal run may have used the buffer up
             int ls = decodeSym(d->lenTab, br);
             if (ls < 0) {
                 ok = false;
@@ -442,9 +456,8 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
             ok = false;
             break;
         }
-        copyMatch(w, wp, (wp - off) & mask, matchLen, windowSize);
+        copyMatch(w, wp, wp >= off ? wp - off : wp + ringSize - off, matchLen, ringSize);
         wp += matchLen;
-        history += matchLen;
     }
     d->r0 = r0;
     d->r1 = r1;
@@ -536,8 +549,9 @@ bool lzxWindowValid(unsigned windowBits) {
 
 void* lzxCreate(unsigned windowBits, const DecoderMemory& mem) {
     if (!lzxWindowValid(windowBits)) return nullptr;
-    LzxDecoder* d = createWithWindow<LzxDecoder>(kTag, windowBits, mem);
+    LzxDecoder* d = createWithWindow<LzxDecoder>(kTag, windowBits, mem, kFrameSize + kCopySlack);
     if (!d) return nullptr;
+    d->ringSize = d->windowSize + kFrameSize;
     d->mainSyms = kNumChars + 8 * slotsFor(windowBits);
     resetFolder(d);
     return d;
@@ -555,14 +569,15 @@ BlockResult lzxDecode(void* handle, const unsigned char* in, std::size_t inLen, 
     auto* d = static_cast<LzxDecoder*>(handle);
     if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen)) return BlockResult::kBadCall;
     if (d->failed) return BlockResult::kBadData;
-    // Frames are whole 32 KiB except the last of a folder, so one never wraps the window.
-    if (d->windowPos + outLen > d->windowSize || !decodeFrame(d, in, inLen, static_cast<uint32_t>(outLen))) {
+    // Frames are whole 32 KiB except the last of a folder, so one never wraps the ring.
+    if (d->windowPos + outLen > d->ringSize || !decodeFrame(d, in, inLen, static_cast<uint32_t>(outLen))) {
         d->failed = true;
         return BlockResult::kBadData;
     }
     std::memcpy(out, d->window + d->windowPos, outLen);
     if (d->e8 && d->framesDone < kE8Frames) undoCallTranslation(out, outLen, d->folderPos, d->e8Size);
-    d->windowPos = static_cast<uint32_t>((d->windowPos + outLen) & (d->windowSize - 1));
+    d->windowPos = static_cast<uint32_t>(d->windowPos + outLen);
+    if (d->windowPos == d->ringSize) d->windowPos = 0;
     d->folderPos += outLen;
     ++d->framesDone;
     return BlockResult::kOk;

@@ -16,10 +16,11 @@ inline bool hasTag(const Decoder* d, const char (&tag)[4])
     return d && std::memcmp(d->tag, tag, 4) == 0;
 }
 
-// A zeroed record with a window of 2^windowBits bytes; nullptr (nothing kept) when either
+// A zeroed record with a window of 2^windowBits bytes and `spare` zeroed bytes after it (a decoder
+// that runs its window as a larger ring asks for them); nullptr (nothing kept) when either
 // allocation fails or the callbacks are missing.
 template <class Decoder>
-Decoder* createWithWindow(const char (&tag)[4], unsigned windowBits, const DecoderMemory& mem)
+Decoder* createWithWindow(const char (&tag)[4], unsigned windowBits, const DecoderMemory& mem, std::uint32_t spare = 0)
 {
     if (!mem.alloc || !mem.release) return nullptr;
     void* raw = mem.alloc(mem.ctx, sizeof(Decoder));
@@ -27,11 +28,12 @@ Decoder* createWithWindow(const char (&tag)[4], unsigned windowBits, const Decod
     std::memset(raw, 0, sizeof(Decoder));
     auto* d = static_cast<Decoder*>(raw);
     d->windowSize = 1u << windowBits;
-    d->window = static_cast<std::uint8_t*>(mem.alloc(mem.ctx, d->windowSize));
+    d->window = static_cast<std::uint8_t*>(mem.alloc(mem.ctx, std::size_t{d->windowSize} + spare));
     if (!d->window) {
         mem.release(mem.ctx, raw);
         return nullptr;
     }
+    std::memset(d->window + d->windowSize, 0, spare);
     std::memcpy(d->tag, tag, 4);
     d->mem = mem;
     return d;

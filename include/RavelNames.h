@@ -8,3 +8,8 @@
 // components, so "...", ".. " and "con .txt" are refused too. A null name is refused. The cabinet extractor refuses such names;
 // programs that make directories for an archive's names ask the same question first.
 RAVELUTIL_API bool ravelIsUnsafeArchiveName(const char* name);
+
+// The same rule for a name the archive flags as UTF-8, judged on the characters it spells: it
+// must also be well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF), so an
+// overlong "/" or "." never becomes a separator or a ".." once decoded.
+RAVELUTIL_API bool ravelIsUnsafeUtf8ArchiveName(const char* name);

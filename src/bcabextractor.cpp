@@ -3,7 +3,7 @@
 #include "BCabExtractor.h"
 #include "sysFileStructure.h"
 
-#include "RavelNames.h"
+#include "archive_names.h"
 #include "internal/win/WinHandle.h"
 
 #include <fcntl.h>
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -95,48 +96,93 @@ struct ExtractionContext {
     BCabExtractor::CabinetFinder finder;
     void* finderData;
     RWCString destination;
+    // The file being written, until the engine hands it back: a copy that fails before then
+    // leaves no partial file behind.
+    std::wstring target;
+    bool writing = false;
 };
 
-FDI_INT_PTR copyFile(const ExtractionContext& c, const FDINOTIFICATION* n)
+void logUnsafeName(const char* name)
+{
+    RAVEL_LOG(LogInterface::CAT_PRNTPATH, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
+              RWCString(kUnsafeName) + RWCString(name));
+}
+
+std::wstring widened(const char* text, unsigned codePage)
+{
+    const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], n);
+    wide.resize(static_cast<std::size_t>(n - 1));
+    return wide;
+}
+
+// Destination + stored name as the file system sees it: a name flagged as UTF-8 spells its
+// characters; any other name is taken in the system's code page, as the destination is.
+std::wstring targetPath(const RWCString& destination, const FDINOTIFICATION* n)
+{
+    std::wstring path = widened(destination.data(), CP_ACP);
+    if (n->attribs & _A_NAME_IS_UTF) {
+        std::u16string name;
+        cabinet::decodeUtf8(n->psz1, name);
+        path.append(name.begin(), name.end());
+    } else {
+        path += widened(n->psz1, CP_ACP);
+    }
+    return path;
+}
+
+FDI_INT_PTR copyFile(ExtractionContext& c, const FDINOTIFICATION* n)
 {
     if (c.destination.length() == 0 || c.filter == nullptr) return 0;
-    if (!c.filter(RWCString(n->psz1), c.filterData)) return 0;
-    if (ravelIsUnsafeArchiveName(n->psz1)) {
-        RAVEL_LOG(LogInterface::CAT_PRNTPATH, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
-                  RWCString(kUnsafeName) + RWCString(n->psz1));
+    // Judged before the caller's filter sees it: a filter may well act on the name.
+    if (cabinet::isUnsafeArchiveName(n->psz1, (n->attribs & _A_NAME_IS_UTF) != 0)) {
+        logUnsafeName(n->psz1);
         return -1;
     }
+    if (!c.filter(RWCString(n->psz1), c.filterData)) return 0;
     const RWCString target = c.destination + RWCString(n->psz1);
-    int fd = _open(target.data(), _O_BINARY | _O_WRONLY | _O_SEQUENTIAL | _O_CREAT | _O_TRUNC, _S_IREAD | _S_IWRITE);
+    c.target = targetPath(c.destination, n);
+    int fd = _wopen(c.target.c_str(), _O_BINARY | _O_WRONLY | _O_SEQUENTIAL | _O_CREAT | _O_TRUNC,
+                    _S_IREAD | _S_IWRITE);
     if (fd == -1) {
         RAVEL_LOG_DATA(LogInterface::CAT_PRNTPATH, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
                        RWCString(kOpenFailure) + target, &fd, sizeof fd);
         return -1;
     }
+    c.writing = true;
     RAVEL_LOG(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE,
               RWCString(kExtracting) + target);
     return fd;
 }
 
-FDI_INT_PTR closeFile(const ExtractionContext& c, const FDINOTIFICATION* n)
+FDI_INT_PTR closeFile(ExtractionContext& c, const FDINOTIFICATION* n)
 {
-    const RWCString target = c.destination + RWCString(n->psz1);
+    const std::wstring target = targetPath(c.destination, n);
     _close(static_cast<int>(n->hf));
+    c.writing = false;
     // Times and attributes are a courtesy: their failures do not fail the extraction.
     const ravel::FileHandle file(
-        CreateFileA(target.data(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (file) {
         FILETIME local;
         FILETIME utc;
         if (DosDateTimeToFileTime(n->date, n->time, &local) && LocalFileTimeToFileTime(&local, &utc))
             SetFileTime(file.get(), &utc, nullptr, &utc);
     }
-    SetFileAttributesA(target.data(), n->attribs & kKeptAttributes);
+    SetFileAttributesW(target.c_str(), n->attribs & kKeptAttributes);
     return 1;
 }
 
 FDI_INT_PTR nextCabinet(const ExtractionContext& c, FDINOTIFICATION* n)
 {
+    // The next cabinet's name comes from the cabinet: it must not lead the finder, or the engine,
+    // out of the set's directory.
+    if (cabinet::isUnsafeArchiveName(n->psz1)) {
+        logUnsafeName(n->psz1);
+        return -1;
+    }
     if (c.finder == nullptr) {
         RAVEL_LOG(LogInterface::CAT_GENERAL, LogInterface::TYPE_INFO, LogInterface::LEVEL_RELEASE, kNoFinder);
         return -1;
@@ -156,7 +202,7 @@ FDI_INT_PTR nextCabinet(const ExtractionContext& c, FDINOTIFICATION* n)
 
 FNFDINOTIFY(copyNotify)
 {
-    const auto* c = static_cast<const ExtractionContext*>(pfdin->pv);
+    auto* c = static_cast<ExtractionContext*>(pfdin->pv);
     switch (fdint) {
     case fdintCOPY_FILE: return copyFile(*c, pfdin);
     case fdintCLOSE_FILE_INFO: return closeFile(*c, pfdin);
@@ -268,10 +314,12 @@ int BCabExtractor::copy(RWCString destination, FileFilter filter, void* filterDa
 {
     RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kEnterCopy2);
     if (m_hfdi == nullptr) return 0;
-    ExtractionContext context{filter, filterData, finder, finderData, destination};
+    ExtractionContext context{filter, filterData, finder, finderData, destination, std::wstring(), false};
     std::vector<char> name = mutableText(m_cabinetFileName);
     std::vector<char> directory = mutableText(m_cabinetDirectory);
     if (FDICopy(m_hfdi, name.data(), directory.data(), 0, copyNotify, nullptr, &context)) return 1;
+    // The engine has closed the file it was writing; what it holds is only a part.
+    if (context.writing) DeleteFileW(context.target.c_str());
 
     const RWCString text = RWCString(kFailCopy) + return_fdi_error_string(static_cast<FDIERROR>(m_erf.erfOper)) +
                            RWCString(kFailCopyRecord);

@@ -112,6 +112,9 @@ typedef struct {
     };
 } FDIDECRYPT, *PFDIDECRYPT;
 
+// Beyond the published fields, this engine also fills fdintPARTIAL_FILE's size, date, time,
+// attributes and folder index as fdintCOPY_FILE does, and fdintENUMERATE's psz1 and psz2 with the
+// previous cabinet's and disk's names (empty without them), so a listing needs nothing else.
 typedef enum {
     fdintCABINET_INFO = 0,
     fdintPARTIAL_FILE = 1,

@@ -16,7 +16,7 @@ const std::string kDir = "/mem/";
 // Two files in one stored folder, with reserves in all three places.
 CabLayout twoFiles() {
     return {0x0103, 0x1234, 0, true, {'H', 'R'}, 2, 3, {storedFolder(sampleData(100, 1, 100), 64)},
-            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}};
+            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}, {}, {}};
 }
 
 CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false) {
@@ -299,4 +299,58 @@ TEST(ArchiveNames, TraversalDevicesAndMalformedUtf8AreRefused) {
     std::u16string wide;
     ASSERT_TRUE(cabinet::decodeUtf8("t\xC3\xA9st\xF0\x9F\x98\x80", wide));
     EXPECT_EQ(wide, std::u16string(u"t\u00e9st\U0001F600"));
+}
+
+namespace {
+
+// A file of 20 bytes split over two cabinets; the first, at `index`, names `next` as its follower.
+Bytes firstOfSet(const std::string& next, std::uint16_t index = 0) {
+    CabLayout first{0x0103, 0x1234, index, false, {}, 0, 0, {storedFolder(Bytes(10, 'a'))}, {{"s", 20, 0, 0xFFFE}}, {}, {next, "d2"}};
+    return buildCabinet(first);
+}
+Bytes secondOfSet(std::uint16_t setID = 0x1234) {
+    return buildCabinet({0x0103, setID, 1, false, {}, 0, 0, {storedFolder(Bytes(10, 'b'))}, {{"s", 20, 0, 0xFFFD}}, {"t.cab", "d1"}, {}});
+}
+// Never gives up on a next cabinet: the caller that used to keep a copy alive for ever.
+FDI_INT_PTR goOn(FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) { return t == fdintNEXT_CABINET ? 0 : extractAll(t, n); }
+
+}  // namespace
+
+// A next-cabinet name is judged before anything is opened (the caller still hears of it); the
+// caller's own directory, here with "..", is not judged. Missing, foreign and impossible followers
+// end the copy with the failure however the caller answers.
+TEST(CabinetSets, NextCabinetNamesStayInTheSetAndRetriesEnd) {
+    for (const std::string name : {"..\\..\\x.cab", "\\\\host\\share\\x.cab", "con.cab"}) {
+        resetFiles();
+        putFile(kDir + "t.cab", firstOfSet(name));
+        putFile(kDir + name, secondOfSet());
+        const CopyResult r = copy(kDir, "t.cab", goOn);
+        EXPECT_EQ(r.erf.erfOper, FDIERROR_USER_ABORT) << name;
+        EXPECT_EQ(names(r, fdintNEXT_CABINET), std::vector<std::string>{name});
+        EXPECT_EQ(files().opened, (std::vector<std::string>{kDir + "t.cab", kDir + "t.cab"})) << name;
+    }
+    resetFiles();
+    putFile("/mem/sets/../t.cab", firstOfSet("sub\\t2.cab"));
+    putFile("/mem/sets/../sub\\t2.cab", secondOfSet());
+    const CopyResult followed = copy("/mem/sets/../", "t.cab");
+    ASSERT_TRUE(followed.ok && followed.files.size() == 1) << followed.erf.erfOper;
+    EXPECT_EQ(std::string(followed.files[0].data.begin(), followed.files[0].data.end()), "aaaaaaaaaabbbbbbbbbb");
+
+    resetFiles();
+    putFile(kDir + "t.cab", firstOfSet("t2.cab"));
+    EXPECT_EQ(nextCabinetCodes(copy(kDir, "t.cab", goOn)), (std::vector<int>{0, 1})) << "missing: asked once more";
+    putFile(kDir + "t2.cab", secondOfSet(0x4321));
+    const CopyResult foreign = copy(kDir, "t.cab", goOn);
+    EXPECT_EQ(foreign.erf.erfOper, FDIERROR_WRONG_CABINET);
+    EXPECT_EQ(nextCabinetCodes(foreign), (std::vector<int>{0, 10}));
+    int tries = 0;  // a caller naming a new directory every time is cut short too
+    copy(kDir, "t.cab", [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
+        if (t == fdintNEXT_CABINET) std::snprintf(n->psz3, 257, "/elsewhere%d/", ++tries);
+        return goOn(t, n);
+    });
+    EXPECT_TRUE(tries >= 2 && tries <= 16) << tries;
+    putFile(kDir + "t.cab", firstOfSet("t2.cab", 0xFFFF));
+    const CopyResult last = copy(kDir, "t.cab", goOn);
+    EXPECT_FALSE(last.ok);
+    EXPECT_TRUE(nextCabinetCodes(last).empty()) << "index 0xFFFF has no successor to ask for";
 }

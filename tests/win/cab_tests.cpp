@@ -43,6 +43,31 @@ RWCString oneFileCabinet(const std::string& dir, const std::string& name) {
     return RWCString((dir + "one.cab").c_str());
 }
 
+// A finder that always answers yes, with the directory it was given.
+struct Always {
+    int calls = 0;
+    std::string dir;
+};
+bool always(RWCString, RWCString, RWCString, RWCString* path, void* a) {
+    *path = RWCString(static_cast<Always*>(a)->dir.c_str());
+    return ++static_cast<Always*>(a)->calls, true;
+}
+bool counting(RWCString, void* calls) { return ++*static_cast<int*>(calls), true; }
+
+void writeCabinet(const std::string& path, const cabtest::CabLayout& layout) {
+    const cabtest::Bytes bytes = cabtest::buildCabinet(layout);
+    testpaths::writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+// first.cab in `dir` holds whole.txt (10 bytes) and 20 of split.bin's 40 and names `next`; the
+// follower holds the rest.
+void writeSet(const std::string& dir, const std::string& next, const std::string& follower, std::uint16_t followerSet = 0x1234) {
+    writeCabinet(dir + "first.cab", {0x0103, 0x1234, 0, false, {}, 0, 0, {cabtest::storedFolder(cabtest::Bytes(30, 'a'))},
+                                     {{"whole.txt", 10, 0, 0}, {"split.bin", 40, 10, 0xFFFE}}, {}, {next, "d2"}});
+    writeCabinet(follower, {0x0103, followerSet, 1, false, {}, 0, 0, {cabtest::storedFolder(cabtest::Bytes(20, 'b'))},
+                                {{"split.bin", 40, 10, 0xFFFD}}, {"first.cab", "d1"}, {}});
+}
+
 }  // namespace
 
 TEST(CabExtractor, NotACabinetLeavesNoContext) {
@@ -174,6 +199,7 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused) {
 TEST(CabCommand, InfoListAndExtractOfASet) {
     const std::string split = testpaths::dataPath("cab/sets\\Split-1.CAB");
     auto r = testpaths::ravelutil("cab info \"" + split + "\"");
+    const std::string disk = r.out.substr(r.out.rfind(": ") + 2, r.out.size() - r.out.rfind(": ") - 3);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "Information in cabinet file 'Split-1.CAB'\n"
                      "   Total length of cabinet file : 30000\n"
@@ -183,8 +209,15 @@ TEST(CabCommand, InfoListAndExtractOfASet) {
                      "   Cabinet number in set        : 0\n"
                      "   RESERVE area in cabinet?     : yes\n"
                      "   Chained to prev cabinet?     : no\n"
-                     "   Chained to next cabinet?     : yes\n\n");
-    EXPECT_EQ(testpaths::ravelutil("cab list \"" + split + "\"").out, "small1.bin\nsmall2.bin\nmedium1.bin\n");
+                     "   Chained to next cabinet?     : yes\n\n"
+                     "   Previous cabinet             : \n"
+                     "   Previous disk                : \n"
+                     "   Next cabinet                 : Split-2.CAB\n"
+                     "   Next disk                    : " + disk + "\n");
+    EXPECT_EQ(testpaths::ravelutil("cab list \"" + split + "\"").out,
+              "      2000  2018-07-17 08:52:54  ---A--      0  small1.bin\n"
+              "      8000  2018-07-17 08:52:54  ---A--  65534  small2.bin\n"
+              "     40000  2018-07-17 08:52:54  ---A--  65534  medium1.bin\n");
     const std::string out = scratchDir("cab-cli");
     const std::string outArgument = "\"" + out.substr(0, out.size() - 1) + "\"";  // a "\" before a quote escapes it
     r = testpaths::ravelutil("cab extract \"" + split + "\" " + outArgument);
@@ -197,4 +230,79 @@ TEST(CabCommand, InfoListAndExtractOfASet) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Corrupt cabinet"), std::string::npos) << r.err;
     EXPECT_EQ(testpaths::ravelutil("cab list").exitCode, 2);
+}
+
+// Names a cabinet supplies are refused before a finder or filter hears of them: next-cabinet names
+// out of the set's directory and device names. The file cut short is removed, finished ones stay.
+TEST(CabExtractor, CabinetSuppliedNamesAreVettedFirst) {
+    const std::string dir = scratchDir("cab-vetted");
+    CreateDirectoryA((dir + "set").c_str(), nullptr);
+    for (const char* name : {"..\\x.cab", "\\\\host\\share\\x.cab", "CON", "nul.txt", "Com1 .log"}) {
+        SCOPED_TRACE(name);
+        const bool next = std::string(name).find(".cab") != std::string::npos;
+        writeSet(dir + "set\\", name, dir + "x.cab");
+        LogCapture log;
+        BCabExtractor x;
+        Always finder{0, dir + "set\\"};
+        int filtered = 0;
+        ASSERT_EQ(x.initialize(next ? RWCString((dir + "set\\first.cab").c_str()) : oneFileCabinet(dir, name)), 1);
+        EXPECT_EQ(x.copy(RWCString(dir.c_str()), counting, &filtered, always, &finder), 0);
+        EXPECT_EQ(x.getErrorInfo().erfOper, FDIERROR_USER_ABORT);
+        EXPECT_EQ(finder.calls + filtered, next ? 2 : 0);
+        EXPECT_TRUE(log.has(std::string("ZEVAR: unsafe file name refused = ") + name, "prntpath", "error", "release"));
+        EXPECT_EQ(readFile(dir + "whole.txt"), next ? std::string(10, 'a') : "");
+        EXPECT_TRUE(missing(dir + "split.bin"));
+        DeleteFileA((dir + "whole.txt").c_str());
+    }
+}
+
+TEST(CabExtractor, Utf8NamesReachTheFileSystemAsTheyRead) {
+    const std::string out = scratchDir("cab-utf8");
+    BCabExtractor x;
+    ASSERT_EQ(x.initialize(cab("stored\\cabarchive-utf8.cab")), 1);
+    ASSERT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, nullptr, nullptr), 1);
+    EXPECT_NE(GetFileAttributesW((std::wstring(out.begin(), out.end()) + L"t\u00e9st.dat").c_str()), INVALID_FILE_ATTRIBUTES);
+    // Overlong separators and dots, absolute and climbing names: nothing lands beside the destination.
+    const std::string parent = scratchDir("cab-dirwalk");
+    const auto r = testpaths::ravelutil("cab extract \"" + testpaths::dataPath("cab/edge\\names-dirwalk-vulns.cab") +
+                                        "\" \"" + parent + "out\"");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("unsafe file name refused: /absolute/path"), std::string::npos) << r.err;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((parent + "*").c_str(), &found);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    std::vector<std::string> entries;
+    do entries.push_back(found.cFileName); while (FindNextFileA(h, &found));
+    FindClose(h);
+    EXPECT_EQ(entries, (std::vector<std::string>{".", "..", "out"}));
+}
+
+// The command follows a set only to the next cabinet of the same set, once, in the cabinet's own
+// directory or --next-dir; names match with either separator and wildcards.
+TEST(CabCommand, SetWalkListingAndNamedFiles) {
+    const std::string dir = scratchDir("cab-walk");
+    auto extract = [&](const std::string& more) {
+        return testpaths::ravelutil("cab extract \"" + dir + "first.cab\" \"" + dir + "out\" " + more);
+    };
+    for (const char* next : {"first.cab", "other.cab"}) {  // itself, and a cabinet of another set
+        writeSet(dir, next, dir + "other.cab", 0x9999);
+        const auto r = extract("");
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(std::string("next cabinet ") + next + " is missing or does not continue"), std::string::npos) << r.err;
+    }
+    CreateDirectoryA((dir + "b").c_str(), nullptr);
+    writeSet(dir, "next.cab", dir + "b\\next.cab");
+    auto r = extract("");
+    EXPECT_NE(r.err.find("split.bin was cut short and removed"), std::string::npos) << r.err;
+    EXPECT_TRUE(missing(dir + "out\\split.bin"));
+    r = extract("--next-dir \"" + dir + "b\" W*.TXT split.??? nothing.here");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(readFile(dir + "out\\split.bin"), std::string(20, 'a') + std::string(20, 'b'));
+    EXPECT_NE(r.out.find("extracted 2 files, 50 bytes"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("nothing.here: no such file in the cabinet"), std::string::npos) << r.err;
+    std::string escaped;
+    for (char c : dir) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    EXPECT_EQ(testpaths::ravelutil("cab list \"" + dir + "b\\next.cab\" --json").out,
+              "{\"cabinet\": \"" + escaped + "b\\\\next.cab\", \"files\": [\n  {\"name\": \"split.bin\", \"size\": 40, "
+              "\"datetime\": \"1997-03-12T11:13:52\", \"attributes\": 32, \"folder\": 65533, \"continued\": true}\n]}\n");
 }

@@ -97,6 +97,7 @@ FNFREE(testFree) { fdiHeap().release(pv); }
 
 FNOPEN(testOpen) {
     (void)oflag, (void)pmode;
+    g_counters.opened.push_back(pszFile);
     const auto it = g_files.find(pszFile);
     std::shared_ptr<const Bytes> data = it != g_files.end() ? it->second : nullptr;
     if (!data) {
@@ -178,7 +179,9 @@ Bytes buildCabinet(const CabLayout& layout) {
     Bytes b = {'M', 'S', 'C', 'F'};
     for (int i = 0; i < 5; ++i) put32(b, 0);  // cbCabinet and coffFiles are patched below
     for (unsigned v : {unsigned{layout.version}, static_cast<unsigned>(layout.folders.size()),
-                       static_cast<unsigned>(layout.files.size()), layout.reserve ? 4u : 0u, unsigned{layout.setID},
+                       static_cast<unsigned>(layout.files.size()),
+                       (layout.reserve ? 4u : 0u) | (layout.previous.empty() ? 0u : 1u) | (layout.next.empty() ? 0u : 2u),
+                       unsigned{layout.setID},
                        unsigned{layout.iCabinet}})
         put16(b, v);
     if (layout.reserve) {
@@ -186,6 +189,8 @@ Bytes buildCabinet(const CabLayout& layout) {
         b.insert(b.end(), {layout.folderReserve, layout.dataReserve});
         b.insert(b.end(), layout.headerReserve.begin(), layout.headerReserve.end());
     }
+    for (const auto* names : {&layout.previous, &layout.next})
+        for (const std::string& name : *names) b.insert(b.end(), name.c_str(), name.c_str() + name.size() + 1);
     std::vector<std::size_t> folderAt;
     for (const CabFolder& f : layout.folders) {
         folderAt.push_back(b.size());
@@ -320,7 +325,7 @@ Bytes fixture(const std::string& relative) {
 }
 
 void putFile(const std::string& path, Bytes bytes) { g_files[path] = std::make_shared<const Bytes>(std::move(bytes)); }
-void resetFiles() { g_files.clear(), g_handles.clear(), g_outputs.clear(); }
+void resetFiles() { g_files.clear(), g_handles.clear(), g_outputs.clear(), g_counters.opened.clear(); }
 FileCounters& files() { return g_counters; }
 std::vector<Output>& outputs() { return g_outputs; }
 int& decryptAnswer() { return g_decryptAnswer; }

@@ -36,6 +36,7 @@ struct CabLayout {
     std::uint8_t folderReserve = 0, dataReserve = 0;  // filled with F0 F1 ... and D0 D1 ...
     std::vector<CabFolder> folders;
     std::vector<CabFile> files;
+    std::vector<std::string> previous, next;  // cabinet and disk name; set the chaining flags when given
 };
 Bytes buildCabinet(const CabLayout& layout);
 Bytes buildCabinet(std::vector<CabFolder> folders, std::vector<CabFile> files);  // and the defaults
@@ -103,6 +104,7 @@ struct FileCounters {
     std::size_t openHandles = 0;
     long shortWriteAfter = -1;  // total bytes after which writes come up short
     bool keepOutput = true;     // false: outputs only count and digest what is written
+    std::vector<std::string> opened;  // every path the engine tried to open, found or not
 };
 FileCounters& files();
 void resetCounters();  // the file counters and fdiHeap()

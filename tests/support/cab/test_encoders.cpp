@@ -50,6 +50,19 @@ std::vector<uint8_t> codeLengths(const std::vector<uint32_t>& freq, unsigned max
             const double ratio = static_cast<double>(raised) / static_cast<double>(std::max<uint64_t>(freq[s], floor));
             lens[s] = static_cast<uint8_t>(std::max(1.0, std::ceil(std::log2(ratio) - 1e-9)));
         }
+    // Other decoders refuse an incomplete code: shorten a longest (then most frequent) code until
+    // the code space is full; a lone symbol gets an unused partner.
+    std::vector<size_t> used;
+    uint64_t kraft = 0;  // in units of 2^-maxLen
+    for (size_t s = 0; s < freq.size(); ++s)
+        if (lens[s]) used.push_back(s), kraft += uint64_t{1} << (maxLen - lens[s]);
+    if (used.size() == 1) lens[used[0] == 0 ? 1 : 0] = 1;
+    while (used.size() > 1 && kraft < (uint64_t{1} << maxLen)) {
+        size_t pick = used[0];
+        for (size_t s : used)
+            if (lens[s] > lens[pick] || (lens[s] == lens[pick] && freq[s] > freq[pick])) pick = s;
+        kraft += uint64_t{1} << (maxLen - lens[pick]--);
+    }
     return lens;
 }
 
