@@ -195,6 +195,13 @@ ZipArchive::~ZipArchive() = default;
 
 ZipResult ZipArchive::open(const std::uint8_t* data, std::size_t size)
 {
+    const ZipResult result = readDirectory(data, size);
+    if (result != ZipResult::kOk) m_entries.clear();
+    return result;
+}
+
+ZipResult ZipArchive::readDirectory(const std::uint8_t* data, std::size_t size)
+{
     m_entries.clear();
     m_data = data;
     m_size = size;
@@ -360,10 +367,7 @@ ZipResult ZipArchive::open(const std::uint8_t* data, std::size_t size)
     // Every byte of the file belongs to at most one entry: shared data is how some bombs multiply.
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
     for (std::size_t i = 1; i < spans.size(); ++i)
-        if (spans[i].begin < spans[i - 1].end) {
-            m_entries.clear();
-            return ZipResult::kOverlap;
-        }
+        if (spans[i].begin < spans[i - 1].end) return ZipResult::kOverlap;
     return ZipResult::kOk;
 }
 

@@ -78,6 +78,7 @@ public:
 
 private:
     struct Work;
+    ZipResult readDirectory(const std::uint8_t* data, std::size_t size);
     const std::uint8_t* m_data = nullptr;
     std::size_t m_size = 0;
     std::vector<ZipEntry> m_entries;
