@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "UnzipCommand.h"
 #include "ZipArchive.h"
@@ -27,6 +29,9 @@ struct OpenArchive {
     ravel::KernelHandle mapping;
     const std::uint8_t* view = nullptr;
     ravelzip::ZipArchive archive;
+    // Directory entries get their times once the last entry is written, as their contents
+    // change them on the way.
+    std::vector<std::pair<std::wstring, FILETIME>> directoryTimes;
     ~OpenArchive()
     {
         if (view != nullptr) UnmapViewOfFile(view);
@@ -106,7 +111,7 @@ bool entryTime(const ravelzip::ZipEntry& entry, FILETIME& out)
     return TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && SystemTimeToFileTime(&utc, &out);
 }
 
-// Creates every directory of `path` below the destination (which must exist already).
+// Creates every directory along `path` that does not exist yet (the drive or share fails harmlessly).
 void createParents(const std::wstring& path, std::size_t from)
 {
     for (std::size_t at = path.find(L'\\', from); at != std::wstring::npos; at = path.find(L'\\', at + 1))
@@ -121,12 +126,14 @@ int extractEntry(std::size_t index, const char* destination)
     if (!cabinet::decodeUtf8(entry.name.c_str(), name)) return static_cast<int>(ravelzip::ZipResult::kUnsafeName);
     std::wstring path = widen(destination, CP_ACP);
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-    const std::size_t base = path.size();
     for (char16_t c : name) path += c == u'/' ? L'\\' : static_cast<wchar_t>(c);
-    createParents(path, base);
+    createParents(path, 0);  // the destination too, as unzip -d makes it
     if (entry.directory) {
         path.pop_back();
-        return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS ? 0 : kCannotCreate;
+        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return kCannotCreate;
+        FILETIME time{};
+        if (entryTime(entry, time)) g_open->directoryTimes.emplace_back(path, time);
+        return 0;
     }
     ravel::FileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -142,6 +149,17 @@ int extractEntry(std::size_t index, const char* destination)
     if (entryTime(entry, time)) SetFileTime(file.get(), nullptr, &time, &time);
     removePartial.dismiss();
     return 0;
+}
+
+void setDirectoryTimes()
+{
+    for (const auto& [path, time] : g_open->directoryTimes) {
+        const ravel::FileHandle directory(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (directory) SetFileTime(directory.get(), nullptr, &time, &time);
+    }
+    g_open->directoryTimes.clear();
 }
 
 }  // namespace
@@ -174,7 +192,9 @@ extern "C" __declspec(dllexport) int WINAPI dunzip(UNZIPCMDSTRUCT* command)
             return 0;
         }
         if (command->destination == nullptr) return kBadRecord;
-        return extractEntry(index, command->destination);
+        const int result = extractEntry(index, command->destination);
+        if (index + 1 == g_open->archive.count()) setDirectoryTimes();
+        return result;
     } catch (const std::bad_alloc&) {
         return kNotOpen;
     }
