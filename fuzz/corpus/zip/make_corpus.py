@@ -116,3 +116,13 @@ out('bad-truncated.zip', python[:len(python) // 2])
 data = bytearray(python)
 data[60] ^= 0xFF
 out('bad-flipped.zip', bytes(data))
+
+# Five stored entries, the third one's data damaged (its CRC-32 no longer matches).
+buf = io.BytesIO()
+with zipfile.ZipFile(buf, 'w') as z:
+    for i in range(5):
+        z.writestr('part%d.txt' % (i + 1), b'part %d\n' % (i + 1))
+data = bytearray(buf.getvalue())
+at = data.find(b'part 3\n')
+data[at] ^= 0x20
+out('bad-third-of-five.zip', bytes(data))
