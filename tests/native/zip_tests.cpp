@@ -2,12 +2,16 @@
 // written here for the name rules (code page 437, UTF-8 without the flag, the Unicode path field).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "TestData.h"
 #include "ZipArchive.h"
+#include "deflate.h"
 
 using ravelzip::ZipArchive;
 using ravelzip::ZipResult;
@@ -177,4 +181,45 @@ TEST(ZipReader, NameEncodings)
     EXPECT_EQ(onlyName(storedZip(raw, 0, evilExtra + evil)), "!unsafe entry name");
     EXPECT_EQ(onlyName(storedZip(std::string("a\0b", 3), 0)), "!unsafe entry name");
     EXPECT_EQ(onlyName(storedZip("a\tb", 3)), "!unsafe entry name");
+}
+
+// The resumable inflate with an output chunk far smaller than the reader's: each pause must leave
+// the next symbol (or the rest of a stored block) unread. Same bytes as the reader's extraction.
+TEST(ZipReader, InflateStepsThroughASmallWindow)
+{
+    for (const char* name : {"zip-deflate.zip", "py-deflate-level0.zip", "py-descriptor.zip"}) {
+        const std::string bytes = seed(name);
+        ZipArchive archive;
+        ASSERT_EQ(openBytes(archive, bytes), ZipResult::kOk);
+        for (std::size_t i = 0; i < archive.count(); ++i) {
+            const auto& e = archive.entry(i);
+            if (e.method != 8) continue;
+            StringSink whole;
+            ASSERT_EQ(archive.extract(i, whole), ZipResult::kOk);
+            constexpr std::size_t kHistory = 32768, kChunk = 300;
+            std::vector<std::uint8_t> window(kHistory + kChunk + cabinet::kInflateSlack);
+            auto scratch = std::make_unique<cabinet::InflateScratch>();
+            cabinet::InflateStream stream;
+            cabinet::inflateBegin(stream, reinterpret_cast<const std::uint8_t*>(bytes.data()) + e.dataOffset,
+                                  e.compressedSize);
+            cabinet::InflateWindow w{window.data(), window.size(), 0, 0, kHistory + kChunk};
+            std::string out;
+            std::size_t flushed = 0, steps = 0;
+            for (cabinet::InflateResult r;;) {
+                r = cabinet::inflateStep(stream, w, *scratch);
+                out.append(reinterpret_cast<const char*>(window.data()) + flushed, w.position - flushed);
+                ++steps;
+                if (r != cabinet::InflateResult::kOutputFull) {
+                    EXPECT_EQ(r, cabinet::InflateResult::kOk) << name << " " << e.name;
+                    break;
+                }
+                const std::size_t keep = std::min(w.position, kHistory);
+                std::memmove(window.data(), window.data() + w.position - keep, keep);
+                w.position = flushed = keep;
+            }
+            EXPECT_EQ(out, whole.bytes) << name << " " << e.name;
+            EXPECT_GE(steps, (e.size - std::min<std::uint64_t>(e.size, kHistory)) / kChunk) << "a pause at least every chunk";
+            EXPECT_EQ(cabinet::inflateConsumed(stream), e.compressedSize);
+        }
+    }
 }

@@ -126,3 +126,9 @@ data = bytearray(buf.getvalue())
 at = data.find(b'part 3\n')
 data[at] ^= 0x20
 out('bad-third-of-five.zip', bytes(data))
+
+# Deflate at level 0: stored blocks inside a deflate stream.
+buf = io.BytesIO()
+with zipfile.ZipFile(buf, 'w', compression=zipfile.ZIP_DEFLATED, compresslevel=0) as z:
+    z.writestr('level0.txt', text(150000, 6))
+out('py-deflate-level0.zip', buf.getvalue())
