@@ -6,12 +6,16 @@
 #include "BDll.h"
 #include "BZip.h"
 #include "UnzipCommand.h"
+#include "sysFileStructure.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 using namespace ravelutil;
 
@@ -25,6 +29,25 @@ std::string windowsPath(std::string path)
         if (c == '/')
             c = '\\';
     return path;
+}
+
+// The sizes of the files in a directory tree.
+unsigned long long bytesUnder(const std::string& directory)
+{
+    sysFileStructure::directoryWalker walker(RWCString(directory.c_str()), 1, 1);
+    unsigned long long sum = 0;
+    char* name = nullptr;
+    while (walker.FindNext(&name) == 0) {
+        const std::string path = directory + "\\" + name;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            sum += bytesUnder(path);
+        else
+            sum += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return sum;
 }
 
 // The library's entry point, loaded for one command.
@@ -102,9 +125,26 @@ int extract(const Args& args)
     }
     BZip zip;
     unsigned long total = 0;
-    if (statusLineShown() && zip.getCompressedInfo(path, total) == BZip::BZIP_OK)
-        showStatus(str(path) + ": extracting " + std::to_string(total) + " bytes");
+    std::atomic<bool> done{false};
+    std::thread progress;
+    if (statusLineShown() && zip.getCompressedInfo(path, total) == BZip::BZIP_OK) {
+        // The extraction runs in one call; the bytes under the destination tell how far it is.
+        progress = std::thread([&] {
+            const unsigned long long before = bytesUnder(str(destination));
+            while (!done) {
+                const unsigned long long now = bytesUnder(str(destination));
+                const unsigned long long written = now > before ? now - before : 0;
+                const unsigned long long percent = total == 0 || written >= total ? 100 : written * 100 / total;
+                showStatus(str(path) + ": " + std::to_string(written) + " of " + std::to_string(total) + " bytes, " +
+                           std::to_string(percent) + "%");
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
     const BZip::ReturnValue result = zip.decompressAll(path, destination, false, false, true, deleteAtRestart);
+    done = true;
+    if (progress.joinable())
+        progress.join();
     clearStatus();
     if (result != BZip::BZIP_OK)
         return failure(str(path) + ": extraction failed");
