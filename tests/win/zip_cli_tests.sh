@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # ravelutil zip extract against unzip, over archives made now by zip and by Python: the same
 # bytes, names and modification times of every file and directory.
-# Usage: zip_cli_tests.sh <ravelutil.exe> <shared prefix>; skipped (77) without zip or unzip.
+# Usage: zip_cli_tests.sh <ravelutil.exe> <shared prefix>; skipped (77) without zip, unzip or python3.
 set -u
 exe=$1
 export WINEPREFIX=${WINEPREFIX:-$2} WINEDEBUG=-all
-command -v zip >/dev/null && command -v unzip >/dev/null || { echo "zip or unzip missing: skipped"; exit 77; }
+command -v zip >/dev/null && command -v unzip >/dev/null && command -v python3 >/dev/null ||
+  { echo "zip, unzip or python3 missing: skipped"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
