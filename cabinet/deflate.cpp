@@ -30,6 +30,7 @@ constexpr unsigned kMaxBits = kMaxDeflateCode;
 constexpr std::size_t kLenTableSize = 1u << kLenRoot;
 
 constexpr unsigned kLitSymbols = 288;
+constexpr std::size_t kLongestMatch = 258;
 constexpr unsigned kDistSymbols = 32;
 constexpr unsigned kLenSymbols = 19;
 
@@ -223,7 +224,10 @@ inline void copyMatch(std::uint8_t* dst, std::size_t distance, std::size_t lengt
     }
 }
 
-// One block of Huffman codes into the window.
+// One block of Huffman codes into the window. With kPause the block stops before a symbol whenever
+// fewer than the longest match's bytes are left below the limit, with that symbol still unread, so
+// the caller can drain the window and go on.
+template <bool kPause>
 InflateResult decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint32_t* dist, InflateWindow& w)
 {
     constexpr std::uint32_t litMask = (1u << kLitRoot) - 1;
@@ -247,6 +251,7 @@ InflateResult decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint
         }
     } writeBack{state, bits, w.position, pos};
     for (;;) {
+        if (kPause && limit - pos < kLongestMatch) return InflateResult::kOutputFull;
         if (!bits.refill()) return InflateResult::kTruncated;
         std::uint32_t e = lit[bits.buffer & litMask];
         if (kindOf(e) == kLink) {
@@ -342,7 +347,8 @@ InflateResult readDynamicTables(Bits& bits, InflateScratch& tables)
     return built ? InflateResult::kOk : InflateResult::kBadData;
 }
 
-InflateResult copyStored(Bits& bits, InflateWindow& w)
+// Reads a stored block's header into `length`, leaving the input at its first byte.
+InflateResult storedHeader(Bits& bits, unsigned& length)
 {
     // Hand the whole bytes still in the bit buffer back to the input and copy straight from it.
     bits.drop(bits.count & 7u);
@@ -353,10 +359,17 @@ InflateResult copyStored(Bits& bits, InflateWindow& w)
     bits.count = 0;
     bits.overrun = 0;
     if (bits.end - bits.in < 4) return InflateResult::kTruncated;
-    const unsigned length = bits.in[0] | (bits.in[1] << 8);
+    length = bits.in[0] | (bits.in[1] << 8);
     const unsigned check = bits.in[2] | (bits.in[3] << 8);
     bits.in += 4;
-    if (length != (~check & 0xFFFFu)) return InflateResult::kBadData;
+    return length == (~check & 0xFFFFu) ? InflateResult::kOk : InflateResult::kBadData;
+}
+
+InflateResult copyStored(Bits& bits, InflateWindow& w)
+{
+    unsigned length = 0;
+    const InflateResult header = storedHeader(bits, length);
+    if (header != InflateResult::kOk) return header;
     if (static_cast<std::size_t>(bits.end - bits.in) < length) return InflateResult::kTruncated;
     if (length > w.limit - w.position) return InflateResult::kOutputFull;
     std::memcpy(w.data + w.position, bits.in, length);
@@ -386,12 +399,12 @@ InflateResult inflate(const std::uint8_t* in, std::size_t inLen, InflateWindow& 
         if (type == 0)
             result = copyStored(bits, window);
         else if (type == 1)
-            result = decodeCodes(bits, fixed.lit, fixed.dist, window);
+            result = decodeCodes<false>(bits, fixed.lit, fixed.dist, window);
         else if (type == 2)
             result = readDynamicTables(bits, scratch);
         else
             result = InflateResult::kBadData;
-        if (type == 2 && result == InflateResult::kOk) result = decodeCodes(bits, scratch.lit, scratch.dist, window);
+        if (type == 2 && result == InflateResult::kOk) result = decodeCodes<false>(bits, scratch.lit, scratch.dist, window);
         if (bits.overread()) result = InflateResult::kTruncated;
         if (result != InflateResult::kOk || last) break;
         if (end == StreamEnd::kFinalBlockOrInputEnd && bits.in == bits.end && bits.realBitsLeft() < 8) break;
@@ -401,6 +414,84 @@ InflateResult inflate(const std::uint8_t* in, std::size_t inLen, InflateWindow& 
         *consumed = static_cast<std::size_t>(bits.in - in) - unread;
     }
     return result;
+}
+
+void inflateBegin(InflateStream& stream, const std::uint8_t* in, std::size_t inLen)
+{
+    stream = InflateStream{};
+    stream.start = stream.in = in;
+    stream.end = in + inLen;
+}
+
+InflateResult inflateStep(InflateStream& stream, InflateWindow& window, InflateScratch& scratch)
+{
+    if (window.limit > window.capacity || window.position > window.limit || window.floor > window.position ||
+        stream.block == InflateStream::kFinished)
+        return InflateResult::kBadData;
+    const InflateScratch& fixed = fixedTables();
+    Bits bits{stream.in, stream.end, stream.buffer, stream.count, stream.overrun};
+    InflateResult result = InflateResult::kOk;
+    for (;;) {
+        if (stream.block == InflateStream::kBetween) {
+            if (stream.last) break;
+            if (!bits.refill()) {
+                result = InflateResult::kTruncated;
+                break;
+            }
+            stream.last = bits.take(1);
+            const unsigned type = bits.take(2);
+            if (type == 0) {
+                unsigned length = 0;
+                result = storedHeader(bits, length);
+                stream.stored = length;
+                stream.block = InflateStream::kStored;
+            } else if (type == 1) {
+                stream.block = InflateStream::kFixed;
+            } else if (type == 2) {
+                result = readDynamicTables(bits, scratch);
+                stream.block = InflateStream::kDynamic;
+            } else {
+                result = InflateResult::kBadData;
+            }
+            if (bits.overread()) result = InflateResult::kTruncated;
+            if (result != InflateResult::kOk) break;
+        }
+        if (stream.block == InflateStream::kStored) {
+            const std::size_t room = window.limit - window.position;
+            const std::size_t n = stream.stored < room ? stream.stored : room;
+            if (static_cast<std::size_t>(bits.end - bits.in) < n) {
+                result = InflateResult::kTruncated;
+                break;
+            }
+            std::memcpy(window.data + window.position, bits.in, n);
+            bits.in += n;
+            window.position += n;
+            stream.stored -= n;
+            if (stream.stored != 0) {
+                result = InflateResult::kOutputFull;
+                break;
+            }
+        } else {
+            const bool dynamic = stream.block == InflateStream::kDynamic;
+            result = decodeCodes<true>(bits, dynamic ? scratch.lit : fixed.lit, dynamic ? scratch.dist : fixed.dist,
+                                       window);
+            if (bits.overread()) result = InflateResult::kTruncated;
+            if (result != InflateResult::kOk) break;
+        }
+        stream.block = InflateStream::kBetween;
+    }
+    stream.in = bits.in;
+    stream.buffer = bits.buffer;
+    stream.count = bits.count;
+    stream.overrun = bits.overrun;
+    if (result == InflateResult::kOk) stream.block = InflateStream::kFinished;
+    return result;
+}
+
+std::size_t inflateConsumed(const InflateStream& stream)
+{
+    const std::size_t unread = stream.overrun * 8 > stream.count ? 0 : (stream.count - stream.overrun * 8) / 8;
+    return static_cast<std::size_t>(stream.in - stream.start) - unread;
 }
 
 }  // namespace cabinet

@@ -50,4 +50,27 @@ enum class StreamEnd { kFinalBlock, kFinalBlockOrInputEnd };
 InflateResult inflate(const std::uint8_t* in, std::size_t inLen, InflateWindow& window, InflateScratch& scratch,
                       StreamEnd end, std::size_t* consumed = nullptr);
 
+// A stream inflated in steps, for output larger than any window: the whole input is in memory and
+// the caller drains the window between steps. The fields are the decoder's own.
+struct InflateStream {
+    enum Block : unsigned { kBetween, kFixed, kDynamic, kStored, kFinished };
+    const std::uint8_t* start = nullptr;
+    const std::uint8_t* in = nullptr;
+    const std::uint8_t* end = nullptr;
+    std::uint64_t buffer = 0;
+    unsigned count = 0;
+    unsigned overrun = 0;
+    unsigned block = kBetween;
+    unsigned last = 0;
+    std::size_t stored = 0;  // bytes of the current stored block still to copy
+};
+
+void inflateBegin(InflateStream& stream, const std::uint8_t* in, std::size_t inLen);
+// kOk once the final block has ended; kOutputFull when fewer than 258 bytes are left below the
+// window's limit: move position (keeping up to 32 KiB of history above floor) and step again.
+// kTruncated and kBadData end the stream. The scratch must stay the same between steps.
+InflateResult inflateStep(InflateStream& stream, InflateWindow& window, InflateScratch& scratch);
+// Input bytes up to and including the stream's last byte (once it has ended).
+std::size_t inflateConsumed(const InflateStream& stream);
+
 }  // namespace cabinet

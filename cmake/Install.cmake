@@ -27,6 +27,8 @@ install(TARGETS qvzkut01 tls7912d EXPORT RavelUtilitiesTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # The library's headers, the string library's, and the engine's record types that
 # BCabExtractor.h carries.
+# The zip library BZip loads at run time, beside the DLL.
+install(TARGETS dunzip32 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/ strings/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES cabinet/include/fdi.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 

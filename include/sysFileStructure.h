@@ -46,6 +46,57 @@ public:
     // Registers the deletion of an existing file at the next restart, on the same platforms.
     bool DeleteOnReboot(RWCString path);
 
+    // Lists one directory's entries, "." and ".." left out: files, sub-directories or both, in
+    // the system's order. Used once: step until the answer is not 0. A copy starts its own walk.
+    class RAVELUTIL_API directoryWalker : public LogInterface
+    {
+    public:
+        directoryWalker(RWCString directory, int includeDirectories, int includeFiles);
+        directoryWalker(const directoryWalker& other);
+        directoryWalker& operator=(const directoryWalker& other);
+        virtual ~directoryWalker();
+
+        // 0 and the entry's name (valid until the next call), or the system's error code: 18 at
+        // the regular end, another code when the directory cannot be listed; later calls fail too.
+        int FindNext(char** name);
+
+    private:
+        int FindNextOne(char** name);
+        void closeSearch();
+
+        int m_includeDirectories;
+        int m_includeFiles;
+        RWCString m_path;
+        int m_started;
+        alignas(8) unsigned char m_findData[320];  // the system's ANSI find record
+        void* m_hSearch;
+    };
+
+    // Finds a file by exact name (case included) under a base directory: a directory's files
+    // before its sub-directories, sub-trees depth first, the first match wins.
+    class RAVELUTIL_API fileFinder : public LogInterface
+    {
+    public:
+        fileFinder();
+        fileFinder(RWCString baseDirectory);
+        fileFinder(const fileFinder& other);
+        fileFinder& operator=(const fileFinder& other);
+        virtual ~fileFinder();
+
+        // False when the directory exists and was taken; true (nothing changed) otherwise.
+        bool setBaseDir(RWCString directory);
+        RWCString getBaseDir();
+        // The full path of the first match, or empty.
+        RWCString findPathToFile(RWCString fileName);
+        bool hasFile(RWCString fileName);
+
+    private:
+        bool validBaseDir(RWCString directory);
+        RWCString findPathToFileRecursively(RWCString directory, RWCString fileName);
+
+        RWCString m_baseDir;
+    };
+
 private:
     void getFileNameFromFullFileNameAndPath(RWCString fullPath, RWCString& fileName);
 

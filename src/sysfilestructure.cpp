@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -247,4 +249,128 @@ bool sysFileStructure::DeleteOnReboot(RWCString path)
     if (registered)
         RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kDeleteSucceeded);
     return registered;
+}
+
+// ---- directoryWalker: no records; the search handle through the one handle owner.
+
+static_assert(sizeof(WIN32_FIND_DATAA) <= 320, "the walker's find record holds the system's");
+
+sysFileStructure::directoryWalker::directoryWalker(RWCString directory, int includeDirectories, int includeFiles)
+    : m_includeDirectories(includeDirectories), m_includeFiles(includeFiles), m_path(directory), m_started(0),
+      m_findData(), m_hSearch(INVALID_HANDLE_VALUE)
+{
+}
+
+sysFileStructure::directoryWalker::directoryWalker(const directoryWalker& other)
+    : LogInterface(other), m_includeDirectories(other.m_includeDirectories), m_includeFiles(other.m_includeFiles),
+      m_path(other.m_path), m_started(0), m_findData(), m_hSearch(INVALID_HANDLE_VALUE)
+{
+}
+
+sysFileStructure::directoryWalker& sysFileStructure::directoryWalker::operator=(const directoryWalker& other)
+{
+    if (this != &other) {
+        closeSearch();
+        m_includeDirectories = other.m_includeDirectories;
+        m_includeFiles = other.m_includeFiles;
+        m_path = other.m_path;
+        m_started = 0;
+    }
+    return *this;
+}
+
+sysFileStructure::directoryWalker::~directoryWalker() { closeSearch(); }
+
+void sysFileStructure::directoryWalker::closeSearch()
+{
+    ravel::FindHandle(std::exchange(m_hSearch, INVALID_HANDLE_VALUE)).reset();
+}
+
+int sysFileStructure::directoryWalker::FindNextOne(char** name)
+{
+    auto* found = reinterpret_cast<WIN32_FIND_DATAA*>(m_findData);
+    if (!m_started || m_hSearch == INVALID_HANDLE_VALUE) {
+        // A search that could not be opened is asked again each time, so it keeps its error.
+        m_started = 1;
+        m_hSearch = FindFirstFileA((m_path + "\\*.*").data(), found);
+        if (m_hSearch == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+    } else if (!FindNextFileA(m_hSearch, found)) {
+        return static_cast<int>(GetLastError());
+    }
+    *name = found->cFileName;
+    return 0;
+}
+
+int sysFileStructure::directoryWalker::FindNext(char** name)
+{
+    const bool ended = m_started && m_hSearch == INVALID_HANDLE_VALUE;
+    for (;;) {
+        char* entry = nullptr;
+        const int result = FindNextOne(&entry);
+        if (result != 0) return result;
+        if (ended) {  // the directory appeared after a failed start: this walk stays over
+            closeSearch();
+            m_started = 1;
+            return ERROR_NO_MORE_FILES;
+        }
+        if (std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0) continue;
+        const bool directory = (reinterpret_cast<WIN32_FIND_DATAA*>(m_findData)->dwFileAttributes &
+                                FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (directory ? !m_includeDirectories : !m_includeFiles) continue;
+        *name = entry;
+        return 0;
+    }
+}
+
+// ---- fileFinder: no records.
+
+sysFileStructure::fileFinder::fileFinder() = default;
+sysFileStructure::fileFinder::fileFinder(RWCString baseDirectory)
+{
+    if (validBaseDir(baseDirectory)) m_baseDir = baseDirectory;
+}
+sysFileStructure::fileFinder::fileFinder(const fileFinder&) = default;
+sysFileStructure::fileFinder& sysFileStructure::fileFinder::operator=(const fileFinder&) = default;
+sysFileStructure::fileFinder::~fileFinder() = default;
+
+bool sysFileStructure::fileFinder::setBaseDir(RWCString directory)
+{
+    if (!validBaseDir(directory)) return true;
+    m_baseDir = directory;
+    return false;
+}
+
+RWCString sysFileStructure::fileFinder::getBaseDir() { return m_baseDir; }
+
+bool sysFileStructure::fileFinder::validBaseDir(RWCString directory)
+{
+    return directory.length() > 0 && sysFileStructure().fileExists(directory);
+}
+
+RWCString sysFileStructure::fileFinder::findPathToFile(RWCString fileName)
+{
+    if (!validBaseDir(m_baseDir) || fileName.length() == 0) return RWCString();
+    return findPathToFileRecursively(m_baseDir, fileName);
+}
+
+bool sysFileStructure::fileFinder::hasFile(RWCString fileName) { return findPathToFile(fileName).length() > 0; }
+
+RWCString sysFileStructure::fileFinder::findPathToFileRecursively(RWCString directory, RWCString fileName)
+{
+    char* name = nullptr;
+    int result;
+    directoryWalker files(directory, 0, 1);
+    while ((result = files.FindNext(&name)) == 0) {
+        if (std::strcmp(name, fileName.data()) != 0) continue;
+        RWCString path = directory + "\\" + name;
+        sysFileStructure().ensurePathIsAFullPath(&path);
+        return path;
+    }
+    if (result != ERROR_NO_MORE_FILES) return RWCString();
+    directoryWalker directories(directory, 1, 0);
+    while (directories.FindNext(&name) == 0) {
+        RWCString found = findPathToFileRecursively(directory + "\\" + name, fileName);
+        if (found.length() > 0) return found;
+    }
+    return RWCString();
 }

@@ -51,7 +51,7 @@ int listCommands()
     std::printf("usage: ravelutil [-v | --log-level omega|alpha|beta|final|release|0..5] <command> [args]\n\n"
                 "Answers go to standard output, errors to standard error. Log records are written to\n"
                 "standard error only when asked for: -v at level release, --log-level from the given\n"
-                "level up (5: none). On a terminal, cab extract shows its progress on one line.\n\n");
+                "level up (5: none). On a terminal, cab and zip extract show their progress on one line.\n\n");
     for (const Command& c : sorted)
         std::printf("  %-44s %s\n", c.usage, c.help);
     return kTrue;
