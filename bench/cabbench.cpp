@@ -18,7 +18,7 @@ namespace {
 std::string g_toFiles;
 unsigned long long g_bytes = 0;
 unsigned g_files = 0;
-constexpr FDI_INT_PTR kMemorySink = 1 << 20;  // above any descriptor
+constexpr FDI_INT_PTR kMemorySink = 1 << 20; // above any descriptor
 unsigned char g_sink[32768];
 
 FNALLOC(benchAlloc) { return std::malloc(cb); }
@@ -52,7 +52,8 @@ std::string targetPath(const char* stored)
 {
     std::string relative = stored;
     for (char& c : relative)
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     std::string path = g_toFiles + "/" + relative;
     for (std::size_t slash = g_toFiles.size() + 1; (slash = path.find('/', slash)) != std::string::npos; ++slash)
         ::mkdir(path.substr(0, slash).c_str(), 0755);
@@ -64,11 +65,15 @@ FNFDINOTIFY(benchNotify)
     switch (fdint) {
     case fdintCOPY_FILE:
         ++g_files;
-        if (g_toFiles.empty()) return kMemorySink;
+        if (g_toFiles.empty())
+            return kMemorySink;
         return ::open(targetPath(pfdin->psz1).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    case fdintCLOSE_FILE_INFO: return benchClose(pfdin->hf) == 0 ? 1 : 0;
-    case fdintNEXT_CABINET: return pfdin->fdie == FDIERROR_NONE ? 0 : -1;
-    default: return 0;
+    case fdintCLOSE_FILE_INFO:
+        return benchClose(pfdin->hf) == 0 ? 1 : 0;
+    case fdintNEXT_CABINET:
+        return pfdin->fdie == FDIERROR_NONE ? 0 : -1;
+    default:
+        return 0;
     }
 }
 
@@ -78,11 +83,12 @@ int usage()
     return 2;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) return usage();
+    if (argc < 2)
+        return usage();
     std::string cabinet = argv[1];
     long repeat = 1;
     for (int i = 2; i < argc; ++i) {
@@ -93,13 +99,15 @@ int main(int argc, char** argv)
         else
             return usage();
     }
-    if (repeat < 1) return usage();
+    if (repeat < 1)
+        return usage();
     const std::size_t slash = cabinet.rfind('/');
     std::string dir = slash == std::string::npos ? "" : cabinet.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? cabinet : cabinet.substr(slash + 1);
 
     ERF erf{};
-    HFDI hfdi = FDICreate(benchAlloc, benchFree, benchOpen, benchRead, benchWrite, benchClose, benchSeek, cpu80386, &erf);
+    HFDI hfdi =
+        FDICreate(benchAlloc, benchFree, benchOpen, benchRead, benchWrite, benchClose, benchSeek, cpu80386, &erf);
     if (hfdi == nullptr) {
         std::fprintf(stderr, "cabbench: no memory\n");
         return 1;

@@ -18,7 +18,8 @@
 
 namespace {
 
-class CountingSink : public ravelzip::ZipSink {
+class CountingSink : public ravelzip::ZipSink
+{
 public:
     unsigned long long bytes = 0;
     bool write(const std::uint8_t*, std::size_t size) override
@@ -28,7 +29,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -38,10 +39,12 @@ int main(int argc, char** argv)
     }
     int repeat = 1;
     for (int i = 2; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--repeat") == 0) repeat = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--repeat") == 0)
+            repeat = std::max(1, std::atoi(argv[i + 1]));
 
     const int fd = ::open(argv[1], O_RDONLY);
-    struct stat st {};
+    struct stat st
+    {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         std::perror(argv[1]);
         return 1;

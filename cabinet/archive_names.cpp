@@ -10,7 +10,8 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // A component of only dots and blanks with at least two dots: Windows drops trailing dots and
 // blanks, so "..." and ".. " climb like "..".
-bool isParentComponent(const char* begin, const char* end) {
+bool isParentComponent(const char* begin, const char* end)
+{
     int dots = 0;
     for (const char* c = begin; c != end; ++c) {
         if (*c == '.')
@@ -25,24 +26,29 @@ char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 
 // The part before the first dot, without trailing blanks and dots, names a device whatever
 // follows: "con", "CON.txt", "nul .log", "com1..".
-bool isDeviceComponent(const char* begin, const char* end) {
+bool isDeviceComponent(const char* begin, const char* end)
+{
     const char* stem = begin;
-    while (stem != end && *stem != '.') ++stem;
-    while (stem != begin && (stem[-1] == ' ' || stem[-1] == '.')) --stem;
+    while (stem != end && *stem != '.')
+        ++stem;
+    while (stem != begin && (stem[-1] == ' ' || stem[-1] == '.'))
+        --stem;
     const std::size_t n = static_cast<std::size_t>(stem - begin);
     char name[4];
-    if (n != 3 && n != 4) return false;
-    for (std::size_t i = 0; i < n; ++i) name[i] = upper(begin[i]);
+    if (n != 3 && n != 4)
+        return false;
+    for (std::size_t i = 0; i < n; ++i)
+        name[i] = upper(begin[i]);
     if (n == 3)
         return std::memcmp(name, "CON", 3) == 0 || std::memcmp(name, "PRN", 3) == 0 ||
                std::memcmp(name, "AUX", 3) == 0 || std::memcmp(name, "NUL", 3) == 0;
-    return (std::memcmp(name, "COM", 3) == 0 || std::memcmp(name, "LPT", 3) == 0) && name[3] >= '1' &&
-           name[3] <= '9';
+    return (std::memcmp(name, "COM", 3) == 0 || std::memcmp(name, "LPT", 3) == 0) && name[3] >= '1' && name[3] <= '9';
 }
 
-}  // namespace
+} // namespace
 
-bool decodeUtf8(const char* text, std::u16string& wide) {
+bool decodeUtf8(const char* text, std::u16string& wide)
+{
     wide.clear();
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     while (*p != 0) {
@@ -58,13 +64,15 @@ bool decodeUtf8(const char* text, std::u16string& wide) {
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             length = 4, code = lead & 0x07, least = 0x10000;
         } else {
-            return false;  // a continuation byte first, or a lead that can only start an overlong form
+            return false; // a continuation byte first, or a lead that can only start an overlong form
         }
         for (unsigned i = 1; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;  // also stops at the terminating zero
+            if ((p[i] & 0xC0) != 0x80)
+                return false; // also stops at the terminating zero
             code = (code << 6) | (p[i] & 0x3F);
         }
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
         if (code >= 0x10000) {
             code -= 0x10000;
             wide.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
@@ -77,22 +85,27 @@ bool decodeUtf8(const char* text, std::u16string& wide) {
     return true;
 }
 
-bool isUnsafeArchiveName(const char* name, bool utf8) {
-    if (name == nullptr || isSeparator(name[0]) || std::strchr(name, ':') != nullptr) return true;
+bool isUnsafeArchiveName(const char* name, bool utf8)
+{
+    if (name == nullptr || isSeparator(name[0]) || std::strchr(name, ':') != nullptr)
+        return true;
     if (utf8) {
         std::u16string ignored;
-        if (!decodeUtf8(name, ignored)) return true;
+        if (!decodeUtf8(name, ignored))
+            return true;
     }
     // Well-formed UTF-8 encodes every ASCII character as itself, so the byte rules below judge
     // the decoded name too.
     const char* part = name;
     for (const char* p = name;; ++p) {
         if (isSeparator(*p) || *p == '\0') {
-            if (isParentComponent(part, p) || isDeviceComponent(part, p)) return true;
-            if (*p == '\0') return false;
+            if (isParentComponent(part, p) || isDeviceComponent(part, p))
+                return true;
+            if (*p == '\0')
+                return false;
             part = p + 1;
         }
     }
 }
 
-}  // namespace cabinet
+} // namespace cabinet

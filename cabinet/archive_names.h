@@ -18,4 +18,4 @@ bool isUnsafeArchiveName(const char* name, bool utf8 = false);
 // U+10FFFF. On success `wide` holds the UTF-16 text (for the wide-character file functions).
 bool decodeUtf8(const char* text, std::u16string& wide);
 
-}  // namespace cabinet
+} // namespace cabinet

@@ -8,7 +8,8 @@
 
 namespace cabinet {
 
-class BlockDecoders {
+class BlockDecoders
+{
 public:
     static constexpr std::size_t kOutputSize = kBlockOutputMax;
 
@@ -35,11 +36,12 @@ private:
     void* allocate(std::size_t bytes) const { return memory_.alloc(memory_.ctx, bytes); }
     void free(void* p) const
     {
-        if (p != nullptr) memory_.release(memory_.ctx, p);
+        if (p != nullptr)
+            memory_.release(memory_.ctx, p);
     }
 
     DecoderMemory memory_{};
-    const Codec* codec_ = nullptr;  // set while a type is current
+    const Codec* codec_ = nullptr; // set while a type is current
     unsigned type_ = 0;
     void* decoder_ = nullptr;
     unsigned char* input_ = nullptr;
@@ -47,4 +49,4 @@ private:
     std::size_t inputSize_ = 0;
 };
 
-}  // namespace cabinet
+} // namespace cabinet

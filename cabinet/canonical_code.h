@@ -6,7 +6,7 @@
 
 namespace cabinet {
 
-constexpr unsigned kLongestCode = 16;  // LZX's; deflate stops at 15
+constexpr unsigned kLongestCode = 16; // LZX's; deflate stops at 15
 
 // next[len] becomes the first code of length len (1..kLongestCode). False when a length is above
 // maxLen or the lengths over-subscribe the code space; an incomplete code is accepted.
@@ -15,14 +15,16 @@ inline bool firstCodes(const std::uint8_t* lengths, unsigned n, unsigned maxLen,
 {
     unsigned count[kLongestCode + 1] = {};
     for (unsigned s = 0; s < n; ++s) {
-        if (lengths[s] > maxLen) return false;
+        if (lengths[s] > maxLen)
+            return false;
         ++count[lengths[s]];
     }
     count[0] = 0;
     int left = 1;
     for (unsigned len = 1; len <= kLongestCode; ++len) {
         left = (left << 1) - static_cast<int>(count[len]);
-        if (left < 0) return false;
+        if (left < 0)
+            return false;
     }
     std::uint32_t code = 0;
     next[0] = 0;
@@ -33,4 +35,4 @@ inline bool firstCodes(const std::uint8_t* lengths, unsigned n, unsigned maxLen,
     return true;
 }
 
-}  // namespace cabinet
+} // namespace cabinet

@@ -14,7 +14,8 @@ inline std::uint32_t checksum(const unsigned char* data, std::size_t length, std
     std::size_t i = 0;
     for (; i + 8 <= length; i += 8) {
         std::uint64_t w = 0;
-        for (int b = 7; b >= 0; --b) w = (w << 8) | data[i + b];
+        for (int b = 7; b >= 0; --b)
+            w = (w << 8) | data[i + b];
         wide ^= w;
     }
     std::uint32_t sum = seed ^ static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
@@ -23,12 +24,19 @@ inline std::uint32_t checksum(const unsigned char* data, std::size_t length, std
                (std::uint32_t{data[i + 3]} << 24);
     std::uint32_t tail = 0;
     switch (length - i) {
-    case 3: tail = (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8) | data[i + 2]; break;
-    case 2: tail = (std::uint32_t{data[i]} << 8) | data[i + 1]; break;
-    case 1: tail = data[i]; break;
-    default: break;
+    case 3:
+        tail = (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8) | data[i + 2];
+        break;
+    case 2:
+        tail = (std::uint32_t{data[i]} << 8) | data[i + 1];
+        break;
+    case 1:
+        tail = data[i];
+        break;
+    default:
+        break;
     }
     return sum ^ tail;
 }
 
-}  // namespace cabinet
+} // namespace cabinet

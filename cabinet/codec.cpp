@@ -11,7 +11,8 @@ namespace {
 
 // Stored blocks carry their bytes as they are: no state, so every folder shares one token. It is
 // tagged like the other decoders' records, so their handle checks can read it.
-struct StoredToken {
+struct StoredToken
+{
     char tag[4];
 } g_storedToken = {{'S', 'D', 'I', 'C'}};
 
@@ -24,7 +25,8 @@ BlockResult storedDecode(void* decoder, const unsigned char* in, std::size_t inL
     if (decoder != &g_storedToken || out == nullptr || outLen == 0 || outLen > kBlockOutputMax ||
         (in == nullptr && inLen != 0))
         return BlockResult::kBadCall;
-    if (inLen != outLen) return BlockResult::kBadData;
+    if (inLen != outLen)
+        return BlockResult::kBadData;
     std::memcpy(out, in, outLen);
     return BlockResult::kOk;
 }
@@ -35,19 +37,19 @@ constexpr std::size_t kMszipSlack = 12;
 constexpr std::size_t kQuantumSlack = 10240;
 constexpr std::size_t kLzxSlack = 6144;
 
-}  // namespace
+} // namespace
 
 // A stored block longer than its output can never decode; for the others an input that does not
 // fit the buffer means the cabinet is damaged.
 const Codec kCodecs[4] = {
     {Method::kStored, "stored", kBlockOutputMax, FDIERROR_MDI_FAIL, storedWindowValid, storedCreate, storedReset,
      storedDecode, storedDestroy},
-    {Method::kMszip, "MSZIP", kBlockOutputMax + kMszipSlack, FDIERROR_CORRUPT_CABINET, mszipWindowValid,
-     mszipCreate, mszipReset, mszipDecode, mszipDestroy},
-    {Method::kQuantum, "Quantum", kBlockOutputMax + kQuantumSlack, FDIERROR_CORRUPT_CABINET, qtmWindowValid,
-     qtmCreate, qtmReset, qtmDecode, qtmDestroy},
-    {Method::kLzx, "LZX", kBlockOutputMax + kLzxSlack, FDIERROR_CORRUPT_CABINET, lzxWindowValid, lzxCreate,
-     lzxReset, lzxDecode, lzxDestroy},
+    {Method::kMszip, "MSZIP", kBlockOutputMax + kMszipSlack, FDIERROR_CORRUPT_CABINET, mszipWindowValid, mszipCreate,
+     mszipReset, mszipDecode, mszipDestroy},
+    {Method::kQuantum, "Quantum", kBlockOutputMax + kQuantumSlack, FDIERROR_CORRUPT_CABINET, qtmWindowValid, qtmCreate,
+     qtmReset, qtmDecode, qtmDestroy},
+    {Method::kLzx, "LZX", kBlockOutputMax + kLzxSlack, FDIERROR_CORRUPT_CABINET, lzxWindowValid, lzxCreate, lzxReset,
+     lzxDecode, lzxDestroy},
 };
 
 const Codec* codecFor(unsigned typeCompress)
@@ -56,4 +58,4 @@ const Codec* codecFor(unsigned typeCompress)
     return method < sizeof kCodecs / sizeof kCodecs[0] ? &kCodecs[method] : nullptr;
 }
 
-}  // namespace cabinet
+} // namespace cabinet

@@ -18,14 +18,15 @@ inline unsigned windowBitsOf(unsigned typeCompress) { return (typeCompress >> 8)
 
 // What decoding one block came to.
 enum class BlockResult {
-    kOk,       // exactly the asked number of bytes was produced
-    kBadData,  // the block is not valid data of its method; LZX and Quantum refuse the rest of the folder
-    kBadCall,  // not a decoder of this method, or a buffer or size outside what decode accepts
+    kOk,      // exactly the asked number of bytes was produced
+    kBadData, // the block is not valid data of its method; LZX and Quantum refuse the rest of the folder
+    kBadCall, // not a decoder of this method, or a buffer or size outside what decode accepts
 };
 
-constexpr std::size_t kBlockOutputMax = 32768;  // the uncompressed size of a data block at most
+constexpr std::size_t kBlockOutputMax = 32768; // the uncompressed size of a data block at most
 
-struct Codec {
+struct Codec
+{
     Method method;
     const char* name;
     // The input buffer the copy driver keeps for one block of this method, and what a block that
@@ -51,4 +52,4 @@ const Codec* codecFor(unsigned typeCompress);
 // Every codec, in method order.
 extern const Codec kCodecs[4];
 
-}  // namespace cabinet
+} // namespace cabinet

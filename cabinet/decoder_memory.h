@@ -6,10 +6,11 @@
 
 namespace cabinet {
 
-struct DecoderMemory {
-    void* (*alloc)(void* ctx, std::size_t bytes);  // nullptr when the memory cannot be had
+struct DecoderMemory
+{
+    void* (*alloc)(void* ctx, std::size_t bytes); // nullptr when the memory cannot be had
     void (*release)(void* ctx, void* p);
     void* ctx;
 };
 
-}  // namespace cabinet
+} // namespace cabinet

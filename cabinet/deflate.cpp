@@ -38,26 +38,31 @@ constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  
                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                            2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                         33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+constexpr std::uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                         33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                          1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr std::uint8_t kLenOrder[kLenSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-struct Payloads {
+struct Payloads
+{
     std::uint32_t lit[kLitSymbols];
     std::uint32_t dist[kDistSymbols];
     std::uint32_t len[kLenSymbols];
     Payloads()
     {
-        for (unsigned s = 0; s < 256; ++s) lit[s] = payload(kLiteral, 0, s);
+        for (unsigned s = 0; s < 256; ++s)
+            lit[s] = payload(kLiteral, 0, s);
         lit[256] = payload(kEnd, 0, 0);
-        for (unsigned s = 257; s < 286; ++s) lit[s] = payload(kBase, kLengthExtra[s - 257], kLengthBase[s - 257]);
+        for (unsigned s = 257; s < 286; ++s)
+            lit[s] = payload(kBase, kLengthExtra[s - 257], kLengthBase[s - 257]);
         lit[286] = lit[287] = payload(kInvalid, 0, 0);
-        for (unsigned s = 0; s < 30; ++s) dist[s] = payload(kBase, kDistExtra[s], kDistBase[s]);
+        for (unsigned s = 0; s < 30; ++s)
+            dist[s] = payload(kBase, kDistExtra[s], kDistBase[s]);
         dist[30] = dist[31] = payload(kInvalid, 0, 0);
-        for (unsigned s = 0; s < kLenSymbols; ++s) len[s] = payload(kLiteral, 0, s);
+        for (unsigned s = 0; s < kLenSymbols; ++s)
+            len[s] = payload(kLiteral, 0, s);
     }
 };
 
@@ -79,11 +84,12 @@ unsigned reverseBits(unsigned code, unsigned length)
 
 // Builds the decoding table of a canonical code. Over-subscribed codes are refused; the unused
 // entries of an incomplete code stay invalid, so reaching one fails the block.
-bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const std::uint8_t* lengths,
-                unsigned n, const std::uint32_t* payloadOf)
+bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const std::uint8_t* lengths, unsigned n,
+                const std::uint32_t* payloadOf)
 {
     std::uint32_t next[kLongestCode + 1];
-    if (!firstCodes(lengths, n, kMaxBits, next)) return false;
+    if (!firstCodes(lengths, n, kMaxBits, next))
+        return false;
 
     const std::size_t rootSize = std::size_t{1} << root;
     const std::uint32_t invalid = payload(kInvalid, 0, 0);
@@ -91,29 +97,37 @@ bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const
     std::uint8_t subBits[1u << kLitRoot] = {};
     for (unsigned s = 0; s < n; ++s) {
         const unsigned l = lengths[s];
-        if (l == 0) continue;
+        if (l == 0)
+            continue;
         reversed[s] = static_cast<std::uint16_t>(reverseBits(next[l]++, l));
         if (l > root) {
             const unsigned prefix = reversed[s] & (rootSize - 1);
-            if (subBits[prefix] < l - root) subBits[prefix] = static_cast<std::uint8_t>(l - root);
+            if (subBits[prefix] < l - root)
+                subBits[prefix] = static_cast<std::uint8_t>(l - root);
         }
     }
-    for (std::size_t i = 0; i < rootSize; ++i) table[i] = invalid;
+    for (std::size_t i = 0; i < rootSize; ++i)
+        table[i] = invalid;
     std::size_t used = rootSize;
     for (std::size_t p = 0; p < rootSize; ++p) {
-        if (subBits[p] == 0) continue;
+        if (subBits[p] == 0)
+            continue;
         const std::size_t size = std::size_t{1} << subBits[p];
-        if (used + size > capacity) return false;
+        if (used + size > capacity)
+            return false;
         table[p] = payload(kLink, subBits[p], static_cast<unsigned>(used)) | root;
-        for (std::size_t i = 0; i < size; ++i) table[used + i] = invalid;
+        for (std::size_t i = 0; i < size; ++i)
+            table[used + i] = invalid;
         used += size;
     }
     for (unsigned s = 0; s < n; ++s) {
         const unsigned l = lengths[s];
-        if (l == 0) continue;
+        if (l == 0)
+            continue;
         const unsigned r = reversed[s];
         if (l <= root) {
-            for (std::size_t i = r; i < rootSize; i += std::size_t{1} << l) table[i] = payloadOf[s] | l;
+            for (std::size_t i = r; i < rootSize; i += std::size_t{1} << l)
+                table[i] = payloadOf[s] | l;
         } else {
             const std::uint32_t link = table[r & (rootSize - 1)];
             const std::size_t base = valueOf(link);
@@ -125,13 +139,16 @@ bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const
     return true;
 }
 
-struct FixedTables : InflateScratch {
+struct FixedTables : InflateScratch
+{
     FixedTables()
     {
         std::uint8_t lengths[kLitSymbols];
-        for (unsigned s = 0; s < kLitSymbols; ++s) lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+        for (unsigned s = 0; s < kLitSymbols; ++s)
+            lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
         buildTable(lit, kLitTableSize, kLitRoot, lengths, kLitSymbols, payloads().lit);
-        for (unsigned s = 0; s < kDistSymbols; ++s) lengths[s] = 5;
+        for (unsigned s = 0; s < kDistSymbols; ++s)
+            lengths[s] = 5;
         buildTable(dist, kDistTableSize, kDistRoot, lengths, kDistSymbols, payloads().dist);
     }
 };
@@ -151,14 +168,16 @@ inline std::uint64_t load64(const std::uint8_t* p)
     return v;
 #else
     std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+    for (int i = 7; i >= 0; --i)
+        v = (v << 8) | p[i];
     return v;
 #endif
 }
 
 // Bits of the stream, low bit first. Past the end it feeds zero bytes and counts them, so the
 // fast paths need no end tests; consuming any of those bytes fails the block.
-struct Bits {
+struct Bits
+{
     const std::uint8_t* in;
     const std::uint8_t* end;
     std::uint64_t buffer = 0;
@@ -220,7 +239,8 @@ inline void copyMatch(std::uint8_t* dst, std::size_t distance, std::size_t lengt
     } else if (distance == 1) {
         std::memset(dst, *src, length);
     } else {
-        for (std::size_t i = 0; i < length; ++i) dst[i] = src[i];
+        for (std::size_t i = 0; i < length; ++i)
+            dst[i] = src[i];
     }
 }
 
@@ -237,9 +257,10 @@ InflateResult decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint
     std::uint8_t* const window = w.data;
     const std::size_t limit = w.limit;
     const std::size_t floor = w.floor;
-    const bool wide = w.capacity - limit >= kInflateSlack;  // room for the 16-byte match steps
+    const bool wide = w.capacity - limit >= kInflateSlack; // room for the 16-byte match steps
     std::size_t pos = w.position;
-    struct WriteBack {
+    struct WriteBack
+    {
         Bits& to;
         const Bits& from;
         std::size_t& toPos;
@@ -251,8 +272,10 @@ InflateResult decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint
         }
     } writeBack{state, bits, w.position, pos};
     for (;;) {
-        if (kPause && limit - pos < kLongestMatch) return InflateResult::kOutputFull;
-        if (!bits.refill()) return InflateResult::kTruncated;
+        if (kPause && limit - pos < kLongestMatch)
+            return InflateResult::kOutputFull;
+        if (!bits.refill())
+            return InflateResult::kTruncated;
         std::uint32_t e = lit[bits.buffer & litMask];
         if (kindOf(e) == kLink) {
             bits.drop(kLitRoot);
@@ -261,13 +284,15 @@ InflateResult decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint
         bits.drop(dropOf(e));
         const unsigned kind = kindOf(e);
         if (kind == kLiteral) {
-            if (pos >= limit) return InflateResult::kOutputFull;
+            if (pos >= limit)
+                return InflateResult::kOutputFull;
             window[pos++] = static_cast<std::uint8_t>(valueOf(e));
             // At least 41 bits remain: room for a second literal without refilling.
             e = lit[bits.buffer & litMask];
             if (kindOf(e) == kLiteral) {
                 bits.drop(dropOf(e));
-                if (pos >= limit) return InflateResult::kOutputFull;
+                if (pos >= limit)
+                    return InflateResult::kOutputFull;
                 window[pos++] = static_cast<std::uint8_t>(valueOf(e));
             }
             continue;
@@ -279,15 +304,19 @@ InflateResult decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint
                 bits.drop(kDistRoot);
                 d = dist[valueOf(d) + bits.peek(extraOf(d))];
             }
-            if (kindOf(d) != kBase) return InflateResult::kBadData;
+            if (kindOf(d) != kBase)
+                return InflateResult::kBadData;
             bits.drop(dropOf(d));
             const std::size_t distance = valueOf(d) + bits.take(extraOf(d));
-            if (distance > pos - floor) return InflateResult::kBadData;
-            if (length > limit - pos) return InflateResult::kOutputFull;
+            if (distance > pos - floor)
+                return InflateResult::kBadData;
+            if (length > limit - pos)
+                return InflateResult::kOutputFull;
             if (wide) {
                 copyMatch(window + pos, distance, length);
             } else {
-                for (std::size_t i = 0; i < length; ++i) window[pos + i] = window[pos + i - distance];
+                for (std::size_t i = 0; i < length; ++i)
+                    window[pos + i] = window[pos + i - distance];
             }
             pos += length;
             continue;
@@ -298,15 +327,18 @@ InflateResult decodeCodes(Bits& state, const std::uint32_t* lit, const std::uint
 
 InflateResult readDynamicTables(Bits& bits, InflateScratch& tables)
 {
-    if (!bits.refill()) return InflateResult::kTruncated;
+    if (!bits.refill())
+        return InflateResult::kTruncated;
     const unsigned nlit = bits.take(5) + 257;
     const unsigned ndist = bits.take(5) + 1;
     const unsigned nlen = bits.take(4) + 4;
-    if (nlit > 286 || ndist > 30) return InflateResult::kBadData;
+    if (nlit > 286 || ndist > 30)
+        return InflateResult::kBadData;
 
     std::uint8_t lenLengths[kLenSymbols] = {};
     for (unsigned i = 0; i < nlen; ++i) {
-        if (!bits.refill()) return InflateResult::kTruncated;
+        if (!bits.refill())
+            return InflateResult::kTruncated;
         lenLengths[kLenOrder[i]] = static_cast<std::uint8_t>(bits.take(3));
     }
     std::uint32_t lenTable[kLenTableSize];
@@ -317,9 +349,11 @@ InflateResult readDynamicTables(Bits& bits, InflateScratch& tables)
     const unsigned total = nlit + ndist;
     unsigned n = 0;
     while (n < total) {
-        if (!bits.refill()) return InflateResult::kTruncated;
+        if (!bits.refill())
+            return InflateResult::kTruncated;
         const std::uint32_t e = lenTable[bits.peek(kLenRoot)];
-        if (kindOf(e) != kLiteral) return InflateResult::kBadData;
+        if (kindOf(e) != kLiteral)
+            return InflateResult::kBadData;
         bits.drop(dropOf(e));
         const unsigned symbol = valueOf(e);
         if (symbol < 16) {
@@ -329,7 +363,8 @@ InflateResult readDynamicTables(Bits& bits, InflateScratch& tables)
         unsigned repeat;
         std::uint8_t value = 0;
         if (symbol == 16) {
-            if (n == 0) return InflateResult::kBadData;
+            if (n == 0)
+                return InflateResult::kBadData;
             value = lengths[n - 1];
             repeat = 3 + bits.take(2);
         } else if (symbol == 17) {
@@ -337,11 +372,13 @@ InflateResult readDynamicTables(Bits& bits, InflateScratch& tables)
         } else {
             repeat = 11 + bits.take(7);
         }
-        if (repeat > total - n) return InflateResult::kBadData;
+        if (repeat > total - n)
+            return InflateResult::kBadData;
         std::memset(lengths + n, value, repeat);
         n += repeat;
     }
-    if (lengths[256] == 0) return InflateResult::kBadData;  // a block without an end code cannot end
+    if (lengths[256] == 0)
+        return InflateResult::kBadData; // a block without an end code cannot end
     const bool built = buildTable(tables.lit, kLitTableSize, kLitRoot, lengths, nlit, payloads().lit) &&
                        buildTable(tables.dist, kDistTableSize, kDistRoot, lengths + nlit, ndist, payloads().dist);
     return built ? InflateResult::kOk : InflateResult::kBadData;
@@ -353,12 +390,14 @@ InflateResult storedHeader(Bits& bits, unsigned& length)
     // Hand the whole bytes still in the bit buffer back to the input and copy straight from it.
     bits.drop(bits.count & 7u);
     const unsigned buffered = bits.count / 8;
-    if (bits.overrun > buffered) return InflateResult::kTruncated;
+    if (bits.overrun > buffered)
+        return InflateResult::kTruncated;
     bits.in -= buffered - bits.overrun;
     bits.buffer = 0;
     bits.count = 0;
     bits.overrun = 0;
-    if (bits.end - bits.in < 4) return InflateResult::kTruncated;
+    if (bits.end - bits.in < 4)
+        return InflateResult::kTruncated;
     length = bits.in[0] | (bits.in[1] << 8);
     const unsigned check = bits.in[2] | (bits.in[3] << 8);
     bits.in += 4;
@@ -369,16 +408,19 @@ InflateResult copyStored(Bits& bits, InflateWindow& w)
 {
     unsigned length = 0;
     const InflateResult header = storedHeader(bits, length);
-    if (header != InflateResult::kOk) return header;
-    if (static_cast<std::size_t>(bits.end - bits.in) < length) return InflateResult::kTruncated;
-    if (length > w.limit - w.position) return InflateResult::kOutputFull;
+    if (header != InflateResult::kOk)
+        return header;
+    if (static_cast<std::size_t>(bits.end - bits.in) < length)
+        return InflateResult::kTruncated;
+    if (length > w.limit - w.position)
+        return InflateResult::kOutputFull;
     std::memcpy(w.data + w.position, bits.in, length);
     bits.in += length;
     w.position += length;
     return InflateResult::kOk;
 }
 
-}  // namespace
+} // namespace
 
 InflateResult inflate(const std::uint8_t* in, std::size_t inLen, InflateWindow& window, InflateScratch& scratch,
                       StreamEnd end, std::size_t* consumed)
@@ -404,10 +446,14 @@ InflateResult inflate(const std::uint8_t* in, std::size_t inLen, InflateWindow& 
             result = readDynamicTables(bits, scratch);
         else
             result = InflateResult::kBadData;
-        if (type == 2 && result == InflateResult::kOk) result = decodeCodes<false>(bits, scratch.lit, scratch.dist, window);
-        if (bits.overread()) result = InflateResult::kTruncated;
-        if (result != InflateResult::kOk || last) break;
-        if (end == StreamEnd::kFinalBlockOrInputEnd && bits.in == bits.end && bits.realBitsLeft() < 8) break;
+        if (type == 2 && result == InflateResult::kOk)
+            result = decodeCodes<false>(bits, scratch.lit, scratch.dist, window);
+        if (bits.overread())
+            result = InflateResult::kTruncated;
+        if (result != InflateResult::kOk || last)
+            break;
+        if (end == StreamEnd::kFinalBlockOrInputEnd && bits.in == bits.end && bits.realBitsLeft() < 8)
+            break;
     }
     if (consumed != nullptr) {
         const std::size_t unread = bits.overread() ? 0 : bits.realBitsLeft() / 8;
@@ -433,7 +479,8 @@ InflateResult inflateStep(InflateStream& stream, InflateWindow& window, InflateS
     InflateResult result = InflateResult::kOk;
     for (;;) {
         if (stream.block == InflateStream::kBetween) {
-            if (stream.last) break;
+            if (stream.last)
+                break;
             if (!bits.refill()) {
                 result = InflateResult::kTruncated;
                 break;
@@ -453,8 +500,10 @@ InflateResult inflateStep(InflateStream& stream, InflateWindow& window, InflateS
             } else {
                 result = InflateResult::kBadData;
             }
-            if (bits.overread()) result = InflateResult::kTruncated;
-            if (result != InflateResult::kOk) break;
+            if (bits.overread())
+                result = InflateResult::kTruncated;
+            if (result != InflateResult::kOk)
+                break;
         }
         if (stream.block == InflateStream::kStored) {
             const std::size_t room = window.limit - window.position;
@@ -473,10 +522,12 @@ InflateResult inflateStep(InflateStream& stream, InflateWindow& window, InflateS
             }
         } else {
             const bool dynamic = stream.block == InflateStream::kDynamic;
-            result = decodeCodes<true>(bits, dynamic ? scratch.lit : fixed.lit, dynamic ? scratch.dist : fixed.dist,
-                                       window);
-            if (bits.overread()) result = InflateResult::kTruncated;
-            if (result != InflateResult::kOk) break;
+            result =
+                decodeCodes<true>(bits, dynamic ? scratch.lit : fixed.lit, dynamic ? scratch.dist : fixed.dist, window);
+            if (bits.overread())
+                result = InflateResult::kTruncated;
+            if (result != InflateResult::kOk)
+                break;
         }
         stream.block = InflateStream::kBetween;
     }
@@ -484,7 +535,8 @@ InflateResult inflateStep(InflateStream& stream, InflateWindow& window, InflateS
     stream.buffer = bits.buffer;
     stream.count = bits.count;
     stream.overrun = bits.overrun;
-    if (result == InflateResult::kOk) stream.block = InflateStream::kFinished;
+    if (result == InflateResult::kOk)
+        stream.block = InflateStream::kFinished;
     return result;
 }
 
@@ -494,4 +546,4 @@ std::size_t inflateConsumed(const InflateStream& stream)
     return static_cast<std::size_t>(stream.in - stream.start) - unread;
 }
 
-}  // namespace cabinet
+} // namespace cabinet

@@ -17,7 +17,8 @@ constexpr std::size_t kLitTableSize = (1u << kLitRootBits) + 288u * (1u << (kMax
 constexpr std::size_t kDistTableSize = (1u << kDistRootBits) + 32u * (1u << (kMaxDeflateCode - kDistRootBits));
 
 // Decoding tables of a dynamic block, rebuilt for each one; the caller keeps them (about 45 KiB).
-struct InflateScratch {
+struct InflateScratch
+{
     std::uint32_t lit[kLitTableSize];
     std::uint32_t dist[kDistTableSize];
 };
@@ -25,20 +26,21 @@ struct InflateScratch {
 // Where the output goes. Bytes [floor, position) are history; output is written from position and
 // stops at limit (limit <= capacity). Matches are copied in 16-byte steps where the window has
 // kInflateSlack bytes to spare after limit, byte by byte otherwise.
-struct InflateWindow {
+struct InflateWindow
+{
     std::uint8_t* data;
     std::size_t capacity;
     std::size_t floor;
-    std::size_t position;  // advanced past every byte written, also when inflating fails
+    std::size_t position; // advanced past every byte written, also when inflating fails
     std::size_t limit;
 };
 constexpr std::size_t kInflateSlack = 16;
 
 enum class InflateResult {
-    kOk,          // the stream ended
-    kTruncated,   // the input ended inside the stream
-    kOutputFull,  // the stream holds more than fits below limit
-    kBadData,     // an invalid block type, code, length or distance
+    kOk,         // the stream ended
+    kTruncated,  // the input ended inside the stream
+    kOutputFull, // the stream holds more than fits below limit
+    kBadData,    // an invalid block type, code, length or distance
 };
 
 // Where a stream may end: only after its final block, or also at the clean end of the input after
@@ -52,7 +54,8 @@ InflateResult inflate(const std::uint8_t* in, std::size_t inLen, InflateWindow& 
 
 // A stream inflated in steps, for output larger than any window: the whole input is in memory and
 // the caller drains the window between steps. The fields are the decoder's own.
-struct InflateStream {
+struct InflateStream
+{
     enum Block : unsigned { kBetween, kFixed, kDynamic, kStored, kFinished };
     const std::uint8_t* start = nullptr;
     const std::uint8_t* in = nullptr;
@@ -62,7 +65,7 @@ struct InflateStream {
     unsigned overrun = 0;
     unsigned block = kBetween;
     unsigned last = 0;
-    std::size_t stored = 0;  // bytes of the current stored block still to copy
+    std::size_t stored = 0; // bytes of the current stored block still to copy
 };
 
 void inflateBegin(InflateStream& stream, const std::uint8_t* in, std::size_t inLen);
@@ -73,4 +76,4 @@ InflateResult inflateStep(InflateStream& stream, InflateWindow& window, InflateS
 // Input bytes up to and including the stream's last byte (once it has ended).
 std::size_t inflateConsumed(const InflateStream& stream);
 
-}  // namespace cabinet
+} // namespace cabinet

@@ -29,13 +29,13 @@ namespace {
 using cabinet::BlockDecoders;
 
 constexpr std::size_t kContextBytes = 2052;
-constexpr std::uint32_t kContextTag = 0x43494446u;  // "FDIC"
+constexpr std::uint32_t kContextTag = 0x43494446u; // "FDIC"
 constexpr std::size_t kHeaderSize = 36;
 constexpr std::size_t kFileRecordSize = 16;
 constexpr std::size_t kFolderFixedSize = 8;
 constexpr std::size_t kDataFixedSize = 8;
-constexpr std::size_t kNameMax = 256;  // a stored name or disk name with its terminator
-constexpr std::size_t kPathMax = 257;  // 256 characters of path and a terminator
+constexpr std::size_t kNameMax = 256; // a stored name or disk name with its terminator
+constexpr std::size_t kPathMax = 257; // 256 characters of path and a terminator
 constexpr std::uint16_t kVersion = 0x0103;
 constexpr std::uint16_t kUnsetSize = 0xFFFF;
 constexpr std::uint16_t kNoFolder = 0xFFFF;
@@ -49,8 +49,8 @@ constexpr std::uint16_t kContinuedBoth = 0xFFFF;
 constexpr long kAnyCabinet = -1;
 constexpr FDI_INT_PTR kClosed = -1;
 constexpr int kSeekSet = 0;
-constexpr std::uint64_t kMaxOffset = 0x7FFFFFFF;  // what the seek callback's 32-bit offset reaches
-constexpr std::uint16_t kLastIndex = 0xFFFF;      // a cabinet at this index has no successor
+constexpr std::uint64_t kMaxOffset = 0x7FFFFFFF; // what the seek callback's 32-bit offset reaches
+constexpr std::uint16_t kLastIndex = 0xFFFF;     // a cabinet at this index has no successor
 // Attempts at one next cabinet before the copy gives up: a caller that keeps answering "go on"
 // must not keep the copy alive for ever.
 constexpr int kNextCabinetAttempts = 8;
@@ -58,11 +58,11 @@ constexpr int kNextCabinetAttempts = 8;
 std::uint16_t u16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t u32(const unsigned char* p)
 {
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
 }
 
-struct Header {
+struct Header
+{
     std::uint32_t cbCabinet = 0;
     std::uint32_t coffFiles = 0;
     std::uint16_t version = 0;
@@ -95,7 +95,8 @@ std::size_t boundedLength(const char* text, std::size_t limit)
 
 bool isSignature(const unsigned char* raw) { return std::memcmp(raw, "MSCF", 4) == 0; }
 
-struct FileRecord {
+struct FileRecord
+{
     std::uint32_t cbFile = 0;
     std::uint32_t uoffFolderStart = 0;
     std::uint16_t iFolder = 0;
@@ -104,14 +105,16 @@ struct FileRecord {
     std::uint16_t attribs = 0;
 };
 
-struct Names {
+struct Names
+{
     char previousCabinet[kNameMax] = {};
     char previousDisk[kNameMax] = {};
     char nextCabinet[kNameMax] = {};
     char nextDisk[kNameMax] = {};
 };
 
-struct Context {
+struct Context
+{
     std::uint32_t tag = kContextTag;
     PERF erf = nullptr;
     PFNALLOC alloc = nullptr;
@@ -127,15 +130,15 @@ struct Context {
     PFNFDIDECRYPT decrypt = nullptr;
     void* user = nullptr;
 
-    FDI_INT_PTR hfList = kClosed;  // header and file list
-    FDI_INT_PTR hfData = kClosed;  // folders and data blocks
+    FDI_INT_PTR hfList = kClosed; // header and file list
+    FDI_INT_PTR hfData = kClosed; // folders and data blocks
 
     Header header;
     unsigned char* headerReserve = nullptr;
     std::uint16_t cbCFHeader = 0;
     std::uint8_t cbCFFolder = 0;
     std::uint8_t cbCFData = 0;
-    std::uint16_t folderRecordSize = kUnsetSize;  // fixed by the first cabinet of the context
+    std::uint16_t folderRecordSize = kUnsetSize; // fixed by the first cabinet of the context
     std::uint16_t dataHeaderSize = kUnsetSize;
     unsigned char* folderRecord = nullptr;
     unsigned char* dataHeader = nullptr;
@@ -146,17 +149,17 @@ struct Context {
     std::uint16_t filesLeft = 0;
     std::uint16_t blocksLeft = 0;
     std::uint16_t currentFolder = kNoFolder;
-    std::uint64_t blockOffset = 0;  // of the current block within its folder
-    std::uint32_t blockLength = 0;  // bytes of the current block in the output buffer
+    std::uint64_t blockOffset = 0; // of the current block within its folder
+    std::uint32_t blockLength = 0; // bytes of the current block in the output buffer
 
     FileRecord file;
     char fileName[kNameMax] = {};
     Names names;
     char cabPath[kPathMax] = {};
 
-    bool switched = false;              // the copy has moved on to a following cabinet
-    std::uint16_t continuedToSkip = 0;  // skipped files whose continuations the next list opens with
-    int errorType = 0;                  // secondary value of the failure being reported
+    bool switched = false;             // the copy has moved on to a following cabinet
+    std::uint16_t continuedToSkip = 0; // skipped files whose continuations the next list opens with
+    int errorType = 0;                 // secondary value of the failure being reported
 
     // --- file access ---
     bool readExact(FDI_INT_PTR hf, void* buffer, std::size_t n)
@@ -165,7 +168,8 @@ struct Context {
     }
     bool seekTo(FDI_INT_PTR hf, std::uint64_t position)
     {
-        if (position > kMaxOffset) return false;
+        if (position > kMaxOffset)
+            return false;
         return seek(hf, static_cast<FDI_LONG>(position), kSeekSet) != -1;
     }
     // Reads a zero-terminated string of at most 255 characters at `position` and leaves the file
@@ -173,18 +177,23 @@ struct Context {
     long readName(FDI_INT_PTR hf, std::uint64_t position, char* out)
     {
         const FDI_UINT got = read(hf, out, static_cast<FDI_UINT>(kNameMax));
-        if (got > kNameMax) return -1;
+        if (got > kNameMax)
+            return -1;
         const void* end = std::memchr(out, 0, got);
-        if (end == nullptr) return -1;
+        if (end == nullptr)
+            return -1;
         const long length = static_cast<const char*>(end) - out;
-        if (!seekTo(hf, position + static_cast<std::uint64_t>(length) + 1)) return -1;
+        if (!seekTo(hf, position + static_cast<std::uint64_t>(length) + 1))
+            return -1;
         return length;
     }
     bool closeHandles()
     {
         bool ok = true;
-        if (hfList != kClosed && close(hfList) != 0) ok = false;
-        if (hfData != kClosed && close(hfData) != 0) ok = false;
+        if (hfList != kClosed && close(hfList) != 0)
+            ok = false;
+        if (hfData != kClosed && close(hfData) != 0)
+            ok = false;
         hfList = hfData = kClosed;
         return ok;
     }
@@ -196,7 +205,8 @@ struct Context {
     }
     bool decryptAborts(FDIDECRYPT& d)
     {
-        if (decrypt == nullptr) return false;
+        if (decrypt == nullptr)
+            return false;
         d.pvUser = user;
         return decrypt(&d) == -1;
     }
@@ -222,7 +232,8 @@ Context* contextOf(HFDI hfdi)
 
 void setError(PERF erf, FDIERROR code, int type)
 {
-    if (erf == nullptr) return;
+    if (erf == nullptr)
+        return;
     erf->erfOper = code;
     erf->erfType = type;
     erf->fError = 1;
@@ -230,7 +241,8 @@ void setError(PERF erf, FDIERROR code, int type)
 
 void* decoderAlloc(void* ctx, std::size_t bytes)
 {
-    if (bytes > 0xFFFFFFFFu) return nullptr;
+    if (bytes > 0xFFFFFFFFu)
+        return nullptr;
     return static_cast<Context*>(ctx)->alloc(static_cast<FDI_ULONG>(bytes));
 }
 
@@ -239,7 +251,8 @@ void decoderRelease(void* ctx, void* p) { static_cast<Context*>(ctx)->free(p); }
 FDIERROR Context::readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, Names& found, std::uint32_t& folders)
 {
     unsigned char raw[kHeaderSize];
-    if (!readExact(hf, raw, kHeaderSize) || !isSignature(raw)) return FDIERROR_NOT_A_CABINET;
+    if (!readExact(hf, raw, kHeaderSize) || !isSignature(raw))
+        return FDIERROR_NOT_A_CABINET;
     h = parseHeader(raw);
     if (h.version != kVersion) {
         errorType = h.version;
@@ -254,23 +267,27 @@ FDIERROR Context::readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, N
     std::uint8_t dataReserveSize = 0;
     if (h.flags & kFlagReserve) {
         unsigned char sizes[4];
-        if (!readExact(hf, sizes, 4)) return FDIERROR_NOT_A_CABINET;
+        if (!readExact(hf, sizes, 4))
+            return FDIERROR_NOT_A_CABINET;
         headerReserveSize = u16(sizes);
         folderReserveSize = sizes[2];
         dataReserveSize = sizes[3];
         position += 4;
     }
     if (headerReserveSize != cbCFHeader) {
-        if (headerReserve != nullptr) free(headerReserve);
+        if (headerReserve != nullptr)
+            free(headerReserve);
         headerReserve = nullptr;
         cbCFHeader = 0;
         if (headerReserveSize != 0) {
             headerReserve = static_cast<unsigned char*>(alloc(headerReserveSize));
-            if (headerReserve == nullptr) return FDIERROR_ALLOC_FAIL;
+            if (headerReserve == nullptr)
+                return FDIERROR_ALLOC_FAIL;
         }
         cbCFHeader = headerReserveSize;
     }
-    if (!readExact(hf, headerReserve, headerReserveSize)) return FDIERROR_NOT_A_CABINET;
+    if (!readExact(hf, headerReserve, headerReserveSize))
+        return FDIERROR_NOT_A_CABINET;
     position += headerReserveSize;
 
     const auto folderSize = static_cast<std::uint16_t>(kFolderFixedSize + folderReserveSize);
@@ -279,8 +296,10 @@ FDIERROR Context::readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, N
         folderRecord = static_cast<unsigned char*>(alloc(folderSize));
         dataHeader = static_cast<unsigned char*>(alloc(dataSize));
         if (folderRecord == nullptr || dataHeader == nullptr) {
-            if (folderRecord != nullptr) free(folderRecord);
-            if (dataHeader != nullptr) free(dataHeader);
+            if (folderRecord != nullptr)
+                free(folderRecord);
+            if (dataHeader != nullptr)
+                free(dataHeader);
             folderRecord = dataHeader = nullptr;
             return FDIERROR_ALLOC_FAIL;
         }
@@ -295,12 +314,15 @@ FDIERROR Context::readCabinetHeader(FDI_INT_PTR hf, long wantIndex, Header& h, N
     char* const strings[4] = {found.previousCabinet, found.previousDisk, found.nextCabinet, found.nextDisk};
     for (int i = 0; i < 4; ++i) {
         const std::uint16_t flag = i < 2 ? kFlagPrevious : kFlagNext;
-        if (!(h.flags & flag)) continue;
+        if (!(h.flags & flag))
+            continue;
         const long length = readName(hf, position, strings[i]);
-        if (length < 0) return FDIERROR_CORRUPT_CABINET;
+        if (length < 0)
+            return FDIERROR_CORRUPT_CABINET;
         position += static_cast<std::uint64_t>(length) + 1;
     }
-    if (position > kMaxOffset || !seekTo(hf, h.coffFiles)) return FDIERROR_CORRUPT_CABINET;
+    if (position > kMaxOffset || !seekTo(hf, h.coffFiles))
+        return FDIERROR_CORRUPT_CABINET;
     folders = static_cast<std::uint32_t>(position);
     return FDIERROR_NONE;
 }
@@ -311,13 +333,15 @@ FDIERROR Context::openCabinet(const char* name, long wantIndex)
     char fullPath[kPathMax];
     const std::size_t pathLength = boundedLength(cabPath, kPathMax - 1);
     const std::size_t nameLength = boundedLength(name, kPathMax);
-    if (pathLength + nameLength >= kPathMax) return FDIERROR_CABINET_NOT_FOUND;
+    if (pathLength + nameLength >= kPathMax)
+        return FDIERROR_CABINET_NOT_FOUND;
     std::memcpy(fullPath, cabPath, pathLength);
     std::memcpy(fullPath + pathLength, name, nameLength);
     fullPath[pathLength + nameLength] = '\0';
 
     const FDI_INT_PTR first = open(fullPath, FDI_OPEN_READ_BINARY, FDI_OPEN_PERMISSION);
-    if (first == kClosed) return FDIERROR_CABINET_NOT_FOUND;
+    if (first == kClosed)
+        return FDIERROR_CABINET_NOT_FOUND;
     const FDI_INT_PTR second = open(fullPath, FDI_OPEN_READ_BINARY, FDI_OPEN_PERMISSION);
     if (second == kClosed) {
         close(first);
@@ -347,7 +371,8 @@ FDIERROR Context::openCabinet(const char* name, long wantIndex)
     n.psz3 = cabPath;
     n.setID = header.setID;
     n.iCabinet = header.iCabinet;
-    if (tell(fdintCABINET_INFO, n) == -1) return FDIERROR_USER_ABORT;
+    if (tell(fdintCABINET_INFO, n) == -1)
+        return FDIERROR_USER_ABORT;
 
     FDIDECRYPT d{};
     d.fdidt = fdidtNEW_CABINET;
@@ -355,14 +380,16 @@ FDIERROR Context::openCabinet(const char* name, long wantIndex)
     d.cabinet.cbHeaderReserve = cbCFHeader;
     d.cabinet.setID = header.setID;
     d.cabinet.iCabinet = header.iCabinet;
-    if (decryptAborts(d)) return FDIERROR_USER_ABORT;
+    if (decryptAborts(d))
+        return FDIERROR_USER_ABORT;
     return FDIERROR_NONE;
 }
 
 FDIERROR Context::readFileRecord(FileRecord& record, char* name)
 {
     unsigned char raw[kFileRecordSize];
-    if (!readExact(hfList, raw, kFileRecordSize)) return FDIERROR_CORRUPT_CABINET;
+    if (!readExact(hfList, raw, kFileRecordSize))
+        return FDIERROR_CORRUPT_CABINET;
     record.cbFile = u32(raw);
     record.uoffFolderStart = u32(raw + 4);
     record.iFolder = u16(raw + 8);
@@ -370,7 +397,8 @@ FDIERROR Context::readFileRecord(FileRecord& record, char* name)
     record.time = u16(raw + 12);
     record.attribs = u16(raw + 14);
     const long length = readName(hfList, std::uint64_t{listPos} + kFileRecordSize, name);
-    if (length < 0) return FDIERROR_CORRUPT_CABINET;
+    if (length < 0)
+        return FDIERROR_CORRUPT_CABINET;
     listPos += static_cast<std::uint32_t>(kFileRecordSize + static_cast<std::size_t>(length) + 1);
     --filesLeft;
     return FDIERROR_NONE;
@@ -386,10 +414,12 @@ FDIERROR Context::enumerate()
     n.iFolder = filesLeft;
     n.setID = header.setID;
     n.iCabinet = header.iCabinet;
-    if (tell(fdintENUMERATE, n) == -1) return FDIERROR_USER_ABORT;
+    if (tell(fdintENUMERATE, n) == -1)
+        return FDIERROR_USER_ABORT;
     filesLeft = n.iFolder;
     if (static_cast<std::uint32_t>(n.cb) != listPos) {
-        if (n.cb < 0 || !seekTo(hfList, static_cast<std::uint64_t>(n.cb))) return FDIERROR_CORRUPT_CABINET;
+        if (n.cb < 0 || !seekTo(hfList, static_cast<std::uint64_t>(n.cb)))
+            return FDIERROR_CORRUPT_CABINET;
         listPos = static_cast<std::uint32_t>(n.cb);
     }
     return FDIERROR_NONE;
@@ -401,7 +431,8 @@ FDIERROR Context::copyFiles()
     for (;;) {
         while (rc == FDIERROR_NONE && filesLeft > 0) {
             rc = readFileRecord(file, fileName);
-            if (rc != FDIERROR_NONE) break;
+            if (rc != FDIERROR_NONE)
+                break;
             const std::uint16_t index = file.iFolder;
             const bool fromPrevious = index == kContinuedFromPrevious || index == kContinuedBoth;
             if (fromPrevious && !switched) {
@@ -414,11 +445,14 @@ FDIERROR Context::copyFiles()
                 n.time = file.time;
                 n.attribs = file.attribs;
                 n.iFolder = index;
-                if (tell(fdintPARTIAL_FILE, n) == -1) return FDIERROR_USER_ABORT;
+                if (tell(fdintPARTIAL_FILE, n) == -1)
+                    return FDIERROR_USER_ABORT;
                 continue;
             }
-            if (!fromPrevious && switched) return FDIERROR_NONE;  // starts in a following cabinet: a later copy's
-            if (!fromPrevious && index < kFirstSpecialFolder && index >= header.cFolders) continue;
+            if (!fromPrevious && switched)
+                return FDIERROR_NONE; // starts in a following cabinet: a later copy's
+            if (!fromPrevious && index < kFirstSpecialFolder && index >= header.cFolders)
+                continue;
 
             FDINOTIFICATION n{};
             n.psz1 = fileName;
@@ -430,15 +464,18 @@ FDIERROR Context::copyFiles()
             n.setID = header.setID;
             n.iCabinet = header.iCabinet;
             const FDI_INT_PTR answer = tell(fdintCOPY_FILE, n);
-            if (answer == -1) return FDIERROR_USER_ABORT;
+            if (answer == -1)
+                return FDIERROR_USER_ABORT;
             if (answer != 0)
                 rc = extractFile(answer);
             else if (index == kContinuedToNext || index == kContinuedBoth)
                 ++continuedToSkip;
         }
-        if (rc != FDIERROR_NONE) return rc;
-        rc = enumerate();  // the list is used up: the caller may point it elsewhere
-        if (rc != FDIERROR_NONE || filesLeft == 0) return rc;
+        if (rc != FDIERROR_NONE)
+            return rc;
+        rc = enumerate(); // the list is used up: the caller may point it elsewhere
+        if (rc != FDIERROR_NONE || filesLeft == 0)
+            return rc;
     }
 }
 
@@ -462,8 +499,10 @@ FDIERROR Context::extractFile(FDI_INT_PTR hf)
     n.setID = header.setID;
     n.iCabinet = header.iCabinet;
     const FDI_INT_PTR answer = tell(fdintCLOSE_FILE_INFO, n);
-    if (answer == -1 || answer == -2) return FDIERROR_USER_ABORT;
-    if (answer == 0) return FDIERROR_TARGET_FILE;
+    if (answer == -1 || answer == -2)
+        return FDIERROR_USER_ABORT;
+    if (answer == 0)
+        return FDIERROR_TARGET_FILE;
     return FDIERROR_NONE;
 }
 
@@ -471,15 +510,19 @@ FDIERROR Context::writeFileData(FDI_INT_PTR hf)
 {
     if (!switched) {
         std::uint32_t index = file.iFolder;
-        if (index == kContinuedToNext || index == kContinuedBoth) index = header.cFolders - 1u;
-        if (header.cFolders == 0 || index >= header.cFolders) return FDIERROR_CORRUPT_CABINET;
-        if (currentFolder != kNoFolder && file.uoffFolderStart < blockOffset) currentFolder = kNoFolder;
+        if (index == kContinuedToNext || index == kContinuedBoth)
+            index = header.cFolders - 1u;
+        if (header.cFolders == 0 || index >= header.cFolders)
+            return FDIERROR_CORRUPT_CABINET;
+        if (currentFolder != kNoFolder && file.uoffFolderStart < blockOffset)
+            currentFolder = kNoFolder;
         if (index != currentFolder) {
             const FDIERROR rc = selectFolder(static_cast<std::uint16_t>(index));
-            if (rc != FDIERROR_NONE) return rc;
+            if (rc != FDIERROR_NONE)
+                return rc;
         }
     } else if (currentFolder == kNoFolder || file.uoffFolderStart < blockOffset) {
-        return FDIERROR_CORRUPT_CABINET;  // a continued folder cannot be read again from its start
+        return FDIERROR_CORRUPT_CABINET; // a continued folder cannot be read again from its start
     }
 
     std::uint64_t at = file.uoffFolderStart;
@@ -487,13 +530,16 @@ FDIERROR Context::writeFileData(FDI_INT_PTR hf)
     while (left > 0) {
         while (at >= blockOffset + blockLength) {
             const FDIERROR rc = nextBlock();
-            if (rc != FDIERROR_NONE) return rc;
+            if (rc != FDIERROR_NONE)
+                return rc;
         }
         const std::size_t start = static_cast<std::size_t>(at - blockOffset);
         std::size_t count = blockLength - start;
-        if (count > left) count = static_cast<std::size_t>(left);
+        if (count > left)
+            count = static_cast<std::size_t>(left);
         unsigned char* data = const_cast<unsigned char*>(decoders.output()) + start;
-        if (write(hf, data, static_cast<FDI_UINT>(count)) != count) return FDIERROR_TARGET_FILE;
+        if (write(hf, data, static_cast<FDI_UINT>(count)) != count)
+            return FDIERROR_TARGET_FILE;
         at += count;
         left -= count;
     }
@@ -503,21 +549,25 @@ FDIERROR Context::writeFileData(FDI_INT_PTR hf)
 FDIERROR Context::selectFolder(std::uint16_t index)
 {
     currentFolder = kNoFolder;
-    if (!decoders.reset()) return FDIERROR_MDI_FAIL;
+    if (!decoders.reset())
+        return FDIERROR_MDI_FAIL;
     const std::uint64_t record = std::uint64_t{firstFolderPos} + std::uint64_t{index} * folderRecordSize;
     if (!seekTo(hfData, record) || !readExact(hfData, folderRecord, folderRecordSize))
         return FDIERROR_CORRUPT_CABINET;
-    if (!seekTo(hfData, u32(folderRecord))) return FDIERROR_CORRUPT_CABINET;
+    if (!seekTo(hfData, u32(folderRecord)))
+        return FDIERROR_CORRUPT_CABINET;
     blocksLeft = u16(folderRecord + 4);
     const FDIERROR rc = decoders.choose(u16(folderRecord + 6));
-    if (rc != FDIERROR_NONE) return rc;
+    if (rc != FDIERROR_NONE)
+        return rc;
 
     FDIDECRYPT d{};
     d.fdidt = fdidtNEW_FOLDER;
     d.folder.pFolderReserve = cbCFFolder != 0 ? folderRecord + kFolderFixedSize : nullptr;
     d.folder.cbFolderReserve = cbCFFolder;
     d.folder.iFolder = index;
-    if (decryptAborts(d)) return FDIERROR_USER_ABORT;
+    if (decryptAborts(d))
+        return FDIERROR_USER_ABORT;
 
     currentFolder = index;
     blockOffset = 0;
@@ -531,24 +581,30 @@ FDIERROR Context::nextBlock()
     blockLength = 0;
     if (blocksLeft == 0) {
         const FDIERROR rc = moveToNextCabinet();
-        if (rc != FDIERROR_NONE) return rc;
+        if (rc != FDIERROR_NONE)
+            return rc;
     }
-    std::size_t held = 0;  // bytes of a block split over cabinets read so far
+    std::size_t held = 0; // bytes of a block split over cabinets read so far
     for (;;) {
-        if (blocksLeft == 0) return FDIERROR_CORRUPT_CABINET;
+        if (blocksLeft == 0)
+            return FDIERROR_CORRUPT_CABINET;
         --blocksLeft;
-        if (!readExact(hfData, dataHeader, dataHeaderSize)) return FDIERROR_CORRUPT_CABINET;
+        if (!readExact(hfData, dataHeader, dataHeaderSize))
+            return FDIERROR_CORRUPT_CABINET;
         const std::uint32_t sum = u32(dataHeader);
         const std::uint16_t cbData = u16(dataHeader + 4);
         const std::uint16_t cbUncomp = u16(dataHeader + 6);
         FDIERROR rc = decoders.admit(held + cbData);
-        if (rc != FDIERROR_NONE) return rc;
+        if (rc != FDIERROR_NONE)
+            return rc;
         unsigned char* data = decoders.input() + held;
-        if (!readExact(hfData, data, cbData)) return FDIERROR_CORRUPT_CABINET;
+        if (!readExact(hfData, data, cbData))
+            return FDIERROR_CORRUPT_CABINET;
         if (sum != 0) {
             const std::uint32_t computed =
                 cabinet::checksum(dataHeader + 4, dataHeaderSize - 4u, cabinet::checksum(data, cbData, 0));
-            if (computed != sum) return FDIERROR_CORRUPT_CABINET;
+            if (computed != sum)
+                return FDIERROR_CORRUPT_CABINET;
         }
         FDIDECRYPT d{};
         d.fdidt = fdidtDECRYPT;
@@ -558,18 +614,21 @@ FDIERROR Context::nextBlock()
         d.decrypt.cbData = cbData;
         d.decrypt.fSplit = (cbUncomp == 0 || held != 0) ? 1 : 0;
         d.decrypt.cbPartial = static_cast<FDI_USHORT>(held);
-        if (decryptAborts(d)) return FDIERROR_USER_ABORT;
+        if (decryptAborts(d))
+            return FDIERROR_USER_ABORT;
         held += cbData;
 
         if (cbUncomp != 0) {
             rc = decoders.decode(held, cbUncomp);
-            if (rc != FDIERROR_NONE) return rc;
+            if (rc != FDIERROR_NONE)
+                return rc;
             blockLength = cbUncomp;
             return FDIERROR_NONE;
         }
         // The rest of this block opens the next cabinet's first folder.
         rc = moveToNextCabinet();
-        if (rc != FDIERROR_NONE) return rc;
+        if (rc != FDIERROR_NONE)
+            return rc;
     }
 }
 
@@ -578,13 +637,15 @@ FDIERROR Context::moveToNextCabinet()
     // Only the last folder of a cabinet continues, and only when a next cabinet is named.
     if (!(header.flags & kFlagNext) || header.cFolders == 0 || currentFolder != header.cFolders - 1u)
         return FDIERROR_CORRUPT_CABINET;
-    if (!closeHandles()) return FDIERROR_CORRUPT_CABINET;
+    if (!closeHandles())
+        return FDIERROR_CORRUPT_CABINET;
 
     char wanted[kNameMax];
     std::memcpy(wanted, names.nextCabinet, kNameMax);
     // The name comes from the cabinet: it must stay inside the directory the caller names, and an
     // index of 0xFFFF cannot be followed by index + 1.
-    if (header.iCabinet == kLastIndex) return FDIERROR_CORRUPT_CABINET;
+    if (header.iCabinet == kLastIndex)
+        return FDIERROR_CORRUPT_CABINET;
     const long wantIndex = long{header.iCabinet} + 1;
     FDIERROR lastError = FDIERROR_NONE;
     char failedPath[kPathMax] = {};
@@ -596,17 +657,22 @@ FDIERROR Context::moveToNextCabinet()
         n.setID = header.setID;
         n.iCabinet = header.iCabinet;
         n.fdie = lastError;
-        if (tell(fdintNEXT_CABINET, n) == -1) return FDIERROR_USER_ABORT;
+        if (tell(fdintNEXT_CABINET, n) == -1)
+            return FDIERROR_USER_ABORT;
         cabPath[kPathMax - 1] = '\0';
-        if (cabinet::isUnsafeArchiveName(wanted)) return FDIERROR_USER_ABORT;
+        if (cabinet::isUnsafeArchiveName(wanted))
+            return FDIERROR_USER_ABORT;
         // Handed back the cabinet that just failed, or asked too often: it is not coming.
         if (attempt > 0 && (std::strcmp(cabPath, failedPath) == 0 || attempt >= kNextCabinetAttempts))
             return lastError;
         FDIERROR rc = openCabinet(wanted, wantIndex);
-        if (rc == FDIERROR_NONE) rc = enterFirstFolder();
-        if (rc == FDIERROR_NONE) break;
+        if (rc == FDIERROR_NONE)
+            rc = enterFirstFolder();
+        if (rc == FDIERROR_NONE)
+            break;
         closeHandles();
-        if (rc == FDIERROR_USER_ABORT) return rc;
+        if (rc == FDIERROR_USER_ABORT)
+            return rc;
         lastError = rc;
         std::memcpy(failedPath, cabPath, kPathMax);
     }
@@ -616,9 +682,11 @@ FDIERROR Context::moveToNextCabinet()
     FileRecord passed;
     char passedName[kNameMax];
     for (unsigned i = 0; i <= continuedToSkip; ++i) {
-        if (filesLeft == 0) return FDIERROR_CORRUPT_CABINET;
+        if (filesLeft == 0)
+            return FDIERROR_CORRUPT_CABINET;
         const FDIERROR rc = readFileRecord(passed, passedName);
-        if (rc != FDIERROR_NONE) return rc;
+        if (rc != FDIERROR_NONE)
+            return rc;
     }
     continuedToSkip = 0;
     switched = true;
@@ -627,7 +695,8 @@ FDIERROR Context::moveToNextCabinet()
 
 FDIERROR Context::enterFirstFolder()
 {
-    if (header.cFolders == 0) return FDIERROR_CORRUPT_CABINET;
+    if (header.cFolders == 0)
+        return FDIERROR_CORRUPT_CABINET;
     if (!seekTo(hfData, firstFolderPos) || !readExact(hfData, folderRecord, folderRecordSize) ||
         !seekTo(hfData, u32(folderRecord)))
         return FDIERROR_CORRUPT_CABINET;
@@ -636,15 +705,15 @@ FDIERROR Context::enterFirstFolder()
     return FDIERROR_NONE;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
-HFDI DIAMONDAPI FDICreate(PFNALLOC pfnalloc, PFNFREE pfnfree, PFNOPEN pfnopen, PFNREAD pfnread,
-                          PFNWRITE pfnwrite, PFNCLOSE pfnclose, PFNSEEK pfnseek, int cpuType, PERF perf)
+HFDI DIAMONDAPI FDICreate(PFNALLOC pfnalloc, PFNFREE pfnfree, PFNOPEN pfnopen, PFNREAD pfnread, PFNWRITE pfnwrite,
+                          PFNCLOSE pfnclose, PFNSEEK pfnseek, int cpuType, PERF perf)
 {
-    if (pfnalloc == nullptr || pfnfree == nullptr || pfnopen == nullptr || pfnread == nullptr ||
-        pfnwrite == nullptr || pfnclose == nullptr || pfnseek == nullptr) {
+    if (pfnalloc == nullptr || pfnfree == nullptr || pfnopen == nullptr || pfnread == nullptr || pfnwrite == nullptr ||
+        pfnclose == nullptr || pfnseek == nullptr) {
         setError(perf, FDIERROR_ALLOC_FAIL, 0);
         return nullptr;
     }
@@ -671,9 +740,11 @@ HFDI DIAMONDAPI FDICreate(PFNALLOC pfnalloc, PFNFREE pfnfree, PFNOPEN pfnopen, P
 FDI_BOOL DIAMONDAPI FDIIsCabinet(HFDI hfdi, FDI_INT_PTR hf, PFDICABINETINFO pfdici)
 {
     Context* c = contextOf(hfdi);
-    if (c == nullptr) return 0;
+    if (c == nullptr)
+        return 0;
     unsigned char raw[kHeaderSize];
-    if (!c->readExact(hf, raw, kHeaderSize) || !isSignature(raw)) return 0;
+    if (!c->readExact(hf, raw, kHeaderSize) || !isSignature(raw))
+        return 0;
     const Header h = parseHeader(raw);
     if (h.version != kVersion) {
         setError(c->erf, FDIERROR_UNKNOWN_CABINET_VERSION, h.version);
@@ -696,7 +767,8 @@ FDI_BOOL DIAMONDAPI FDICopy(HFDI hfdi, char* pszCabinet, char* pszCabPath, int /
                             PFNFDIDECRYPT pfnfdid, void* pvUser)
 {
     Context* c = contextOf(hfdi);
-    if (c == nullptr) return 0;
+    if (c == nullptr)
+        return 0;
     c->notify = pfnfdin;
     c->decrypt = pfnfdid;
     c->user = pvUser;
@@ -715,10 +787,12 @@ FDI_BOOL DIAMONDAPI FDICopy(HFDI hfdi, char* pszCabinet, char* pszCabPath, int /
         std::memcpy(c->cabPath, pszCabPath != nullptr ? pszCabPath : "", pathLength);
         c->cabPath[pathLength] = '\0';
         rc = c->openCabinet(pszCabinet, kAnyCabinet);
-        if (rc == FDIERROR_NONE) rc = c->copyFiles();
+        if (rc == FDIERROR_NONE)
+            rc = c->copyFiles();
     }
     const bool closed = c->closeHandles();
-    if (rc == FDIERROR_NONE && !closed) rc = FDIERROR_CORRUPT_CABINET;
+    if (rc == FDIERROR_NONE && !closed)
+        rc = FDIERROR_CORRUPT_CABINET;
     if (rc != FDIERROR_NONE) {
         setError(c->erf, rc, c->errorType);
         return 0;
@@ -729,11 +803,15 @@ FDI_BOOL DIAMONDAPI FDICopy(HFDI hfdi, char* pszCabinet, char* pszCabPath, int /
 FDI_BOOL DIAMONDAPI FDIDestroy(HFDI hfdi)
 {
     Context* c = contextOf(hfdi);
-    if (c == nullptr) return 0;
+    if (c == nullptr)
+        return 0;
     c->decoders.release();
-    if (c->headerReserve != nullptr) c->free(c->headerReserve);
-    if (c->folderRecord != nullptr) c->free(c->folderRecord);
-    if (c->dataHeader != nullptr) c->free(c->dataHeader);
+    if (c->headerReserve != nullptr)
+        c->free(c->headerReserve);
+    if (c->folderRecord != nullptr)
+        c->free(c->folderRecord);
+    if (c->dataHeader != nullptr)
+        c->free(c->dataHeader);
     c->closeHandles();
     PFNFREE release = c->free;
     c->tag = 0;
@@ -742,4 +820,4 @@ FDI_BOOL DIAMONDAPI FDIDestroy(HFDI hfdi)
     return 1;
 }
 
-}  // extern "C"
+} // extern "C"

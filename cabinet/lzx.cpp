@@ -38,17 +38,20 @@ constexpr uint32_t kCopySlack = 32;
 
 enum BlockType : unsigned { kBlockNone = 0, kBlockVerbatim = 1, kBlockAligned = 2, kBlockUncompressed = 3 };
 
-struct SlotTables {
+struct SlotTables
+{
     uint8_t footer[kMaxSlots];
     uint32_t base[kMaxSlots];
 };
 
-constexpr SlotTables makeSlots() {
+constexpr SlotTables makeSlots()
+{
     SlotTables t{};
     uint32_t base = 0;
     for (unsigned i = 0; i < kMaxSlots; ++i) {
         unsigned f = i < 4 ? 0 : (i - 2) / 2;
-        if (f > 17) f = 17;
+        if (f > 17)
+            f = 17;
         t.footer[i] = static_cast<uint8_t>(f);
         t.base[i] = base;
         base += 1u << f;
@@ -57,7 +60,8 @@ constexpr SlotTables makeSlots() {
 }
 constexpr SlotTables kSlots = makeSlots();
 
-constexpr unsigned slotsFor(unsigned windowBits) {
+constexpr unsigned slotsFor(unsigned windowBits)
+{
     // Window 2^21 is not 2 x 21 slots: the last slots all carry 17 footer bits.
     return windowBits == 21 ? 50 : windowBits == 20 ? 42 : windowBits * 2;
 }
@@ -69,7 +73,8 @@ constexpr uint32_t kSubFlag = 0x20;
 constexpr uint32_t kLenMask = 0x1F;
 
 template <unsigned NSyms, unsigned Root, unsigned MaxLen>
-struct HuffTable {
+struct HuffTable
+{
     static constexpr unsigned kRoot = Root;
     // Each second-level table holds at least one code of its full width, so there are at most
     // NSyms of them, each at most 2^(MaxLen-Root) entries.
@@ -80,9 +85,11 @@ struct HuffTable {
 // Builds the table for `n` code lengths. Over-subscribed trees fail; incomplete ones are kept
 // (their unassigned codes fail when met); an all-zero tree is empty and fails on any use.
 template <unsigned NSyms, unsigned Root, unsigned MaxLen>
-bool buildTable(HuffTable<NSyms, Root, MaxLen>& t, const uint8_t* lens, unsigned n) {
+bool buildTable(HuffTable<NSyms, Root, MaxLen>& t, const uint8_t* lens, unsigned n)
+{
     uint32_t next[kLongestCode + 1];
-    if (!firstCodes(lens, n, MaxLen, next)) return false;
+    if (!firstCodes(lens, n, MaxLen, next))
+        return false;
     std::memset(t.e, 0, sizeof(uint32_t) << Root);
 
     if (MaxLen > Root) {
@@ -91,14 +98,17 @@ bool buildTable(HuffTable<NSyms, Root, MaxLen>& t, const uint8_t* lens, unsigned
         std::memcpy(scan, next, sizeof scan);
         for (unsigned s = 0; s < n; ++s) {
             unsigned len = lens[s];
-            if (len <= Root) continue;
+            if (len <= Root)
+                continue;
             uint32_t c = scan[len]++;
             uint32_t prefix = c >> (len - Root);
-            if (subBits[prefix] < len - Root) subBits[prefix] = static_cast<uint8_t>(len - Root);
+            if (subBits[prefix] < len - Root)
+                subBits[prefix] = static_cast<uint8_t>(len - Root);
         }
         uint32_t offset = 1u << Root;
         for (uint32_t p = 0; p < (1u << Root); ++p) {
-            if (!subBits[p]) continue;
+            if (!subBits[p])
+                continue;
             t.e[p] = (offset << 16) | kSubFlag | subBits[p];
             std::memset(t.e + offset, 0, sizeof(uint32_t) << subBits[p]);
             offset += 1u << subBits[p];
@@ -106,18 +116,21 @@ bool buildTable(HuffTable<NSyms, Root, MaxLen>& t, const uint8_t* lens, unsigned
     }
     for (unsigned s = 0; s < n; ++s) {
         unsigned len = lens[s];
-        if (!len) continue;
+        if (!len)
+            continue;
         uint32_t c = next[len]++;
         uint32_t entry = (static_cast<uint32_t>(s) << 16) | len;
         if (len <= Root) {
             uint32_t start = c << (Root - len);
-            for (uint32_t i = 0, k = 1u << (Root - len); i < k; ++i) t.e[start + i] = entry;
+            for (uint32_t i = 0, k = 1u << (Root - len); i < k; ++i)
+                t.e[start + i] = entry;
         } else {
             uint32_t root = t.e[c >> (len - Root)];
             unsigned sb = root & kLenMask;
             uint32_t low = c & ((1u << (len - Root)) - 1);
             uint32_t start = (root >> 16) + (low << (sb - (len - Root)));
-            for (uint32_t i = 0, k = 1u << (sb - (len - Root)); i < k; ++i) t.e[start + i] = entry;
+            for (uint32_t i = 0, k = 1u << (sb - (len - Root)); i < k; ++i)
+                t.e[start + i] = entry;
         }
     }
     return true;
@@ -126,16 +139,18 @@ bool buildTable(HuffTable<NSyms, Root, MaxLen>& t, const uint8_t* lens, unsigned
 // Bits arrive as 16-bit little-endian words, most significant bit first. The buffer is kept
 // left-aligned in 64 bits; past the end of the input it fills with zero words, and `pos` keeps
 // counting them so that what was consumed can be checked against the input afterwards.
-struct BitReader {
+struct BitReader
+{
     const uint8_t* in;
     size_t len;
-    size_t pos;   // next byte to load, may run past len
+    size_t pos; // next byte to load, may run past len
     uint64_t buf;
     unsigned cnt;
 
-    uint64_t limitBits;  // end of the last whole word of input
+    uint64_t limitBits; // end of the last whole word of input
 
-    void start(const uint8_t* data, size_t n, size_t at) {
+    void start(const uint8_t* data, size_t n, size_t at)
+    {
         in = data;
         len = n;
         pos = at;
@@ -145,8 +160,10 @@ struct BitReader {
     }
 
     // Leaves at least 48 bits in the buffer.
-    inline void refill() {
-        if (cnt >= 48) return;
+    inline void refill()
+    {
+        if (cnt >= 48)
+            return;
         if (pos + 8 <= len) {
             uint64_t v;
             std::memcpy(&v, in + pos, 8);
@@ -154,60 +171,72 @@ struct BitReader {
             v = __builtin_bswap64(v);
 #endif
             unsigned k = (64 - cnt) >> 4;
-            if (k > 3) k = 3;
+            if (k > 3)
+                k = 3;
             uint64_t words = ((v & 0xFFFF) << 32) | (((v >> 16) & 0xFFFF) << 16) | ((v >> 32) & 0xFFFF);
             words >>= 16 * (3 - k);
             buf |= words << (64 - cnt - 16 * k);
             cnt += 16 * k;
             pos += 2 * k;
-            if (cnt >= 48) return;
+            if (cnt >= 48)
+                return;
         }
         while (cnt <= 48) {
             uint64_t w = 0;
             // A lone last byte is half a word: it reads as missing, like everything past the end.
-            if (pos + 2 <= len) w = in[pos] | (static_cast<uint32_t>(in[pos + 1]) << 8);
+            if (pos + 2 <= len)
+                w = in[pos] | (static_cast<uint32_t>(in[pos + 1]) << 8);
             pos += 2;
             buf |= w << (48 - cnt);
             cnt += 16;
         }
     }
     inline uint32_t peek(unsigned n) const { return static_cast<uint32_t>(buf >> (64 - n)); }
-    inline void drop(unsigned n) {
+    inline void drop(unsigned n)
+    {
         buf <<= n;
         cnt -= n;
     }
     // n from 0 to 32; the caller has made sure the bits are buffered.
-    inline uint32_t take(unsigned n) {
+    inline uint32_t take(unsigned n)
+    {
         uint32_t v = static_cast<uint32_t>((buf >> (63 - n)) >> 1);
         buf <<= n;
         cnt -= n;
         return v;
     }
-    uint32_t read(unsigned n) {
-        if (cnt < n) refill();
+    uint32_t read(unsigned n)
+    {
+        if (cnt < n)
+            refill();
         return take(n);
     }
     uint64_t consumedBits() const { return static_cast<uint64_t>(pos) * 8 - cnt; }
     bool overrun() const { return consumedBits() > limitBits; }
     // A frame ends with its last token: what follows may only be zero padding (some compressors
     // leave a whole zero word), never more data.
-    bool endsHere() const {
-        if (buf) return false;
+    bool endsHere() const
+    {
+        if (buf)
+            return false;
         for (size_t p = pos; p < len; ++p)
-            if (in[p]) return false;
+            if (in[p])
+                return false;
         return true;
     }
 };
 
 template <typename Table>
-inline int decodeSym(const Table& t, BitReader& br) {
+inline int decodeSym(const Table& t, BitReader& br)
+{
     uint32_t e = t.e[br.peek(Table::kRoot)];
     if (e & kSubFlag) {
         unsigned sb = e & kLenMask;
         e = t.e[(e >> 16) + static_cast<uint32_t>((br.buf << Table::kRoot) >> (64 - sb))];
     }
     unsigned len = e & kLenMask;
-    if (!len) return -1;
+    if (!len)
+        return -1;
     br.drop(len);
     return static_cast<int>(e >> 16);
 }
@@ -217,14 +246,15 @@ using LenTable = HuffTable<kLenSyms, 10, kMaxCodeLen>;
 using AlignedTable = HuffTable<kAlignedSyms, 7, 7>;
 using PreTable = HuffTable<kPreSyms, 8, 15>;
 
-}  // namespace
+} // namespace
 
-struct LzxDecoder {
+struct LzxDecoder
+{
     char tag[4];
     DecoderMemory mem;
     uint8_t* window;
-    uint32_t windowSize;  // how far back a match reaches
-    uint32_t ringSize;    // the window's length as written: one frame more
+    uint32_t windowSize; // how far back a match reaches
+    uint32_t ringSize;   // the window's length as written: one frame more
     unsigned mainSyms;
 
     // Folder state.
@@ -253,7 +283,8 @@ namespace {
 
 bool validHandle(const LzxDecoder* d) { return hasTag(d, kTag); }
 
-void resetFolder(LzxDecoder* d) {
+void resetFolder(LzxDecoder* d)
+{
     d->failed = false;
     d->headerRead = false;
     d->e8 = false;
@@ -271,24 +302,30 @@ void resetFolder(LzxDecoder* d) {
 
 // Reads code lengths [first, last) through a freshly read pretree, each coded against the
 // length the same symbol had in the previous tree.
-bool readLengths(LzxDecoder* d, BitReader& br, uint8_t* lens, unsigned first, unsigned last) {
+bool readLengths(LzxDecoder* d, BitReader& br, uint8_t* lens, unsigned first, unsigned last)
+{
     uint8_t pre[kPreSyms];
-    for (unsigned i = 0; i < kPreSyms; ++i) pre[i] = static_cast<uint8_t>(br.read(4));
-    if (!buildTable(d->preTab, pre, kPreSyms)) return false;
+    for (unsigned i = 0; i < kPreSyms; ++i)
+        pre[i] = static_cast<uint8_t>(br.read(4));
+    if (!buildTable(d->preTab, pre, kPreSyms))
+        return false;
     unsigned i = first;
     while (i < last) {
         br.refill();
         int code = decodeSym(d->preTab, br);
-        if (code < 0) return false;
+        if (code < 0)
+            return false;
         if (code == 17 || code == 18) {
             unsigned run = code == 17 ? 4 + br.take(4) : 20 + br.take(5);
-            if (run > last - i) return false;
+            if (run > last - i)
+                return false;
             std::memset(lens + i, 0, run);
             i += run;
         } else if (code == 19) {
             unsigned run = 4 + br.take(1);
             int z = decodeSym(d->preTab, br);
-            if (z < 0 || z > 16 || run > last - i) return false;
+            if (z < 0 || z > 16 || run > last - i)
+                return false;
             uint8_t v = static_cast<uint8_t>((lens[i] + 17 - z) % 17);
             std::memset(lens + i, v, run);
             i += run;
@@ -296,27 +333,37 @@ bool readLengths(LzxDecoder* d, BitReader& br, uint8_t* lens, unsigned first, un
             lens[i] = static_cast<uint8_t>((lens[i] + 17 - code) % 17);
             ++i;
         }
-        if (br.overrun()) return false;
+        if (br.overrun())
+            return false;
     }
     return true;
 }
 
-bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
+bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos)
+{
     d->blockType = br.read(3);
     uint32_t size = br.read(24);
-    if (br.overrun() || size == 0) return false;
+    if (br.overrun() || size == 0)
+        return false;
     d->blockRemaining = size;
     switch (d->blockType) {
     case kBlockAligned:
-        for (unsigned i = 0; i < kAlignedSyms; ++i) d->alignedLen[i] = static_cast<uint8_t>(br.read(3));
-        if (!buildTable(d->alignedTab, d->alignedLen, kAlignedSyms)) return false;
+        for (unsigned i = 0; i < kAlignedSyms; ++i)
+            d->alignedLen[i] = static_cast<uint8_t>(br.read(3));
+        if (!buildTable(d->alignedTab, d->alignedLen, kAlignedSyms))
+            return false;
         [[fallthrough]];
     case kBlockVerbatim: {
-        if (!readLengths(d, br, d->mainLen, 0, kNumChars)) return false;
-        if (!readLengths(d, br, d->mainLen, kNumChars, d->mainSyms)) return false;
-        if (!buildTable(d->mainTab, d->mainLen, d->mainSyms)) return false;
-        if (!readLengths(d, br, d->lenLen, 0, kLenSyms)) return false;
-        if (!buildTable(d->lenTab, d->lenLen, kLenSyms)) return false;
+        if (!readLengths(d, br, d->mainLen, 0, kNumChars))
+            return false;
+        if (!readLengths(d, br, d->mainLen, kNumChars, d->mainSyms))
+            return false;
+        if (!buildTable(d->mainTab, d->mainLen, d->mainSyms))
+            return false;
+        if (!readLengths(d, br, d->lenLen, 0, kLenSyms))
+            return false;
+        if (!buildTable(d->lenTab, d->lenLen, kLenSyms))
+            return false;
         return !br.overrun();
     }
     case kBlockUncompressed: {
@@ -324,7 +371,8 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
         uint64_t at = br.consumedBits();
         at = (at | 15) + 1;
         bytePos = static_cast<size_t>(at / 8);
-        if (bytePos > br.len || br.len - bytePos < 12) return false;
+        if (bytePos > br.len || br.len - bytePos < 12)
+            return false;
         const uint8_t* p = br.in + bytePos;
         d->r0 = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
         d->r1 = p[4] | (p[5] << 8) | (p[6] << 16) | (static_cast<uint32_t>(p[7]) << 24);
@@ -340,7 +388,8 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
 
 // Forward copy from an earlier position of this pass (src < dst). Distances of 8 and more copy
 // whole pieces, running up to 15 bytes past dst + len; shorter ones repeat their pattern exactly.
-inline void copyBack(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len) {
+inline void copyBack(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len)
+{
     uint8_t* o = w + dst;
     const uint8_t* s = w + src;
     const uint32_t dist = dst - src;
@@ -359,31 +408,36 @@ inline void copyBack(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len) {
     } else if (dist == 1) {
         std::memset(o, *s, len);
     } else {
-        for (uint32_t k = 0; k < len; ++k) o[k] = s[k];
+        for (uint32_t k = 0; k < len; ++k)
+            o[k] = s[k];
     }
 }
 
 // A match inside the ring: from earlier in this pass, or from the previous pass (at least a frame
 // ahead of dst, so the pieces never overlap), possibly running over the ring's end.
-inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint32_t ringSize) {
+inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint32_t ringSize)
+{
     if (src < dst) {
         copyBack(w, dst, src, len);
         return;
     }
     uint32_t first = ringSize - src;
-    if (first > len) first = len;
+    if (first > len)
+        first = len;
     uint32_t k = 0;
     do {
         std::memcpy(w + dst + k, w + src + k, 16);
         k += 16;
     } while (k < first);
-    if (first < len) copyBack(w, dst + first, 0, len - first);
+    if (first < len)
+        copyBack(w, dst + first, 0, len - first);
 }
 
 // Decodes tokens of a verbatim or aligned block until the window position reaches `end`.
 // `history` is how many bytes of the folder precede the window position `wp` (capped).
 template <bool Aligned>
-bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, uint32_t history) {
+bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, uint32_t history)
+{
     BitReader br = brRef;
     uint8_t* const w = d->window;
     const uint32_t ringSize = d->ringSize;
@@ -393,25 +447,29 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
     const uint32_t historyBase = history - wp;
     bool ok = true;
     while (wp < end) {
-        if (br.cnt < 32) br.refill();
+        if (br.cnt < 32)
+            br.refill();
         int sym = decodeSym(d->mainTab, br);
         // Literals come in runs: up to two more while the buffer holds a longest code each.
         while (sym >= 0 && sym < static_cast<int>(kNumChars)) {
             w[wp++] = static_cast<uint8_t>(sym);
-            if (wp == end || br.cnt < kMaxCodeLen) break;
+            if (wp == end || br.cnt < kMaxCodeLen)
+                break;
             sym = decodeSym(d->mainTab, br);
         }
         if (sym < 0) {
             ok = false;
             break;
         }
-        if (sym < static_cast<int>(kNumChars)) continue;
+        if (sym < static_cast<int>(kNumChars))
+            continue;
         history = historyBase + wp;
         sym -= kNumChars;
         uint32_t matchLen = sym & 7;
         unsigned slot = static_cast<unsigned>(sym) >> 3;
         if (matchLen == kLenHeaderEscape) {
-            if (br.cnt < kMaxCodeLen) br.refill();  // a literal run may have used the buffer up
+            if (br.cnt < kMaxCodeLen)
+                br.refill(); // a literal run may have used the buffer up
             int ls = decodeSym(d->lenTab, br);
             if (ls < 0) {
                 ok = false;
@@ -432,7 +490,8 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
             r2 = r0;
             r0 = off;
         } else {
-            if (br.cnt < 24) br.refill();
+            if (br.cnt < 24)
+                br.refill();
             unsigned extra = kSlots.footer[slot];
             uint32_t formatted = kSlots.base[slot];
             if (Aligned && extra >= 3) {
@@ -466,13 +525,16 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
     return ok && !br.overrun();
 }
 
-void undoCallTranslation(uint8_t* out, size_t n, uint64_t frameOffset, uint32_t translationSize) {
-    if (n <= kE8Tail) return;
+void undoCallTranslation(uint8_t* out, size_t n, uint64_t frameOffset, uint32_t translationSize)
+{
+    if (n <= kE8Tail)
+        return;
     const uint8_t* const stop = out + (n - kE8Tail);
     uint8_t* p = out;
     while (p < stop) {
         p = static_cast<uint8_t*>(std::memchr(p, 0xE8, static_cast<size_t>(stop - p)));
-        if (!p) break;
+        if (!p)
+            break;
         int64_t value = static_cast<int32_t>(p[1] | (p[2] << 8) | (p[3] << 16) | (static_cast<uint32_t>(p[4]) << 24));
         int64_t cur = static_cast<int64_t>(frameOffset + static_cast<uint64_t>(p - out));
         if (value >= -cur && value < static_cast<int64_t>(translationSize)) {
@@ -486,7 +548,8 @@ void undoCallTranslation(uint8_t* out, size_t n, uint64_t frameOffset, uint32_t 
     }
 }
 
-bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen) {
+bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen)
+{
     BitReader br;
     br.start(in, inLen, 0);
     // Inside an uncompressed block the input is read by bytes from bytePos.
@@ -504,88 +567,103 @@ bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen
 
     const uint32_t frameStart = d->windowPos;
     const uint32_t frameEnd = frameStart + outLen;
-    const uint32_t historyAtStart =
-        d->folderPos < d->windowSize ? static_cast<uint32_t>(d->folderPos) : d->windowSize;
+    const uint32_t historyAtStart = d->folderPos < d->windowSize ? static_cast<uint32_t>(d->folderPos) : d->windowSize;
     uint32_t wp = frameStart;
     while (wp < frameEnd) {
         if (d->blockRemaining == 0) {
             if (byteMode) {
                 // The uncompressed block just ended: skip its odd-length padding byte and go back
                 // to bits at the 16-bit boundary that follows.
-                if (d->blockOdd && bytePos < inLen) ++bytePos;
+                if (d->blockOdd && bytePos < inLen)
+                    ++bytePos;
                 br.start(in, inLen, bytePos);
                 byteMode = false;
             }
-            if (!readBlockHeader(d, br, bytePos)) return false;
+            if (!readBlockHeader(d, br, bytePos))
+                return false;
             byteMode = d->blockType == kBlockUncompressed;
         }
         uint32_t run = frameEnd - wp;
-        if (run > d->blockRemaining) run = d->blockRemaining;
+        if (run > d->blockRemaining)
+            run = d->blockRemaining;
         uint32_t history = historyAtStart + (wp - frameStart);
         if (byteMode) {
-            if (bytePos > inLen || inLen - bytePos < run) return false;
+            if (bytePos > inLen || inLen - bytePos < run)
+                return false;
             std::memcpy(d->window + wp, in + bytePos, run);
             bytePos += run;
         } else if (d->blockType == kBlockAligned) {
-            if (!decodeTokens<true>(d, br, wp, wp + run, history)) return false;
+            if (!decodeTokens<true>(d, br, wp, wp + run, history))
+                return false;
         } else {
-            if (!decodeTokens<false>(d, br, wp, wp + run, history)) return false;
+            if (!decodeTokens<false>(d, br, wp, wp + run, history))
+                return false;
         }
         wp += run;
         d->blockRemaining -= run;
     }
     if (byteMode) {
-        if (d->blockRemaining == 0 && d->blockOdd && bytePos < inLen) ++bytePos;
+        if (d->blockRemaining == 0 && d->blockOdd && bytePos < inLen)
+            ++bytePos;
         br.start(in, inLen, bytePos);
     }
     return !br.overrun() && br.endsHere();
 }
 
-}  // namespace
+} // namespace
 
-bool lzxWindowValid(unsigned windowBits) {
-    return windowBits >= kMinWindowBits && windowBits <= kMaxWindowBits;
-}
+bool lzxWindowValid(unsigned windowBits) { return windowBits >= kMinWindowBits && windowBits <= kMaxWindowBits; }
 
-void* lzxCreate(unsigned windowBits, const DecoderMemory& mem) {
-    if (!lzxWindowValid(windowBits)) return nullptr;
+void* lzxCreate(unsigned windowBits, const DecoderMemory& mem)
+{
+    if (!lzxWindowValid(windowBits))
+        return nullptr;
     LzxDecoder* d = createWithWindow<LzxDecoder>(kTag, windowBits, mem, kFrameSize + kCopySlack);
-    if (!d) return nullptr;
+    if (!d)
+        return nullptr;
     d->ringSize = d->windowSize + kFrameSize;
     d->mainSyms = kNumChars + 8 * slotsFor(windowBits);
     resetFolder(d);
     return d;
 }
 
-bool lzxReset(void* handle) {
+bool lzxReset(void* handle)
+{
     auto* d = static_cast<LzxDecoder*>(handle);
-    if (!validHandle(d)) return false;
+    if (!validHandle(d))
+        return false;
     resetFolder(d);
     return true;
 }
 
-BlockResult lzxDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out,
-                      std::size_t outLen) {
+BlockResult lzxDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out, std::size_t outLen)
+{
     auto* d = static_cast<LzxDecoder*>(handle);
-    if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen)) return BlockResult::kBadCall;
-    if (d->failed) return BlockResult::kBadData;
+    if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen))
+        return BlockResult::kBadCall;
+    if (d->failed)
+        return BlockResult::kBadData;
     // Frames are whole 32 KiB except the last of a folder, so one never wraps the ring.
     if (d->windowPos + outLen > d->ringSize || !decodeFrame(d, in, inLen, static_cast<uint32_t>(outLen))) {
         d->failed = true;
         return BlockResult::kBadData;
     }
     std::memcpy(out, d->window + d->windowPos, outLen);
-    if (d->e8 && d->framesDone < kE8Frames) undoCallTranslation(out, outLen, d->folderPos, d->e8Size);
+    if (d->e8 && d->framesDone < kE8Frames)
+        undoCallTranslation(out, outLen, d->folderPos, d->e8Size);
     d->windowPos = static_cast<uint32_t>(d->windowPos + outLen);
-    if (d->windowPos == d->ringSize) d->windowPos = 0;
+    if (d->windowPos == d->ringSize)
+        d->windowPos = 0;
     d->folderPos += outLen;
     ++d->framesDone;
     return BlockResult::kOk;
 }
 
-void lzxDestroy(void* handle) {
+void lzxDestroy(void* handle)
+{
     auto* d = static_cast<LzxDecoder*>(handle);
-    if (validHandle(d)) destroyWithWindow(d);
+    if (validHandle(d))
+        destroyWithWindow(d);
 }
 
-}  // namespace cabinet
+} // namespace cabinet

@@ -17,4 +17,4 @@ BlockResult lzxDecode(void* decoder, const unsigned char* in, std::size_t inLen,
                       std::size_t outLen);
 void lzxDestroy(void* decoder);
 
-}  // namespace cabinet
+} // namespace cabinet

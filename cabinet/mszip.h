@@ -16,4 +16,4 @@ BlockResult mszipDecode(void* decoder, const unsigned char* in, std::size_t inLe
                         std::size_t outLen);
 void mszipDestroy(void* decoder);
 
-}  // namespace cabinet
+} // namespace cabinet

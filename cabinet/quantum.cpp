@@ -33,22 +33,24 @@ constexpr unsigned kPosSlots = 42;
 constexpr unsigned kPos4Max = 24;
 constexpr unsigned kPos5Max = 36;
 constexpr unsigned kLenSlots = 27;
-constexpr unsigned kLen4Selector = 4;   // match of 3 bytes
-constexpr unsigned kLen5Selector = 5;   // match of 4 bytes
-constexpr unsigned kLongMatchBase = 5;  // selector 6: coded length + 5
+constexpr unsigned kLen4Selector = 4;  // match of 3 bytes
+constexpr unsigned kLen5Selector = 5;  // match of 4 bytes
+constexpr unsigned kLongMatchBase = 5; // selector 6: coded length + 5
 
 // The coder never decodes more than this many zero bits past the end of a block: its 16-bit
 // look-ahead plus the final renormalisation.
 constexpr uint64_t kLookAheadAllowanceBits = 32;
 
-struct Tables {
+struct Tables
+{
     uint8_t posExtra[kPosSlots];
     uint32_t posBase[kPosSlots];
     uint8_t lenExtra[kLenSlots];
     uint16_t lenBase[kLenSlots];
 };
 
-constexpr Tables makeTables() {
+constexpr Tables makeTables()
+{
     Tables t{};
     uint32_t base = 0;
     for (unsigned i = 0; i < kPosSlots; ++i) {
@@ -68,21 +70,24 @@ constexpr Tables makeTables() {
 }
 constexpr Tables kTables = makeTables();
 
-struct ModelSym {
+struct ModelSym
+{
     uint16_t sym;
-    uint16_t cumfreq;  // frequency of this entry and all that follow it
+    uint16_t cumfreq; // frequency of this entry and all that follow it
 };
 
-struct Model {
+struct Model
+{
     int shiftsLeft;
     unsigned entries;
-    ModelSym* syms;  // entries + 1; the last is a zero sentinel
+    ModelSym* syms; // entries + 1; the last is a zero sentinel
 };
 
-struct WorkingState {
+struct WorkingState
+{
     QtmDecoder* owner;
     bool failed;
-    bool ended;  // the last frame was cut short inside a match: nothing can follow
+    bool ended; // the last frame was cut short inside a match: nothing can follow
     uint32_t windowPos;
     uint64_t folderPos;
     Model selector;
@@ -99,7 +104,8 @@ struct WorkingState {
 // One Quantum folder at a time in the whole process.
 WorkingState g_state;
 
-void initModel(Model& m, ModelSym* syms, unsigned first, unsigned n) {
+void initModel(Model& m, ModelSym* syms, unsigned first, unsigned n)
+{
     m.shiftsLeft = kFirstReorder;
     m.entries = n;
     m.syms = syms;
@@ -109,13 +115,15 @@ void initModel(Model& m, ModelSym* syms, unsigned first, unsigned n) {
     }
 }
 
-void rescale(Model& m) {
+void rescale(Model& m)
+{
     ModelSym* s = m.syms;
     const int n = static_cast<int>(m.entries);
     if (--m.shiftsLeft) {
         for (int i = n - 1; i >= 0; --i) {
             s[i].cumfreq >>= 1;
-            if (s[i].cumfreq <= s[i + 1].cumfreq) s[i].cumfreq = static_cast<uint16_t>(s[i + 1].cumfreq + 1);
+            if (s[i].cumfreq <= s[i + 1].cumfreq)
+                s[i].cumfreq = static_cast<uint16_t>(s[i + 1].cumfreq + 1);
         }
         return;
     }
@@ -134,20 +142,24 @@ void rescale(Model& m) {
             }
         }
     }
-    for (int i = n - 1; i >= 0; --i) s[i].cumfreq = static_cast<uint16_t>(s[i].cumfreq + s[i + 1].cumfreq);
+    for (int i = n - 1; i >= 0; --i)
+        s[i].cumfreq = static_cast<uint16_t>(s[i].cumfreq + s[i + 1].cumfreq);
 }
 
-void resetFolder() {
+void resetFolder()
+{
     WorkingState& g = g_state;
     g.failed = false;
     g.ended = false;
     g.windowPos = 0;
     g.folderPos = 0;
     initModel(g.selector, g.selectorSyms, 0, kSelectorSyms);
-    for (unsigned k = 0; k < kLiteralModels; ++k) initModel(g.literal[k], g.literalSyms[k], k * kLiteralSyms, kLiteralSyms);
+    for (unsigned k = 0; k < kLiteralModels; ++k)
+        initModel(g.literal[k], g.literalSyms[k], k * kLiteralSyms, kLiteralSyms);
 }
 
-void resetPositionModels(unsigned windowBits) {
+void resetPositionModels(unsigned windowBits)
+{
     WorkingState& g = g_state;
     unsigned slots = windowBits * 2;
     initModel(g.pos4, g.pos4Syms, 0, slots < kPos4Max ? slots : kPos4Max);
@@ -157,17 +169,20 @@ void resetPositionModels(unsigned windowBits) {
 }
 
 // Bits most significant first, byte after byte; zero bytes past the end, still counted.
-struct BitReader {
+struct BitReader
+{
     const uint8_t* in;
     size_t len;
     size_t pos;
     uint64_t buf;
     unsigned cnt;
 
-    void refill() {
+    void refill()
+    {
         if (pos + 8 <= len) {
             unsigned k = (64 - cnt) >> 3;
-            if (!k) return;
+            if (!k)
+                return;
             uint64_t v;
             std::memcpy(&v, in + pos, 8);
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -186,16 +201,20 @@ struct BitReader {
             cnt += 8;
         }
     }
-    inline unsigned bit() {
-        if (!cnt) refill();
+    inline unsigned bit()
+    {
+        if (!cnt)
+            refill();
         unsigned b = static_cast<unsigned>(buf >> 63);
         buf <<= 1;
         --cnt;
         return b;
     }
     // n from 0 to 19.
-    inline uint32_t read(unsigned n) {
-        if (cnt < n) refill();
+    inline uint32_t read(unsigned n)
+    {
+        if (cnt < n)
+            refill();
         uint32_t v = static_cast<uint32_t>((buf >> (63 - n)) >> 1);
         buf <<= n;
         cnt -= n;
@@ -204,17 +223,20 @@ struct BitReader {
     uint64_t consumedBits() const { return static_cast<uint64_t>(pos) * 8 - cnt; }
 };
 
-struct Coder {
+struct Coder
+{
     uint32_t high, low, code;
     BitReader br;
 
-    unsigned decode(Model& m) {
+    unsigned decode(Model& m)
+    {
         ModelSym* s = m.syms;
         const uint32_t total = s[0].cumfreq;
         const uint32_t range = ((high - low) & 0xFFFF) + 1;
         const uint32_t target = ((((code - low) & 0xFFFF) + 1) * total - 1) / range;
         unsigned i = 1;
-        while (i < m.entries && s[i].cumfreq > target) ++i;
+        while (i < m.entries && s[i].cumfreq > target)
+            ++i;
         const unsigned sym = s[i - 1].sym;
         high = (low + (s[i - 1].cumfreq * range) / total - 1) & 0xFFFF;
         low = (low + (s[i].cumfreq * range) / total) & 0xFFFF;
@@ -222,7 +244,8 @@ struct Coder {
             --i;
             s[i].cumfreq = static_cast<uint16_t>(s[i].cumfreq + kFreqStep);
         } while (i);
-        if (s[0].cumfreq > kRescaleAbove) rescale(m);
+        if (s[0].cumfreq > kRescaleAbove)
+            rescale(m);
         // Renormalise: first every leading bit low and high agree on, in one step...
         const uint32_t same = low ^ high;
         const unsigned n = same ? static_cast<unsigned>(__builtin_clz(same)) - 16 : 16;
@@ -243,9 +266,10 @@ struct Coder {
     }
 };
 
-}  // namespace
+} // namespace
 
-struct QtmDecoder {
+struct QtmDecoder
+{
     char tag[4];
     DecoderMemory mem;
     unsigned windowBits;
@@ -257,13 +281,15 @@ namespace {
 
 bool validHandle(const QtmDecoder* d) { return hasTag(d, kTag); }
 
-void takeOver(QtmDecoder* d) {
+void takeOver(QtmDecoder* d)
+{
     g_state.owner = d;
     resetFolder();
     resetPositionModels(d->windowBits);
 }
 
-bool decodeFrame(QtmDecoder* d, const uint8_t* in, size_t inLen, uint8_t* out, uint32_t outLen) {
+bool decodeFrame(QtmDecoder* d, const uint8_t* in, size_t inLen, uint8_t* out, uint32_t outLen)
+{
     WorkingState& g = g_state;
     Coder c;
     c.br = BitReader{in, inLen, 0, 0, 0};
@@ -300,12 +326,15 @@ bool decodeFrame(QtmDecoder* d, const uint8_t* in, size_t inLen, uint8_t* out, u
         }
         uint32_t off = kTables.posBase[slot] + c.br.read(kTables.posExtra[slot]) + 1;
         uint32_t reach = history + produced;
-        if (reach > windowSize) reach = windowSize;
-        if (off > reach) return false;
+        if (reach > windowSize)
+            reach = windowSize;
+        if (off > reach)
+            return false;
         if (len > outLen - produced) {
             // The compressor may end a folder's last, short frame with a match that runs on into
             // the rest of a whole frame; the bytes past the block are dropped and the folder ends.
-            if (outLen == kFrameSize || produced + len > kFrameSize) return false;
+            if (outLen == kFrameSize || produced + len > kFrameSize)
+                return false;
             len = outLen - produced;
             g.ended = true;
         }
@@ -316,8 +345,10 @@ bool decodeFrame(QtmDecoder* d, const uint8_t* in, size_t inLen, uint8_t* out, u
             uint8_t* o = w + wp;
             const uint8_t* from = w + src;
             uint32_t done = 0;
-            for (; done + 8 <= len; done += 8) std::memcpy(o + done, from + done, 8);
-            for (; done < len; ++done) o[done] = from[done];
+            for (; done + 8 <= len; done += 8)
+                std::memcpy(o + done, from + done, 8);
+            for (; done < len; ++done)
+                o[done] = from[done];
             std::memcpy(out + produced, o, len);
             wp = (wp + len) & mask;
         } else {
@@ -330,40 +361,47 @@ bool decodeFrame(QtmDecoder* d, const uint8_t* in, size_t inLen, uint8_t* out, u
             }
         }
         produced += len;
-        if (c.br.consumedBits() > inLen * uint64_t{8} + kLookAheadAllowanceBits) return false;
+        if (c.br.consumedBits() > inLen * uint64_t{8} + kLookAheadAllowanceBits)
+            return false;
     }
-    if (c.br.consumedBits() > inLen * uint64_t{8} + kLookAheadAllowanceBits) return false;
+    if (c.br.consumedBits() > inLen * uint64_t{8} + kLookAheadAllowanceBits)
+        return false;
     g.windowPos = wp;
     return true;
 }
 
-}  // namespace
+} // namespace
 
-bool qtmWindowValid(unsigned windowBits) {
-    return windowBits >= kMinWindowBits && windowBits <= kMaxWindowBits;
-}
+bool qtmWindowValid(unsigned windowBits) { return windowBits >= kMinWindowBits && windowBits <= kMaxWindowBits; }
 
-void* qtmCreate(unsigned windowBits, const DecoderMemory& mem) {
-    if (!qtmWindowValid(windowBits)) return nullptr;
+void* qtmCreate(unsigned windowBits, const DecoderMemory& mem)
+{
+    if (!qtmWindowValid(windowBits))
+        return nullptr;
     QtmDecoder* d = createWithWindow<QtmDecoder>(kTag, windowBits, mem);
-    if (!d) return nullptr;
+    if (!d)
+        return nullptr;
     d->windowBits = windowBits;
     takeOver(d);
     return d;
 }
 
-bool qtmReset(void* handle) {
+bool qtmReset(void* handle)
+{
     auto* d = static_cast<QtmDecoder*>(handle);
-    if (!validHandle(d)) return false;
+    if (!validHandle(d))
+        return false;
     takeOver(d);
     return true;
 }
 
-BlockResult qtmDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out,
-                      std::size_t outLen) {
+BlockResult qtmDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out, std::size_t outLen)
+{
     auto* d = static_cast<QtmDecoder*>(handle);
-    if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen)) return BlockResult::kBadCall;
-    if (g_state.owner != d || g_state.failed || g_state.ended) return BlockResult::kBadData;
+    if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen))
+        return BlockResult::kBadCall;
+    if (g_state.owner != d || g_state.failed || g_state.ended)
+        return BlockResult::kBadData;
     if (!decodeFrame(d, in, inLen, out, static_cast<uint32_t>(outLen))) {
         g_state.failed = true;
         return BlockResult::kBadData;
@@ -372,11 +410,14 @@ BlockResult qtmDecode(void* handle, const unsigned char* in, std::size_t inLen, 
     return BlockResult::kOk;
 }
 
-void qtmDestroy(void* handle) {
+void qtmDestroy(void* handle)
+{
     auto* d = static_cast<QtmDecoder*>(handle);
-    if (!validHandle(d)) return;
-    if (g_state.owner == d) g_state.owner = nullptr;
+    if (!validHandle(d))
+        return;
+    if (g_state.owner == d)
+        g_state.owner = nullptr;
     destroyWithWindow(d);
 }
 
-}  // namespace cabinet
+} // namespace cabinet

@@ -18,4 +18,4 @@ BlockResult qtmDecode(void* decoder, const unsigned char* in, std::size_t inLen,
                       std::size_t outLen);
 void qtmDestroy(void* decoder);
 
-}  // namespace cabinet
+} // namespace cabinet

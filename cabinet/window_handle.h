@@ -22,9 +22,11 @@ inline bool hasTag(const Decoder* d, const char (&tag)[4])
 template <class Decoder>
 Decoder* createWithWindow(const char (&tag)[4], unsigned windowBits, const DecoderMemory& mem, std::uint32_t spare = 0)
 {
-    if (!mem.alloc || !mem.release) return nullptr;
+    if (!mem.alloc || !mem.release)
+        return nullptr;
     void* raw = mem.alloc(mem.ctx, sizeof(Decoder));
-    if (!raw) return nullptr;
+    if (!raw)
+        return nullptr;
     std::memset(raw, 0, sizeof(Decoder));
     auto* d = static_cast<Decoder*>(raw);
     d->windowSize = 1u << windowBits;
@@ -49,4 +51,4 @@ void destroyWithWindow(Decoder* d)
     mem.release(mem.ctx, d);
 }
 
-}  // namespace cabinet
+} // namespace cabinet

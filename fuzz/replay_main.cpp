@@ -2,18 +2,19 @@
 // runs the seed corpus. Arguments are files or directories; "data:<path>" names a fixture under
 // tests/data. With --mutate each input is also replayed damaged: at about 300 positions spread over
 // it, once with the byte flipped, once with one bit flipped and once cut short there.
+#include "TestData.h"
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
-#include "TestData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 namespace fs = std::filesystem;
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::size_t count = 0;
     const bool mutate = argc > 1 && std::string(argv[1]) == "--mutate";
     auto run = [&count](const std::string& bytes) {
@@ -37,9 +38,11 @@ int main(int argc, char** argv) {
         if (fs::is_directory(path, ec)) {
             std::vector<fs::path> found;
             for (const auto& entry : fs::recursive_directory_iterator(path, ec))
-                if (entry.is_regular_file()) found.push_back(entry.path());
+                if (entry.is_regular_file())
+                    found.push_back(entry.path());
             std::sort(found.begin(), found.end());
-            for (const fs::path& f : found) replay(f);
+            for (const fs::path& f : found)
+                replay(f);
         } else if (fs::is_regular_file(path, ec)) {
             replay(path);
         } else {

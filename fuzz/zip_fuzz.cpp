@@ -6,7 +6,8 @@
 #include "ZipArchive.h"
 
 namespace {
-class CappedSink : public ravelzip::ZipSink {
+class CappedSink : public ravelzip::ZipSink
+{
 public:
     std::size_t bytes = 0;
     bool write(const std::uint8_t*, std::size_t size) override
@@ -15,12 +16,13 @@ public:
         return bytes <= (std::size_t{64} << 20);
     }
 };
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ravelzip::ZipArchive archive;
-    if (archive.open(data, size) != ravelzip::ZipResult::kOk) return 0;
+    if (archive.open(data, size) != ravelzip::ZipResult::kOk)
+        return 0;
     for (std::size_t i = 0; i < archive.count(); ++i) {
         CappedSink sink;
         archive.extract(i, sink);

@@ -43,7 +43,7 @@ public:
     int printCabNotificationInfo();
 
 private:
-    bool destroyContext();  // true when there was none or the engine released it
+    bool destroyContext(); // true when there was none or the engine released it
     void takeFields(const BCabExtractor& other);
 
     HFDI m_hfdi;

@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // Questions about a command line of single-letter options: "-f file.txt -n 5".
 class RAVELUTIL_API BCommandStringParser

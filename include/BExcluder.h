@@ -1,8 +1,8 @@
 #pragma once
 #include "BIniFile.h"
 #include "BStringVector.h"
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // The names listed in the section "EXCLUDED" of an INI file.
 class RAVELUTIL_API BExcluder

@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 #include <cstdio>
 

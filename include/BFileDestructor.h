@@ -1,7 +1,7 @@
 #pragma once
 #include "BStringVector.h"
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // Files to delete when the last live object goes: now, or at the next restart when they are in
 // use. The list and the count of live objects are shared by the whole process.

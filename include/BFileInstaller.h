@@ -10,14 +10,7 @@ class RAVELUTIL_API BFileInstaller : public LogInterface
 {
 public:
     // Result of file information, comparisons and installation; callers keep these as integers.
-    enum teError
-    {
-        FILE_OK = 0,
-        FILE_FALSE = 1,
-        FILE_API_FAILURE = 2,
-        FILE_NOT_FOUND = 3,
-        FILE_NO_VERSION_INFO = 4
-    };
+    enum teError { FILE_OK = 0, FILE_FALSE = 1, FILE_API_FAILURE = 2, FILE_NOT_FOUND = 3, FILE_NO_VERSION_INFO = 4 };
 
     // A snapshot of one file taken at construction: open status, times, fixed version block and
     // "FileVersion" text. Later queries answer from the snapshot without touching the file.

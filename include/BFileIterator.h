@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // Reads a text file line by line and hands each line, its line end kept, to a callback; a line
 // longer than the buffer size less one arrives in pieces of that length.

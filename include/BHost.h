@@ -21,8 +21,8 @@ public:
     // routeAdded is true on return exactly when a route was added for the host and left in
     // place (and when a route that did not help could not be removed). The third argument is
     // not used.
-    teHostPresent hostPresentWithRouteAdd(RWCString address, bool& routeAdded, unsigned int unused,
-                                          bool installHelper, RWCString hardwareAddress);
+    teHostPresent hostPresentWithRouteAdd(RWCString address, bool& routeAdded, unsigned int unused, bool installHelper,
+                                          RWCString hardwareAddress);
     // True when the host answers, with or without an added route.
     bool enableCommunications(RWCString address, bool installHelper, RWCString hardwareAddress);
     // Deletes the route (and the ARP entry of "192.0.0.192") unless disabling is forbidden.

@@ -1,10 +1,9 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWOrderedVector.h"
+#include "RavelExport.h"
 
 // The operating systems an exclusion list can name. No list names NONE or WINXP.
-enum teOSExclusionType
-{
+enum teOSExclusionType {
     EXCLUDE_OS_NONE = 0,
     EXCLUDE_OS_WINDOWS = 1,
     EXCLUDE_OS_WIN95 = 2,

@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // A growable list of strings in insertion order. Out-of-range reads yield the fallback string
 // (empty unless a caller wrote through a reference to it); "not found" is all bits set.

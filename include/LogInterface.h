@@ -21,12 +21,11 @@ public:
 
     static teLevel getLogLevel();
     // Allocates the record with array new into *out; the caller releases it with delete[].
-    static void formatLogRecord(char** out, teCategory category, teType type, teLevel level,
-                                const char* file, int line, const char* comment,
-                                const void* data, unsigned int dataLength);
+    static void formatLogRecord(char** out, teCategory category, teType type, teLevel level, const char* file, int line,
+                                const char* comment, const void* data, unsigned int dataLength);
     static void emitLogRecord(const char* record);
-    static void log(teCategory category, teType type, teLevel level, const char* file, int line,
-                    const char* comment, const void* data = nullptr, unsigned int dataLength = 0);
+    static void log(teCategory category, teType type, teLevel level, const char* file, int line, const char* comment,
+                    const void* data = nullptr, unsigned int dataLength = 0);
 
     // Whether a record at this level passes the threshold; call sites test it before building text.
     static bool isEnabled(teLevel level) { return static_cast<int>(getLogLevel()) <= static_cast<int>(level); }
@@ -42,30 +41,32 @@ RAVELUTIL_API void setRavelUtilitiesLogLevel(LogInterface::teLevel level);
 namespace ravel {
 // Lets the call-site macros take a literal or a string expression alike.
 inline const char* logText(const char* text) { return text; }
-template <class S> inline const char* logText(const S& text) { return text.data(); }
-
-// Logs the four bytes of a system error code as they lie in memory.
-RAVELUTIL_API void logCode(LogInterface::teCategory category, LogInterface::teType type,
-                           LogInterface::teLevel level, const char* file, int line,
-                           const char* comment, unsigned long code);
+template <class S>
+inline const char* logText(const S& text)
+{
+    return text.data();
 }
 
-#define RAVEL_LOG(cat, type, level, text)                                                          \
-    do {                                                                                           \
-        if (LogInterface::isEnabled(level))                                                        \
-            LogInterface::log((cat), (type), (level), __FILE__, __LINE__, ravel::logText(text));   \
+// Logs the four bytes of a system error code as they lie in memory.
+RAVELUTIL_API void logCode(LogInterface::teCategory category, LogInterface::teType type, LogInterface::teLevel level,
+                           const char* file, int line, const char* comment, unsigned long code);
+} // namespace ravel
+
+#define RAVEL_LOG(cat, type, level, text)                                                                              \
+    do {                                                                                                               \
+        if (LogInterface::isEnabled(level))                                                                            \
+            LogInterface::log((cat), (type), (level), __FILE__, __LINE__, ravel::logText(text));                       \
     } while (0)
 
-#define RAVEL_LOG_DATA(cat, type, level, text, data, len)                                          \
-    do {                                                                                           \
-        if (LogInterface::isEnabled(level))                                                        \
-            LogInterface::log((cat), (type), (level), __FILE__, __LINE__, ravel::logText(text),    \
-                              (data), (len));                                                      \
+#define RAVEL_LOG_DATA(cat, type, level, text, data, len)                                                              \
+    do {                                                                                                               \
+        if (LogInterface::isEnabled(level))                                                                            \
+            LogInterface::log((cat), (type), (level), __FILE__, __LINE__, ravel::logText(text), (data), (len));        \
     } while (0)
 
-#define RAVEL_LOG_CODE(cat, type, level, text, code)                                               \
-    do {                                                                                           \
-        if (LogInterface::isEnabled(level))                                                        \
-            ravel::logCode((cat), (type), (level), __FILE__, __LINE__, ravel::logText(text),       \
-                           static_cast<unsigned long>(code));                                      \
+#define RAVEL_LOG_CODE(cat, type, level, text, code)                                                                   \
+    do {                                                                                                               \
+        if (LogInterface::isEnabled(level))                                                                            \
+            ravel::logCode((cat), (type), (level), __FILE__, __LINE__, ravel::logText(text),                           \
+                           static_cast<unsigned long>(code));                                                          \
     } while (0)

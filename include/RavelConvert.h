@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // Integer to text in radix 2..36 (lower-case letters above 9). A minus sign appears only for a
 // negative value in radix 10; in any other radix a negative value prints as its two's-complement

@@ -68,7 +68,7 @@ public:
         int m_includeFiles;
         RWCString m_path;
         int m_started;
-        alignas(8) unsigned char m_findData[320];  // the system's ANSI find record
+        alignas(8) unsigned char m_findData[320]; // the system's ANSI find record
         void* m_hSearch;
     };
 

@@ -18,8 +18,8 @@ public:
     // the entry point's own result, uninterpreted.
     bool IcmpCreateFile(void*& handle);
     bool IcmpSendEcho(void* handle, unsigned long destination, void* requestData, unsigned short requestSize,
-                      ip_option_information* options, void* replyBuffer, unsigned long replySize,
-                      unsigned long timeout, unsigned long& replies);
+                      ip_option_information* options, void* replyBuffer, unsigned long replySize, unsigned long timeout,
+                      unsigned long& replies);
     bool IcmpCloseHandle(void* handle, int& result);
 
 private:

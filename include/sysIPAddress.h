@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // The rules for dotted-decimal IPv4 text: what counts as an address, its canonical form (no
 // leading zeros) and the conversion between the text and its four bytes.

@@ -1,11 +1,10 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // The system languages an installer tells apart; every other language identifier is unlisted.
 // Values index the directory names, so the numbers are fixed.
-enum teLanguage
-{
+enum teLanguage {
     LANGUAGE_UNLISTED = 0,
     LANGUAGE_ENGLISH = 1,
     LANGUAGE_FRENCH = 2,

@@ -23,8 +23,7 @@ struct interfaceAddresses
 class RAVELUTIL_API sysNetworkAFIndependent : public LogInterface
 {
 public:
-    enum Platforms
-    {
+    enum Platforms {
         PLATFORMS_UNRECOGNIZED = 0,
         PLATFORMS_WIN32S = 1,
         PLATFORMS_WIN95 = 2,

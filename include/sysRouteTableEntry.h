@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWCString.h"
+#include "RavelExport.h"
 
 // One line of the IPv4 route table. A field is empty when its column was missing or not an
 // address; every other field holds a canonical address.

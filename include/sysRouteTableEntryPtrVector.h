@@ -1,6 +1,6 @@
 #pragma once
-#include "RavelExport.h"
 #include "RWBoundsErr.h"
+#include "RavelExport.h"
 #include "sysRouteTableEntry.h"
 
 // An ordered vector of route entries that owns what it points to. Copies hold copies of the

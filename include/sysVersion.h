@@ -3,8 +3,7 @@
 
 // The Windows platform. Other parts of the library store and compare these as plain integers, so
 // the numbers are fixed (Me after 2000, XP after Me).
-enum tePlatform
-{
+enum tePlatform {
     PLATFORM_UNRECOGNIZED = 0,
     PLATFORM_WIN32S = 1,
     PLATFORM_WIN95 = 2,

@@ -6,8 +6,7 @@
 
 BCommandStringParser::BCommandStringParser() = default;
 
-BCommandStringParser::BCommandStringParser(RWCString command, RWCString switchChars)
-    : m_command(command)
+BCommandStringParser::BCommandStringParser(RWCString command, RWCString switchChars) : m_command(command)
 {
     if (switchChars.isNull())
         return;

@@ -75,8 +75,7 @@ BHost::BHost()
     : m_runKey(kRunKey), m_routeAddExe(kRouteAddExe), m_runValueName(kRunValueName),
       m_stringLibraryDll(kStringLibraryDll), m_iostreamRuntimeDll(kIostreamRuntimeDll), m_runtimeDll(kRuntimeDll),
       m_utilitiesDll(kUtilitiesDll)
-{
-}
+{}
 
 BHost::BHost(const BHost&) = default;
 BHost::~BHost() = default;

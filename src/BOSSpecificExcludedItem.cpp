@@ -3,7 +3,7 @@
 namespace {
 // The list starts with room for 64 types and grows by 64.
 const size_t kGrowth = 64;
-}
+} // namespace
 
 BOSSpecificExcludedItem::BOSSpecificExcludedItem() : m_types(kGrowth) {}
 BOSSpecificExcludedItem::BOSSpecificExcludedItem(const BOSSpecificExcludedItem&) = default;

@@ -4,8 +4,7 @@
 
 BOsEvent::BOsEvent(int manualReset, int initiallySet, const char* name)
     : BOsWaitableObject(CreateEventA(nullptr, manualReset != 0, initiallySet != 0, name))
-{
-}
+{}
 
 BOsEvent::BOsEvent(const BOsEvent& other) = default;
 BOsEvent& BOsEvent::operator=(const BOsEvent& other) = default;

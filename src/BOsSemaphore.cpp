@@ -4,8 +4,7 @@
 
 BOsSemaphore::BOsSemaphore(int maximumCount, int initialCount, const char* name)
     : BOsWaitableObject(CreateSemaphoreA(nullptr, initialCount, maximumCount, name))
-{
-}
+{}
 
 BOsSemaphore::BOsSemaphore(const BOsSemaphore& other) = default;
 BOsSemaphore& BOsSemaphore::operator=(const BOsSemaphore& other) = default;

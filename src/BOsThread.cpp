@@ -65,7 +65,7 @@ BOsThread::BOsThread(unsigned int stackSize, int priority)
     {
         ravel::KernelHandle event(static_cast<HANDLE>(m_startEvent.GetHandle()));
         m_control->start = ravel::duplicateHandle(event);
-        event.release();  // still the start event's own
+        event.release(); // still the start event's own
     }
     m_startEvent.Set();
 

@@ -6,13 +6,12 @@ namespace {
 const unsigned int kNotFound = 0xFFFFFFFFu;
 const unsigned int kGrowthBase = 10;
 const unsigned int kGrowthDivisor = 10;
-}
+} // namespace
 
 BStringVector::BStringVector()
     : m_count(0), m_capacity(0), m_growthBase(kGrowthBase), m_growthDivisor(kGrowthDivisor), m_fallback(),
       m_array(nullptr)
-{
-}
+{}
 
 BStringVector::BStringVector(const BStringVector& other) : BStringVector()
 {
@@ -70,10 +69,7 @@ bool BStringVector::isEmpty() const { return m_count == 0; }
 
 RWCString& BStringVector::operator[](unsigned int index) { return index < m_count ? m_array[index] : m_fallback; }
 
-RWCString BStringVector::operator[](unsigned int index) const
-{
-    return index < m_count ? m_array[index] : m_fallback;
-}
+RWCString BStringVector::operator[](unsigned int index) const { return index < m_count ? m_array[index] : m_fallback; }
 
 unsigned int BStringVector::find(RWCString value, bool caseSensitive) const
 {
@@ -108,9 +104,8 @@ BSortedStringVector::~BSortedStringVector() = default;
 void BSortedStringVector::insert(RWCString value)
 {
     append(value);
-    std::sort(m_array, m_array + m_count, [](const RWCString& a, const RWCString& b) {
-        return a.compareTo(b, RWCString::ignoreCase) < 0;
-    });
+    std::sort(m_array, m_array + m_count,
+              [](const RWCString& a, const RWCString& b) { return a.compareTo(b, RWCString::ignoreCase) < 0; });
 }
 
 void BSortedStringVector::addVector(const BStringVector& other)

@@ -7,7 +7,7 @@
 
 namespace {
 
-const int kNoMoreFiles = 18;  // the system's code at the regular end of a directory walk
+const int kNoMoreFiles = 18; // the system's code at the regular end of a directory walk
 
 // The zip library, loaded for the life of one operation.
 class UnzipLibrary : public BDll
@@ -17,7 +17,8 @@ public:
     UnzipLibrary()
     {
         void* address = nullptr;
-        if (LoadDll("dunzip32.dll") && getFunction("dunzip", &address)) std::memcpy(&m_entry, &address, sizeof m_entry);
+        if (LoadDll("dunzip32.dll") && getFunction("dunzip", &address))
+            std::memcpy(&m_entry, &address, sizeof m_entry);
     }
     ~UnzipLibrary() override { UnLoadDll(); }
     UnzipLibrary(const UnzipLibrary&) = delete;
@@ -62,14 +63,16 @@ BZip::ReturnValue BZip::getCompressedInfo(RWCString zipFile, unsigned long& tota
     command.option2 = 1;
     command.option3 = 1;
     const UnzipLibrary unzip;
-    if (!unzip.found() || unzip(&command) != 0) return BZIP_ERROR;
+    if (!unzip.found() || unzip(&command) != 0)
+        return BZIP_ERROR;
     ZIPENTRYINFO info;
     const std::uint32_t count = command.entryCount;
     command.command = kUnzipEntryInfo;
     command.entryInfo = &info;
     for (std::uint32_t i = 0; i < count; ++i) {
         command.entryIndex = static_cast<std::int32_t>(i);
-        if (unzip(&command) != 0) return BZIP_ERROR;
+        if (unzip(&command) != 0)
+            return BZIP_ERROR;
         total += info.size;
     }
     return BZIP_OK;
@@ -89,15 +92,18 @@ BZip::ReturnValue BZip::decompressAll(RWCString& zipFile, const RWCString& desti
     command.destination = destination.data();
     command.command = kUnzipOpen;
     const UnzipLibrary unzip;
-    if (!unzip.found() || unzip(&command) != 0) return BZIP_ERROR;
+    if (!unzip.found() || unzip(&command) != 0)
+        return BZIP_ERROR;
     const std::uint32_t count = command.entryCount;
     command.command = kUnzipExtract;
     command.reserved84 = 1;
     for (std::uint32_t i = 0; i < count; ++i) {
         command.entryIndex = static_cast<std::int32_t>(i);
-        if (unzip(&command) != 0) return BZIP_ERROR;
+        if (unzip(&command) != 0)
+            return BZIP_ERROR;
     }
-    if (deleteOnReboot) deleteOnRebootAllFilesInPath(destination);
+    if (deleteOnReboot)
+        deleteOnRebootAllFilesInPath(destination);
     return BZIP_OK;
 }
 
@@ -114,10 +120,13 @@ void BZip::deleteOnRebootAllFilesInPath(RWCString directory)
         files.ensurePathIsAFullPath(&path);
         files.DeleteOnReboot(path);
     }
-    if (result != kNoMoreFiles) return;
+    if (result != kNoMoreFiles)
+        return;
     sysFileStructure::directoryWalker directoryWalk(directory, 1, 0);
-    while ((result = directoryWalk.FindNext(&name)) == 0) deleteOnRebootAllFilesInPath(directory + "\\" + name);
-    if (result != kNoMoreFiles) return;
+    while ((result = directoryWalk.FindNext(&name)) == 0)
+        deleteOnRebootAllFilesInPath(directory + "\\" + name);
+    if (result != kNoMoreFiles)
+        return;
     RWCString self = directory;
     files.ensurePathIsAFullPath(&self);
     files.DeleteOnReboot(self);

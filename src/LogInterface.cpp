@@ -15,7 +15,7 @@ const char* const kLevelWords[] = {"omega", "alpha", "beta", "final", "release"}
 
 const char kHeadFormat[] = "COMMENT: %s   CAT: %s  TYPE: %s  LEVEL: %s  FILE: %s  LINE: %d";
 const char kDataHeader[] = "\n     DATA: ";
-const char kDumpLineBreak[] = "\n           ";  // aligns every dump line under the first byte
+const char kDumpLineBreak[] = "\n           "; // aligns every dump line under the first byte
 const unsigned kBytesPerLine = 12;
 
 // Process-wide state, set by the host; no lock, as the host configures before use.
@@ -45,9 +45,8 @@ LogInterface::teLevel LogInterface::getLogLevel() { return static_cast<teLevel>(
 
 bool LogInterface::debugOutput() { return g_debugOutput; }
 
-void LogInterface::formatLogRecord(char** out, teCategory category, teType type, teLevel level,
-                                   const char* file, int line, const char* comment,
-                                   const void* data, unsigned int dataLength)
+void LogInterface::formatLogRecord(char** out, teCategory category, teType type, teLevel level, const char* file,
+                                   int line, const char* comment, const void* data, unsigned int dataLength)
 {
     const char* cat = word(kCategoryWords, category);
     const char* typ = word(kTypeWords, type);
@@ -58,7 +57,7 @@ void LogInterface::formatLogRecord(char** out, teCategory category, teType type,
         file = "";
 
     const int headLength = std::snprintf(nullptr, 0, kHeadFormat, comment, cat, typ, lvl, file, line);
-    std::size_t size = static_cast<std::size_t>(headLength > 0 ? headLength : 0) + 2;  // "\n" and zero
+    std::size_t size = static_cast<std::size_t>(headLength > 0 ? headLength : 0) + 2; // "\n" and zero
     if (data != nullptr) {
         const std::size_t lines = dataLength == 0 ? 0 : (dataLength - 1) / kBytesPerLine;
         size += sizeof kDataHeader - 1 + 3u * dataLength + lines * (sizeof kDumpLineBreak - 1);
@@ -95,8 +94,8 @@ void LogInterface::emitLogRecord(const char* record)
         g_sink(record, g_context);
 }
 
-void LogInterface::log(teCategory category, teType type, teLevel level, const char* file, int line,
-                       const char* comment, const void* data, unsigned int dataLength)
+void LogInterface::log(teCategory category, teType type, teLevel level, const char* file, int line, const char* comment,
+                       const void* data, unsigned int dataLength)
 {
     if (g_threshold > static_cast<std::int32_t>(level))
         return;
@@ -123,4 +122,4 @@ void logCode(LogInterface::teCategory category, LogInterface::teType type, LogIn
     std::memcpy(bytes, &value, sizeof bytes);
     LogInterface::log(category, type, level, file, line, comment, bytes, sizeof bytes);
 }
-}
+} // namespace ravel

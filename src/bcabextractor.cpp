@@ -45,37 +45,33 @@ const char* const kErrorTexts[] = {"No error",
                                    "User aborted"};
 const char* const kUnknownError = "Unknown error";
 
-const char* const kSummaryFormat =
-    "Information in cabinet file '%s'\n"
-    "   Total length of cabinet file : %d\n"
-    "   Number of folders in cabinet : %d\n"
-    "   Number of files in cabinet   : %d\n"
-    "   Cabinet set ID               : %d\n"
-    "   Cabinet number in set        : %d\n"
-    "   RESERVE area in cabinet?     : %s\n"
-    "   Chained to prev cabinet?     : %s\n"
-    "   Chained to next cabinet?     : %s\n\n";
-const char* const kCabinetInfoFormat =
-    "fdintCABINET_INFO\n"
-    "  next cabinet     = %s\n"
-    "  next disk        = %s\n"
-    "  cabinet path     = %s\n"
-    "  cabinet set ID   = %d\n"
-    "  cabinet # in set = %d (zero based)\n\n";
-const char* const kPartialFileFormat =
-    "fdintPARTIAL_FILE\n"
-    "   name of continued file            = %s\n"
-    "   name of cabinet where file starts = %s\n"
-    "   name of disk where file starts    = %s\n";
-const char* const kNextCabinetFormat =
-    "fdintNEXT_CABINET\n"
-    "   name of next cabinet where file continued = %s\n"
-    "   name of next disk where file continued    = %s\n"
-    "   cabinet path name                         = %s\n\n";
+const char* const kSummaryFormat = "Information in cabinet file '%s'\n"
+                                   "   Total length of cabinet file : %d\n"
+                                   "   Number of folders in cabinet : %d\n"
+                                   "   Number of files in cabinet   : %d\n"
+                                   "   Cabinet set ID               : %d\n"
+                                   "   Cabinet number in set        : %d\n"
+                                   "   RESERVE area in cabinet?     : %s\n"
+                                   "   Chained to prev cabinet?     : %s\n"
+                                   "   Chained to next cabinet?     : %s\n\n";
+const char* const kCabinetInfoFormat = "fdintCABINET_INFO\n"
+                                       "  next cabinet     = %s\n"
+                                       "  next disk        = %s\n"
+                                       "  cabinet path     = %s\n"
+                                       "  cabinet set ID   = %d\n"
+                                       "  cabinet # in set = %d (zero based)\n\n";
+const char* const kPartialFileFormat = "fdintPARTIAL_FILE\n"
+                                       "   name of continued file            = %s\n"
+                                       "   name of cabinet where file starts = %s\n"
+                                       "   name of disk where file starts    = %s\n";
+const char* const kNextCabinetFormat = "fdintNEXT_CABINET\n"
+                                       "   name of next cabinet where file continued = %s\n"
+                                       "   name of next disk where file continued    = %s\n"
+                                       "   cabinet path name                         = %s\n\n";
 
 constexpr std::size_t kMaxCabinetPath = 255;
-constexpr unsigned kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                     FILE_ATTRIBUTE_ARCHIVE;
+constexpr unsigned kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // The engine's callbacks: plain memory and the runtime's descriptor file functions.
 FNALLOC(cabAlloc) { return std::malloc(cb); }
@@ -90,7 +86,8 @@ std::vector<char> mutableText(const RWCString& s) { return std::vector<char>(s.d
 
 const char* orEmpty(const char* s) { return s != nullptr ? s : ""; }
 
-struct ExtractionContext {
+struct ExtractionContext
+{
     BCabExtractor::FileFilter filter;
     void* filterData;
     BCabExtractor::CabinetFinder finder;
@@ -111,7 +108,8 @@ void logUnsafeName(const char* name)
 std::wstring widened(const char* text, unsigned codePage)
 {
     const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
+    if (n <= 0)
+        return std::wstring();
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(codePage, 0, text, -1, &wide[0], n);
     wide.resize(static_cast<std::size_t>(n - 1));
@@ -135,17 +133,19 @@ std::wstring targetPath(const RWCString& destination, const FDINOTIFICATION* n)
 
 FDI_INT_PTR copyFile(ExtractionContext& c, const FDINOTIFICATION* n)
 {
-    if (c.destination.length() == 0 || c.filter == nullptr) return 0;
+    if (c.destination.length() == 0 || c.filter == nullptr)
+        return 0;
     // Judged before the caller's filter sees it: a filter may well act on the name.
     if (cabinet::isUnsafeArchiveName(n->psz1, (n->attribs & _A_NAME_IS_UTF) != 0)) {
         logUnsafeName(n->psz1);
         return -1;
     }
-    if (!c.filter(RWCString(n->psz1), c.filterData)) return 0;
+    if (!c.filter(RWCString(n->psz1), c.filterData))
+        return 0;
     const RWCString target = c.destination + RWCString(n->psz1);
     c.target = targetPath(c.destination, n);
-    int fd = _wopen(c.target.c_str(), _O_BINARY | _O_WRONLY | _O_SEQUENTIAL | _O_CREAT | _O_TRUNC,
-                    _S_IREAD | _S_IWRITE);
+    int fd =
+        _wopen(c.target.c_str(), _O_BINARY | _O_WRONLY | _O_SEQUENTIAL | _O_CREAT | _O_TRUNC, _S_IREAD | _S_IWRITE);
     if (fd == -1) {
         RAVEL_LOG_DATA(LogInterface::CAT_PRNTPATH, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
                        RWCString(kOpenFailure) + target, &fd, sizeof fd);
@@ -204,10 +204,14 @@ FNFDINOTIFY(copyNotify)
 {
     auto* c = static_cast<ExtractionContext*>(pfdin->pv);
     switch (fdint) {
-    case fdintCOPY_FILE: return copyFile(*c, pfdin);
-    case fdintCLOSE_FILE_INFO: return closeFile(*c, pfdin);
-    case fdintNEXT_CABINET: return nextCabinet(*c, pfdin);
-    default: return 0;
+    case fdintCOPY_FILE:
+        return copyFile(*c, pfdin);
+    case fdintCLOSE_FILE_INFO:
+        return closeFile(*c, pfdin);
+    case fdintNEXT_CABINET:
+        return nextCabinet(*c, pfdin);
+    default:
+        return 0;
     }
 }
 
@@ -218,18 +222,14 @@ bool inList(RWCString fileName, void* names)
     return static_cast<const BStringVector*>(names)->find(fileName, false) != static_cast<unsigned int>(-1);
 }
 
-}  // namespace
+} // namespace
 
 BCabExtractor::BCabExtractor()
     : m_hfdi(nullptr), m_erf(), m_cabinetInfo(), m_nextCabinetExists(false), m_cabinetInfoNotification(),
       m_partialFileNotification(), m_nextCabinetNotification()
-{
-}
+{}
 
-BCabExtractor::BCabExtractor(const BCabExtractor& other) : LogInterface(other), m_hfdi(nullptr)
-{
-    takeFields(other);
-}
+BCabExtractor::BCabExtractor(const BCabExtractor& other) : LogInterface(other), m_hfdi(nullptr) { takeFields(other); }
 
 BCabExtractor& BCabExtractor::operator=(const BCabExtractor& other)
 {
@@ -259,7 +259,8 @@ void BCabExtractor::takeFields(const BCabExtractor& other)
 
 bool BCabExtractor::destroyContext()
 {
-    if (m_hfdi == nullptr) return true;
+    if (m_hfdi == nullptr)
+        return true;
     const bool destroyed = FDIDestroy(m_hfdi) != 0;
     m_hfdi = nullptr;
     // The stored records' texts lived in the context.
@@ -273,7 +274,8 @@ int BCabExtractor::initialize(RWCString cabinetPath)
     RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kEnterInitialize);
     destroyContext();
     m_hfdi = FDICreate(cabAlloc, cabFree, cabOpen, cabRead, cabWrite, cabClose, cabSeek, cpu80386, &m_erf);
-    if (m_hfdi == nullptr) return 0;
+    if (m_hfdi == nullptr)
+        return 0;
 
     const int fd = _open(cabinetPath.data(), _O_BINARY | _O_RDONLY | _O_SEQUENTIAL);
     if (fd == -1) {
@@ -305,7 +307,8 @@ int BCabExtractor::initialize(RWCString cabinetPath)
 
 int BCabExtractor::uninitialize()
 {
-    if (m_hfdi == nullptr) return 1;
+    if (m_hfdi == nullptr)
+        return 1;
     return destroyContext() ? 1 : 0;
 }
 
@@ -313,13 +316,16 @@ int BCabExtractor::copy(RWCString destination, FileFilter filter, void* filterDa
                         void* finderData)
 {
     RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kEnterCopy2);
-    if (m_hfdi == nullptr) return 0;
+    if (m_hfdi == nullptr)
+        return 0;
     ExtractionContext context{filter, filterData, finder, finderData, destination, std::wstring(), false};
     std::vector<char> name = mutableText(m_cabinetFileName);
     std::vector<char> directory = mutableText(m_cabinetDirectory);
-    if (FDICopy(m_hfdi, name.data(), directory.data(), 0, copyNotify, nullptr, &context)) return 1;
+    if (FDICopy(m_hfdi, name.data(), directory.data(), 0, copyNotify, nullptr, &context))
+        return 1;
     // The engine has closed the file it was writing; what it holds is only a part.
-    if (context.writing) DeleteFileW(context.target.c_str());
+    if (context.writing)
+        DeleteFileW(context.target.c_str());
 
     const RWCString text = RWCString(kFailCopy) + return_fdi_error_string(static_cast<FDIERROR>(m_erf.erfOper)) +
                            RWCString(kFailCopyRecord);
@@ -337,11 +343,20 @@ int BCabExtractor::copy(RWCString destination, BStringVector fileNames, CabinetF
 int BCabExtractor::outputNotification(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notification)
 {
     switch (type) {
-    case fdintCABINET_INFO: m_cabinetInfoNotification = *notification; break;
-    case fdintPARTIAL_FILE: m_partialFileNotification = *notification; break;
-    case fdintCOPY_FILE: m_contents.insert(RWCString(notification->psz1)); break;
-    case fdintNEXT_CABINET: m_nextCabinetNotification = *notification; break;
-    default: break;
+    case fdintCABINET_INFO:
+        m_cabinetInfoNotification = *notification;
+        break;
+    case fdintPARTIAL_FILE:
+        m_partialFileNotification = *notification;
+        break;
+    case fdintCOPY_FILE:
+        m_contents.insert(RWCString(notification->psz1));
+        break;
+    case fdintNEXT_CABINET:
+        m_nextCabinetNotification = *notification;
+        break;
+    default:
+        break;
     }
     return 0;
 }
@@ -349,7 +364,8 @@ int BCabExtractor::outputNotification(FDINOTIFICATIONTYPE type, PFDINOTIFICATION
 RWCString BCabExtractor::return_fdi_error_string(FDIERROR code)
 {
     const int index = static_cast<int>(code);
-    if (index < 0 || index >= static_cast<int>(sizeof kErrorTexts / sizeof kErrorTexts[0])) return kUnknownError;
+    if (index < 0 || index >= static_cast<int>(sizeof kErrorTexts / sizeof kErrorTexts[0]))
+        return kUnknownError;
     return kErrorTexts[index];
 }
 
@@ -360,7 +376,8 @@ ERF& BCabExtractor::getErrorInfo() { return m_erf; }
 
 void BCabExtractor::printOutSummaryInfo()
 {
-    if (m_hfdi == nullptr) return;
+    if (m_hfdi == nullptr)
+        return;
     auto yesNo = [](FDI_BOOL flag) { return flag == 1 ? "yes" : "no"; };
     std::printf(kSummaryFormat, m_cabinetFileName.data(), static_cast<int>(m_cabinetInfo.cbCabinet),
                 static_cast<int>(m_cabinetInfo.cFolders), static_cast<int>(m_cabinetInfo.cFiles),

@@ -45,18 +45,17 @@ const char kDestOutput[] = "DEST:\n";
 
 // Languages and code pages of the string tables, in the order they are tried (language outer).
 const unsigned short kLanguages[] = {
-    0x0409, 0x0405, 0x0406, 0x0413, 0x040B, 0x040C, 0x0407, 0x040E, 0x0410, 0x0411, 0x0412, 0x0414, 0x0415,
-    0x0416, 0x0419, 0x0804, 0x040A, 0x041D, 0x0404, 0x041E, 0x041F, 0x0000, 0x0400, 0x0436, 0x041C, 0x0401,
-    0x0801, 0x0C01, 0x1001, 0x1401, 0x1801, 0x1C01, 0x2001, 0x2401, 0x2801, 0x2C01, 0x3001, 0x3401, 0x3801,
-    0x3C01, 0x4001, 0x042B, 0x044D, 0x042C, 0x082C, 0x042D, 0x0423, 0x0445, 0x0402, 0x0455, 0x0403, 0x0C04,
-    0x1004, 0x1404, 0x041A, 0x0813, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409, 0x2809,
-    0x2C09, 0x3009, 0x3409, 0x0425, 0x0438, 0x0429, 0x080C, 0x0C0C, 0x100C, 0x140C, 0x180C, 0x0437, 0x0807,
-    0x0C07, 0x1007, 0x1407, 0x0408, 0x0447, 0x040D, 0x0439, 0x040F, 0x0421, 0x0810, 0x044B, 0x0860, 0x043F,
-    0x0457, 0x0812, 0x0426, 0x0427, 0x0827, 0x042F, 0x043E, 0x083E, 0x044C, 0x0458, 0x044E, 0x0861, 0x0814,
-    0x0448, 0x0816, 0x0446, 0x0418, 0x044F, 0x0C1A, 0x081A, 0x0459, 0x041B, 0x0424, 0x080A, 0x0C0A, 0x100A,
-    0x140A, 0x180A, 0x1C0A, 0x200A, 0x240A, 0x280A, 0x2C0A, 0x300A, 0x340A, 0x380A, 0x3C0A, 0x400A, 0x440A,
-    0x480A, 0x4C0A, 0x500A, 0x0430, 0x0441, 0x081D, 0x0449, 0x0444, 0x044A, 0x0422, 0x0420, 0x0820, 0x0443,
-    0x0843, 0x042A};
+    0x0409, 0x0405, 0x0406, 0x0413, 0x040B, 0x040C, 0x0407, 0x040E, 0x0410, 0x0411, 0x0412, 0x0414, 0x0415, 0x0416,
+    0x0419, 0x0804, 0x040A, 0x041D, 0x0404, 0x041E, 0x041F, 0x0000, 0x0400, 0x0436, 0x041C, 0x0401, 0x0801, 0x0C01,
+    0x1001, 0x1401, 0x1801, 0x1C01, 0x2001, 0x2401, 0x2801, 0x2C01, 0x3001, 0x3401, 0x3801, 0x3C01, 0x4001, 0x042B,
+    0x044D, 0x042C, 0x082C, 0x042D, 0x0423, 0x0445, 0x0402, 0x0455, 0x0403, 0x0C04, 0x1004, 0x1404, 0x041A, 0x0813,
+    0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409, 0x2809, 0x2C09, 0x3009, 0x3409, 0x0425, 0x0438,
+    0x0429, 0x080C, 0x0C0C, 0x100C, 0x140C, 0x180C, 0x0437, 0x0807, 0x0C07, 0x1007, 0x1407, 0x0408, 0x0447, 0x040D,
+    0x0439, 0x040F, 0x0421, 0x0810, 0x044B, 0x0860, 0x043F, 0x0457, 0x0812, 0x0426, 0x0427, 0x0827, 0x042F, 0x043E,
+    0x083E, 0x044C, 0x0458, 0x044E, 0x0861, 0x0814, 0x0448, 0x0816, 0x0446, 0x0418, 0x044F, 0x0C1A, 0x081A, 0x0459,
+    0x041B, 0x0424, 0x080A, 0x0C0A, 0x100A, 0x140A, 0x180A, 0x1C0A, 0x200A, 0x240A, 0x280A, 0x2C0A, 0x300A, 0x340A,
+    0x380A, 0x3C0A, 0x400A, 0x440A, 0x480A, 0x4C0A, 0x500A, 0x0430, 0x0441, 0x081D, 0x0449, 0x0444, 0x044A, 0x0422,
+    0x0420, 0x0820, 0x0443, 0x0843, 0x042A};
 const unsigned short kCodePages[] = {1200, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1361, 437, 708,
                                      709,  710,  720,  737,  775,  850,  852,  855,  857,  860,  861, 862,
                                      863,  864,  865,  866,  869,  874,  932,  936,  949,  950};
@@ -66,7 +65,8 @@ static_assert(sizeof kCodePages / sizeof kCodePages[0] == 34, "34 code pages");
 #if defined(__GNUC__)
 __attribute__((format(gnu_printf, 1, 2)))
 #endif
-RWCString format(const char* pattern, ...)
+RWCString
+format(const char* pattern, ...)
 {
     va_list args;
     va_start(args, pattern);
@@ -123,13 +123,11 @@ int compareVersionWords(const VS_FIXEDFILEINFO& a, const VS_FIXEDFILEINFO& b)
 
 BFileInstaller::BFileInstaller()
     : m_install(&BFileInstaller::copyInstall), m_compare(&BFileInstaller::compareFileVersion)
-{
-}
+{}
 
 BFileInstaller::BFileInstaller(RWCString sourceDir, RWCString destDir, FileFunction compare, FileFunction installer)
     : m_install(installer), m_compare(compare), m_destDir(destDir), m_sourceDir(sourceDir)
-{
-}
+{}
 
 BFileInstaller::BFileInstaller(const BFileInstaller&) = default;
 BFileInstaller& BFileInstaller::operator=(const BFileInstaller&) = default;
@@ -247,8 +245,7 @@ RWCString& BFileInstaller::getSourceDir() { return m_sourceDir; }
 BFileInstaller::BFileInfo::BFileInfo()
     : m_creationTime(), m_lastAccessTime(), m_lastWriteTime(), m_fixedFileInfo(), m_openStatus(FILE_NOT_FOUND),
       m_timeStatus(FILE_NOT_FOUND), m_versionStatus(FILE_NOT_FOUND)
-{
-}
+{}
 
 BFileInstaller::BFileInfo::BFileInfo(RWCString path)
     : m_path(path), m_creationTime(), m_lastAccessTime(), m_lastWriteTime(), m_fixedFileInfo(),
@@ -281,7 +278,7 @@ BFileInstaller::teError BFileInstaller::BFileInfo::openFile(RWCString& path, HAN
 }
 
 BFileInstaller::teError BFileInstaller::BFileInfo::getTimeStamp(HANDLE& handle, FILETIME* creation,
-                                                                 FILETIME* lastAccess, FILETIME* lastWrite)
+                                                                FILETIME* lastAccess, FILETIME* lastWrite)
 {
     if (GetFileTime(handle, creation, lastAccess, lastWrite))
         return FILE_OK;
@@ -290,7 +287,7 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getTimeStamp(HANDLE& handle, 
 }
 
 BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(RWCString& path, VS_FIXEDFILEINFO* fixed,
-                                                                    RWCString* text)
+                                                                   RWCString* text)
 {
     unsigned long size = 0;
     std::vector<char> block = ravel::sizedCall<char>(
@@ -355,8 +352,8 @@ BFileInstaller::teError BFileInstaller::BFileInfo::getVersionStamp(unsigned __in
     if (m_openStatus != FILE_OK)
         return m_openStatus;
     if (version != nullptr)
-        *version = (static_cast<unsigned __int64>(m_fixedFileInfo.dwFileVersionMS) << 32) |
-                   m_fixedFileInfo.dwFileVersionLS;
+        *version =
+            (static_cast<unsigned __int64>(m_fixedFileInfo.dwFileVersionMS) << 32) | m_fixedFileInfo.dwFileVersionLS;
     return m_versionStatus;
 }
 

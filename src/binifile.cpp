@@ -143,8 +143,8 @@ bool BIniFile::bGetString(RWCString section, RWCString key, RWCString& value)
     if (!fileNameSet() || section.isNull() || key.isNull())
         return false;
     char buffer[kValueBufferSize] = {};
-    DWORD count = GetPrivateProfileStringA(section.data(), key.data(), kKeyNotFound, buffer, kValueBufferSize,
-                                           m_fileName.data());
+    DWORD count =
+        GetPrivateProfileStringA(section.data(), key.data(), kKeyNotFound, buffer, kValueBufferSize, m_fileName.data());
     RWCString text(buffer, count);
     if (count == 0 || text.compareTo(kKeyNotFound) == 0) {
         count = GetPrivateProfileStringA(section.data(), key.data(), kKeyNotFound, buffer, kValueBufferSize,

@@ -79,8 +79,7 @@ BRegistry::BRegistry(RWCString path)
 BRegistry::BRegistry(const BRegistry& other)
     : LogInterface(other), m_bOpen(other.m_bOpen), m_text(other.m_text), m_workingKeyPath(other.m_workingKeyPath),
       m_hWorkingKey(reopen(other.m_hWorkingKey)), m_hRootKey(other.m_hRootKey)
-{
-}
+{}
 
 BRegistry& BRegistry::operator=(const BRegistry& other)
 {

@@ -24,10 +24,7 @@ sysArpTable::sysArpTable(const sysArpTable&) = default;
 sysArpTable& sysArpTable::operator=(const sysArpTable&) = default;
 sysArpTable::~sysArpTable() = default;
 
-RWCString sysArpTable::dumpArpTable()
-{
-    return ravel::reshapeListing(ravel::captureCommand(ravel::kArpListCommand));
-}
+RWCString sysArpTable::dumpArpTable() { return ravel::reshapeListing(ravel::captureCommand(ravel::kArpListCommand)); }
 
 bool sysArpTable::inARPTable(RWCString ip, RWCString mac)
 {

@@ -45,10 +45,7 @@ sysICMP& sysICMP::operator=(const sysICMP& other)
     return *this;
 }
 
-sysICMP::~sysICMP()
-{
-    UnLoadDll();
-}
+sysICMP::~sysICMP() { UnLoadDll(); }
 
 void sysICMP::holdLibrary()
 {

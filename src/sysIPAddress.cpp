@@ -11,7 +11,7 @@ namespace {
 const char kAddressPattern[] = "[0-9]?[0-9]?[0-9]\\.[0-9][0-9]?[0-9]?\\.[0-9][0-9]?[0-9]?\\.[0-9][0-9]?[0-9]?";
 const char kDot[] = ".";
 const int kParts = 4;
-}
+} // namespace
 
 sysIPAddress::sysIPAddress() = default;
 sysIPAddress::sysIPAddress(const sysIPAddress&) = default;
@@ -57,20 +57,14 @@ bool sysIPAddress::IPtoByte(RWCString address, unsigned char& first, unsigned ch
 bool sysIPAddress::byteToIP(RWCString& address, unsigned char first, unsigned char second, unsigned char third,
                             unsigned char fourth)
 {
-    RWCString text = iToRWCString(first, 10) + kDot + iToRWCString(second, 10) + kDot + iToRWCString(third, 10) +
-                     kDot + iToRWCString(fourth, 10);
+    RWCString text = iToRWCString(first, 10) + kDot + iToRWCString(second, 10) + kDot + iToRWCString(third, 10) + kDot +
+                     iToRWCString(fourth, 10);
     if (!isValid(text))
         return false;
     address = text;
     return true;
 }
 
-bool sysIPAddress::isValidChar(char c)
-{
-    return (c >= '0' && c <= '9') || c == '.';
-}
+bool sysIPAddress::isValidChar(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 
-bool sysIPAddress::inRange(int value, int lowest, int highest)
-{
-    return lowest <= value && value <= highest;
-}
+bool sysIPAddress::inRange(int value, int lowest, int highest) { return lowest <= value && value <= highest; }

@@ -2,8 +2,8 @@
 
 #include "sysNetwork.h"
 
-#include "internal/win/WinCall.h"
 #include "internal/win/NetPresence.h"
+#include "internal/win/WinCall.h"
 #include "internal/win/WinHandle.h"
 #include "sysFileStructure.h"
 #include "sysICMP.h"
@@ -182,37 +182,21 @@ bool sysNetwork::getHostName(RWCString address, RWCString* hostName)
         return false;
     }
     *hostName = host->h_name;
-    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE,
-              kHostNameFound + *hostName + kHostNameIp + address + kCloseParen);
+    RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kHostNameFound + *hostName + kHostNameIp + address + kCloseParen);
     return true;
 }
 
-bool sysNetwork::isIPProtocolPresent()
-{
-    return isIcmpDllPresent() && isProtocolPresent(kIPv4, 0);
-}
+bool sysNetwork::isIPProtocolPresent() { return isIcmpDllPresent() && isProtocolPresent(kIPv4, 0); }
 
-bool sysNetwork::isIPXProtocolPresent()
-{
-    return isProtocolPresent(kIPX, kIPXProtocol);
-}
+bool sysNetwork::isIPXProtocolPresent() { return isProtocolPresent(kIPX, kIPXProtocol); }
 
-bool sysNetwork::isLANManagerProviderPresent()
-{
-    return isProviderPresent(WNNC_NET_LANMAN);
-}
+bool sysNetwork::isLANManagerProviderPresent() { return isProviderPresent(WNNC_NET_LANMAN); }
 
-bool sysNetwork::isNetwareProviderPresent()
-{
-    return isProviderPresent(WNNC_NET_NETWARE);
-}
+bool sysNetwork::isNetwareProviderPresent() { return isProviderPresent(WNNC_NET_NETWARE); }
 
 bool sysNetwork::isProtocolPresent(int family, int protocol)
 {
     return ravel::protocolPresent(family, protocol, MAKEWORD(1, 1));
 }
 
-bool sysNetwork::isProviderPresent(unsigned long type)
-{
-    return ravel::providerPresent(type);
-}
+bool sysNetwork::isProviderPresent(unsigned long type) { return ravel::providerPresent(type); }

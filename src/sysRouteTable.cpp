@@ -81,10 +81,7 @@ bool sysRouteTable::resetParser()
     return true;
 }
 
-bool sysRouteTable::closerMatch(RWCString netmask, RWCString than)
-{
-    return ravel::closerMatch(netmask, than);
-}
+bool sysRouteTable::closerMatch(RWCString netmask, RWCString than) { return ravel::closerMatch(netmask, than); }
 
 bool sysRouteTable::getRouteEntryRange(RWCString destination, RWCString netmask, RWCString& low, RWCString& high)
 {

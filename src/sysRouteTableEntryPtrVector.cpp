@@ -8,12 +8,11 @@
 namespace {
 // The vector starts with room for this many pointers and grows by as many again.
 const unsigned int kGrowth = 64;
-}
+} // namespace
 
 sysRouteTableEntryPtrVector::sysRouteTableEntryPtrVector()
     : m_capacity(kGrowth), m_array(new sysRouteTableEntry*[kGrowth]), m_count(0)
-{
-}
+{}
 
 sysRouteTableEntryPtrVector::sysRouteTableEntryPtrVector(const sysRouteTableEntryPtrVector& other)
     : sysRouteTableEntryPtrVector()

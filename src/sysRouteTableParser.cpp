@@ -8,8 +8,7 @@ sysRouteTableParser::sysRouteTableParser() : m_bInitialized(false), m_pEntryVect
 
 sysRouteTableParser::sysRouteTableParser(sysRouteTableEntryPtrVector* entries)
     : m_bInitialized(false), m_pEntryVector(entries)
-{
-}
+{}
 
 sysRouteTableParser::sysRouteTableParser(const sysRouteTableParser&) = default;
 sysRouteTableParser& sysRouteTableParser::operator=(const sysRouteTableParser&) = default;
@@ -26,10 +25,7 @@ bool sysRouteTableParser::init(sysRouteTableEntryPtrVector* entries)
     return true;
 }
 
-bool sysRouteTableParser::reset()
-{
-    return parse();
-}
+bool sysRouteTableParser::reset() { return parse(); }
 
 bool sysRouteTableParser::parse()
 {

@@ -66,8 +66,8 @@ bool sysServices::isCurrentUserAdmin()
 
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                  0, 0, &administrators))
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                  0, &administrators))
         return false;
     const auto freeSid = ravel::onScopeExit([administrators] { FreeSid(administrators); });
 
@@ -105,8 +105,7 @@ bool sysServices::CommandToRunOnce(RWCString command)
     BRegistry registry;
     if (!registry.setWorkingKey(kRunOnceKey))
         return false;
-    const RWCString name = ravel::firstFreeRunOnceName([&](const RWCString& candidate) {
-        return registry.valueExists(candidate);
-    });
+    const RWCString name =
+        ravel::firstFreeRunOnceName([&](const RWCString& candidate) { return registry.valueExists(candidate); });
     return registry.setValue(name, command);
 }

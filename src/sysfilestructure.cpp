@@ -258,14 +258,12 @@ static_assert(sizeof(WIN32_FIND_DATAA) <= 320, "the walker's find record holds t
 sysFileStructure::directoryWalker::directoryWalker(RWCString directory, int includeDirectories, int includeFiles)
     : m_includeDirectories(includeDirectories), m_includeFiles(includeFiles), m_path(directory), m_started(0),
       m_findData(), m_hSearch(INVALID_HANDLE_VALUE)
-{
-}
+{}
 
 sysFileStructure::directoryWalker::directoryWalker(const directoryWalker& other)
     : LogInterface(other), m_includeDirectories(other.m_includeDirectories), m_includeFiles(other.m_includeFiles),
       m_path(other.m_path), m_started(0), m_findData(), m_hSearch(INVALID_HANDLE_VALUE)
-{
-}
+{}
 
 sysFileStructure::directoryWalker& sysFileStructure::directoryWalker::operator=(const directoryWalker& other)
 {
@@ -293,7 +291,8 @@ int sysFileStructure::directoryWalker::FindNextOne(char** name)
         // A search that could not be opened is asked again each time, so it keeps its error.
         m_started = 1;
         m_hSearch = FindFirstFileA((m_path + "\\*.*").data(), found);
-        if (m_hSearch == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+        if (m_hSearch == INVALID_HANDLE_VALUE)
+            return static_cast<int>(GetLastError());
     } else if (!FindNextFileA(m_hSearch, found)) {
         return static_cast<int>(GetLastError());
     }
@@ -307,16 +306,19 @@ int sysFileStructure::directoryWalker::FindNext(char** name)
     for (;;) {
         char* entry = nullptr;
         const int result = FindNextOne(&entry);
-        if (result != 0) return result;
-        if (ended) {  // the directory appeared after a failed start: this walk stays over
+        if (result != 0)
+            return result;
+        if (ended) { // the directory appeared after a failed start: this walk stays over
             closeSearch();
             m_started = 1;
             return ERROR_NO_MORE_FILES;
         }
-        if (std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0) continue;
-        const bool directory = (reinterpret_cast<WIN32_FIND_DATAA*>(m_findData)->dwFileAttributes &
-                                FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (directory ? !m_includeDirectories : !m_includeFiles) continue;
+        if (std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0)
+            continue;
+        const bool directory =
+            (reinterpret_cast<WIN32_FIND_DATAA*>(m_findData)->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (directory ? !m_includeDirectories : !m_includeFiles)
+            continue;
         *name = entry;
         return 0;
     }
@@ -327,7 +329,8 @@ int sysFileStructure::directoryWalker::FindNext(char** name)
 sysFileStructure::fileFinder::fileFinder() = default;
 sysFileStructure::fileFinder::fileFinder(RWCString baseDirectory)
 {
-    if (validBaseDir(baseDirectory)) m_baseDir = baseDirectory;
+    if (validBaseDir(baseDirectory))
+        m_baseDir = baseDirectory;
 }
 sysFileStructure::fileFinder::fileFinder(const fileFinder&) = default;
 sysFileStructure::fileFinder& sysFileStructure::fileFinder::operator=(const fileFinder&) = default;
@@ -335,7 +338,8 @@ sysFileStructure::fileFinder::~fileFinder() = default;
 
 bool sysFileStructure::fileFinder::setBaseDir(RWCString directory)
 {
-    if (!validBaseDir(directory)) return true;
+    if (!validBaseDir(directory))
+        return true;
     m_baseDir = directory;
     return false;
 }
@@ -349,7 +353,8 @@ bool sysFileStructure::fileFinder::validBaseDir(RWCString directory)
 
 RWCString sysFileStructure::fileFinder::findPathToFile(RWCString fileName)
 {
-    if (!validBaseDir(m_baseDir) || fileName.length() == 0) return RWCString();
+    if (!validBaseDir(m_baseDir) || fileName.length() == 0)
+        return RWCString();
     return findPathToFileRecursively(m_baseDir, fileName);
 }
 
@@ -361,16 +366,19 @@ RWCString sysFileStructure::fileFinder::findPathToFileRecursively(RWCString dire
     int result;
     directoryWalker files(directory, 0, 1);
     while ((result = files.FindNext(&name)) == 0) {
-        if (std::strcmp(name, fileName.data()) != 0) continue;
+        if (std::strcmp(name, fileName.data()) != 0)
+            continue;
         RWCString path = directory + "\\" + name;
         sysFileStructure().ensurePathIsAFullPath(&path);
         return path;
     }
-    if (result != ERROR_NO_MORE_FILES) return RWCString();
+    if (result != ERROR_NO_MORE_FILES)
+        return RWCString();
     directoryWalker directories(directory, 1, 0);
     while (directories.FindNext(&name) == 0) {
         RWCString found = findPathToFileRecursively(directory + "\\" + name, fileName);
-        if (found.length() > 0) return found;
+        if (found.length() > 0)
+            return found;
     }
     return RWCString();
 }

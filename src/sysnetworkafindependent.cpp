@@ -7,12 +7,12 @@
 
 #include "internal/net/AddressText.h"
 #include "internal/net/FinerPlatform.h"
-#include "internal/win/WinCall.h"
 #include "internal/win/NetPresence.h"
+#include "internal/win/WinCall.h"
 #include "internal/win/WinHandle.h"
 
-#include <iphlpapi.h>
 #include <ipexport.h>
+#include <iphlpapi.h>
 #include <winnetwk.h>
 
 #include <cstring>
@@ -52,7 +52,8 @@ const char kToSockaddrFailed[] =
 const char kNoLocalName[] = "sysNetworkAFIndependent::getaddressesByName gethostname failed error: ";
 const char kByNameReturning[] = "sysNetworkAFIndependent::getaddressesByName returning: ";
 const char kHostNameNoSockets[] = "sysNetworkAFIndependent::getHostName WSAStartup failed";
-const char kHostNameFailed[] = "sysNetworkAFIndependent::getHostName getnameinfo failed (WSAGetLastError = %d) for IP (";
+const char kHostNameFailed[] =
+    "sysNetworkAFIndependent::getHostName getnameinfo failed (WSAGetLastError = %d) for IP (";
 const char kHostNameFound[] = "sysNetworkAFIndependent::getHostName HostName (";
 const char kHostNameIp[] = ") IP (";
 const char kCloseParen[] = ")";
@@ -73,7 +74,8 @@ const char kIcmp6ParseReplies[] = "Icmp6ParseReplies";
 const char kIcmpCreateFile[] = "IcmpCreateFile";
 const char kIcmpSendEcho[] = "IcmpSendEcho";
 const char kNoEchoLibrary[] = "sysNetworkAFIndependent::hostPresent ERROR - Could not load IPHLPAPI.DLL";
-const char kNoEchoFunctions[] = "sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)";
+const char kNoEchoFunctions[] =
+    "sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)";
 const char kNoDestination[] = "sysNetworkAFIndependent::hostPresent ERROR - Destination socket invalid (";
 const char kNoEchoHandle[] = "sysNetworkAFIndependent::hostPresent ERROR - IcmpCreateFile() failed (";
 const char kTimedOut[] = "sysNetworkAFIndependent::hostPresent - Ping timed-out.";
@@ -210,10 +212,7 @@ bool isLinkLocalSockaddr(const sockaddr* address)
     return bytes != nullptr && ravel::isLinkLocalAddress(address->sa_family, bytes);
 }
 
-RWCString decimal(long value)
-{
-    return RWCString(std::to_string(value).c_str());
-}
+RWCString decimal(long value) { return RWCString(std::to_string(value).c_str()); }
 
 // A record text with its one "%d" filled.
 RWCString withCode(const char* pattern, long code)
@@ -281,20 +280,11 @@ sysNetworkAFIndependent::~sysNetworkAFIndependent() = default;
 
 // ---- text and addresses -----------------------------------------------------------------------------
 
-bool sysNetworkAFIndependent::isIPv4Address(RWCString text)
-{
-    return ravel::isIPv4Text(text);
-}
+bool sysNetworkAFIndependent::isIPv4Address(RWCString text) { return ravel::isIPv4Text(text); }
 
-bool sysNetworkAFIndependent::isIPv6Address(RWCString text)
-{
-    return ravel::isIPv6Text(text);
-}
+bool sysNetworkAFIndependent::isIPv6Address(RWCString text) { return ravel::isIPv6Text(text); }
 
-bool sysNetworkAFIndependent::isFullyQualifiedHostname(RWCString name)
-{
-    return ravel::hasDot(name);
-}
+bool sysNetworkAFIndependent::isFullyQualifiedHostname(RWCString name) { return ravel::hasDot(name); }
 
 bool sysNetworkAFIndependent::RWCStringToSockaddr(RWCString text, sockaddr_storage& address)
 {
@@ -325,10 +315,7 @@ bool sysNetworkAFIndependent::RWCStringToSockaddr(RWCString text, sockaddr_stora
     return true;
 }
 
-bool sysNetworkAFIndependent::isLinkLocal(sockaddr* address)
-{
-    return isLinkLocalSockaddr(address);
-}
+bool sysNetworkAFIndependent::isLinkLocal(sockaddr* address) { return isLinkLocalSockaddr(address); }
 
 bool sysNetworkAFIndependent::isLinkLocal(RWCString text)
 {
@@ -336,10 +323,7 @@ bool sysNetworkAFIndependent::isLinkLocal(RWCString text)
     return RWCStringToSockaddr(text, address) && isLinkLocal(reinterpret_cast<sockaddr*>(&address));
 }
 
-bool sysNetworkAFIndependent::isLoopbackAddress(sockaddr* address)
-{
-    return isLoopbackSockaddr(address);
-}
+bool sysNetworkAFIndependent::isLoopbackAddress(sockaddr* address) { return isLoopbackSockaddr(address); }
 
 bool sysNetworkAFIndependent::isLoopbackAddress(RWCString text)
 {
@@ -389,8 +373,7 @@ bool sysNetworkAFIndependent::getAddressesByName(RWCString name, RWCStringVector
     return true;
 }
 
-bool sysNetworkAFIndependent::getIPv4AddressesByName(RWCString name, RWCStringVector& addresses, RWCStringVector*,
-                                                     int)
+bool sysNetworkAFIndependent::getIPv4AddressesByName(RWCString name, RWCStringVector& addresses, RWCStringVector*, int)
 {
     addresses.clear();
     const ravel::WinsockSession sockets(kWinsock22);
@@ -445,7 +428,7 @@ bool sysNetworkAFIndependent::getHostName(RWCString address, RWCString& hostName
 // ---- platform ----------------------------------------------------------------------------------------
 
 sysNetworkAFIndependent::Platforms sysNetworkAFIndependent::getPlatform(unsigned short& servicePackMajor,
-                                                                       unsigned short& servicePackMinor)
+                                                                        unsigned short& servicePackMinor)
 {
     if (g_platform != PLATFORMS_UNRECOGNIZED) {
         servicePackMajor = g_servicePackMajor;
@@ -487,10 +470,12 @@ bool sysNetworkAFIndependent::getInterfaces(interfaceAddresses* entries, int& co
         const Entry listInfo = library ? entryPoint<Entry>(library, kGetAdaptersInfo) : nullptr;
         if (listInfo == nullptr)
             return false;
-        const std::vector<unsigned char> buffer = adapterList(
-            [&](unsigned char* into, PULONG length) { return listInfo(reinterpret_cast<PIP_ADAPTER_INFO>(into), length); },
-            kNoMemoryInfo);
-        for (const IP_ADAPTER_INFO* adapter = buffer.empty() ? nullptr : reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data());
+        const std::vector<unsigned char> buffer =
+            adapterList([&](unsigned char* into,
+                            PULONG length) { return listInfo(reinterpret_cast<PIP_ADAPTER_INFO>(into), length); },
+                        kNoMemoryInfo);
+        for (const IP_ADAPTER_INFO* adapter = buffer.empty() ? nullptr
+                                                             : reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data());
              adapter != nullptr && count < kMostEntries; adapter = adapter->Next) {
             // The entry keeps the adapter's last address.
             for (const IP_ADDR_STRING* a = &adapter->IpAddressList; a != nullptr; a = a->Next)
@@ -558,7 +543,7 @@ bool sysNetworkAFIndependent::getInterfaces(interfaceAddresses* entries, int& co
 // ---- presence ----------------------------------------------------------------------------------------
 
 sysNetworkAFIndependent::teHostPresent sysNetworkAFIndependent::hostPresent(RWCString address, int family,
-                                                                           unsigned int timeout)
+                                                                            unsigned int timeout)
 {
     const ravel::ModuleHandle library(LoadLibraryA(kEchoLibrary));
     if (!library) {
@@ -613,11 +598,12 @@ sysNetworkAFIndependent::teHostPresent sysNetworkAFIndependent::hostPresent(RWCS
             IPAddr destination = 0;
             if (list->ai_addr != nullptr && list->ai_addr->sa_family == AF_INET)
                 destination = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
-            replies = send4(handle.get(), destination, request, kEchoDataSize, &options, reply, kEchoReplySize, timeout);
+            replies =
+                send4(handle.get(), destination, request, kEchoDataSize, &options, reply, kEchoReplySize, timeout);
         } else {
-            replies = send6(handle.get(), nullptr, nullptr, nullptr, &source,
-                            reinterpret_cast<sockaddr_in6*>(list->ai_addr), request, kEchoDataSize, &options, reply,
-                            kEchoReplySize, timeout);
+            replies =
+                send6(handle.get(), nullptr, nullptr, nullptr, &source, reinterpret_cast<sockaddr_in6*>(list->ai_addr),
+                      request, kEchoDataSize, &options, reply, kEchoReplySize, timeout);
         }
         sendError = GetLastError();
     }
@@ -629,49 +615,29 @@ sysNetworkAFIndependent::teHostPresent sysNetworkAFIndependent::hostPresent(RWCS
         if (sendError == IP_REQ_TIMED_OUT)
             RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kTimedOut);
         else
-            RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kPingError + decimal(static_cast<long>(sendError)) + kCloseParen);
+            RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE,
+                      kPingError + decimal(static_cast<long>(sendError)) + kCloseParen);
     }
     return replies > 0 ? HOST_PRESENT : HOST_NOT_PRESENT;
 }
 
 // ---- presence of protocols and providers -------------------------------------------------------------
 
-bool sysNetworkAFIndependent::isIcmpDllPresent()
-{
-    return sysNetwork().isIcmpDllPresent();
-}
+bool sysNetworkAFIndependent::isIcmpDllPresent() { return sysNetwork().isIcmpDllPresent(); }
 
-bool sysNetworkAFIndependent::isIPProtocolPresent()
-{
-    return isIcmpDllPresent() && isProtocolPresent(kFamilyIPv4, 0);
-}
+bool sysNetworkAFIndependent::isIPProtocolPresent() { return isIcmpDllPresent() && isProtocolPresent(kFamilyIPv4, 0); }
 
-bool sysNetworkAFIndependent::isIPv6ProtocolPresent()
-{
-    return isProtocolPresent(kFamilyIPv6, 0);
-}
+bool sysNetworkAFIndependent::isIPv6ProtocolPresent() { return isProtocolPresent(kFamilyIPv6, 0); }
 
-bool sysNetworkAFIndependent::isIPXProtocolPresent()
-{
-    return isProtocolPresent(kIPX, kIPXProtocol);
-}
+bool sysNetworkAFIndependent::isIPXProtocolPresent() { return isProtocolPresent(kIPX, kIPXProtocol); }
 
-bool sysNetworkAFIndependent::isLANManagerProviderPresent()
-{
-    return isProviderPresent(WNNC_NET_LANMAN);
-}
+bool sysNetworkAFIndependent::isLANManagerProviderPresent() { return isProviderPresent(WNNC_NET_LANMAN); }
 
-bool sysNetworkAFIndependent::isNetwareProviderPresent()
-{
-    return isProviderPresent(WNNC_NET_NETWARE);
-}
+bool sysNetworkAFIndependent::isNetwareProviderPresent() { return isProviderPresent(WNNC_NET_NETWARE); }
 
 bool sysNetworkAFIndependent::isProtocolPresent(int family, int protocol)
 {
     return ravel::protocolPresent(family, protocol, kWinsock22);
 }
 
-bool sysNetworkAFIndependent::isProviderPresent(unsigned long type)
-{
-    return ravel::providerPresent(type);
-}
+bool sysNetworkAFIndependent::isProviderPresent(unsigned long type) { return ravel::providerPresent(type); }

@@ -15,41 +15,43 @@ namespace ravelzip {
 
 enum class ZipResult {
     kOk,
-    kNotZip,        // no end-of-central-directory record
-    kBadDirectory,  // the central directory does not fit the file or is malformed
-    kBadLocal,      // a local header missing or disagreeing with the central directory
-    kOverlap,       // two entries' data share bytes, or an entry runs into the directory
-    kUnsafeName,    // absolute, drive, "..", device or malformed name
+    kNotZip,       // no end-of-central-directory record
+    kBadDirectory, // the central directory does not fit the file or is malformed
+    kBadLocal,     // a local header missing or disagreeing with the central directory
+    kOverlap,      // two entries' data share bytes, or an entry runs into the directory
+    kUnsafeName,   // absolute, drive, "..", device or malformed name
     kEncrypted,
-    kUnsupported,   // a method other than stored and deflate, or a multi-disk archive
-    kBadData,       // the deflate stream is damaged or truncated
-    kTooLarge,      // the entry inflates beyond (or short of) its declared size
+    kUnsupported, // a method other than stored and deflate, or a multi-disk archive
+    kBadData,     // the deflate stream is damaged or truncated
+    kTooLarge,    // the entry inflates beyond (or short of) its declared size
     kBadCrc,
-    kSinkFailed,    // the sink refused a write
+    kSinkFailed, // the sink refused a write
     kBadIndex,
 };
 const char* describe(ZipResult result);
 
-struct ZipEntry {
-    std::string name;  // UTF-8, separators as stored ("/" or "\")
+struct ZipEntry
+{
+    std::string name; // UTF-8, separators as stored ("/" or "\")
     bool directory = false;
     std::uint16_t method = 0;
     std::uint16_t flags = 0;
     std::uint16_t madeBy = 0;
     std::uint16_t dosTime = 0;
     std::uint16_t dosDate = 0;
-    bool hasUnixTime = false;  // the extended time stamp's modification time (UTC)
+    bool hasUnixTime = false; // the extended time stamp's modification time (UTC)
     std::int64_t unixTime = 0;
     std::uint32_t crc = 0;
     std::uint64_t compressedSize = 0;
     std::uint64_t size = 0;
     std::uint64_t localOffset = 0;
-    std::uint64_t dataOffset = 0;  // of the first data byte, from the local header
+    std::uint64_t dataOffset = 0; // of the first data byte, from the local header
     std::uint32_t externalAttributes = 0;
 };
 
 // Receives an entry's bytes in order.
-class ZipSink {
+class ZipSink
+{
 public:
     virtual ~ZipSink() = default;
     virtual bool write(const std::uint8_t* data, std::size_t size) = 0;
@@ -60,7 +62,8 @@ std::uint32_t crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t siz
 // Code page 437 bytes as UTF-8.
 std::string cp437ToUtf8(const std::string& text);
 
-class ZipArchive {
+class ZipArchive
+{
 public:
     ZipArchive();
     ~ZipArchive();
@@ -82,7 +85,7 @@ private:
     const std::uint8_t* m_data = nullptr;
     std::size_t m_size = 0;
     std::vector<ZipEntry> m_entries;
-    std::unique_ptr<Work> m_work;  // window and decoding tables, made on the first inflate
+    std::unique_ptr<Work> m_work; // window and decoding tables, made on the first inflate
 };
 
-}  // namespace ravelzip
+} // namespace ravelzip

@@ -23,7 +23,8 @@ constexpr int kNotOpen = 102;
 constexpr int kUnknownCommand = 103;
 constexpr int kCannotCreate = 104;
 
-struct OpenArchive {
+struct OpenArchive
+{
     std::string path;
     ravel::FileHandle file;
     ravel::KernelHandle mapping;
@@ -34,7 +35,8 @@ struct OpenArchive {
     std::vector<std::pair<std::wstring, FILETIME>> directoryTimes;
     ~OpenArchive()
     {
-        if (view != nullptr) UnmapViewOfFile(view);
+        if (view != nullptr)
+            UnmapViewOfFile(view);
     }
 };
 std::unique_ptr<OpenArchive> g_open;
@@ -42,7 +44,8 @@ std::unique_ptr<OpenArchive> g_open;
 std::wstring widen(const char* text, UINT codePage)
 {
     const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (n <= 0) return {};
+    if (n <= 0)
+        return {};
     std::wstring out(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(codePage, 0, text, -1, &out[0], n);
     out.resize(static_cast<std::size_t>(n - 1));
@@ -55,23 +58,28 @@ int openArchive(const char* path)
     auto open = std::make_unique<OpenArchive>();
     open->path = path;
     open->file.reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!open->file) return kCannotOpen;
+    if (!open->file)
+        return kCannotOpen;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(open->file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX)
         return kCannotOpen;
     if (size.QuadPart > 0) {
         open->mapping.reset(CreateFileMappingA(open->file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-        if (!open->mapping) return kCannotOpen;
+        if (!open->mapping)
+            return kCannotOpen;
         open->view = static_cast<const std::uint8_t*>(MapViewOfFile(open->mapping.get(), FILE_MAP_READ, 0, 0, 0));
-        if (open->view == nullptr) return kCannotOpen;
+        if (open->view == nullptr)
+            return kCannotOpen;
     }
     const ravelzip::ZipResult result = open->archive.open(open->view, static_cast<std::size_t>(size.QuadPart));
-    if (result != ravelzip::ZipResult::kOk) return static_cast<int>(result);
+    if (result != ravelzip::ZipResult::kOk)
+        return static_cast<int>(result);
     g_open = std::move(open);
     return 0;
 }
 
-class FileSink : public ravelzip::ZipSink {
+class FileSink : public ravelzip::ZipSink
+{
 public:
     explicit FileSink(HANDLE file) : m_file(file) {}
     bool write(const std::uint8_t* data, std::size_t size) override
@@ -79,7 +87,8 @@ public:
         while (size > 0) {
             const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
             DWORD written = 0;
-            if (!WriteFile(m_file, data, chunk, &written, nullptr) || written != chunk) return false;
+            if (!WriteFile(m_file, data, chunk, &written, nullptr) || written != chunk)
+                return false;
             data += chunk;
             size -= chunk;
         }
@@ -95,7 +104,8 @@ private:
 bool entryTime(const ravelzip::ZipEntry& entry, FILETIME& out)
 {
     if (entry.hasUnixTime) {
-        const unsigned long long ticks = (static_cast<unsigned long long>(entry.unixTime) + 11644473600ull) * 10000000ull;
+        const unsigned long long ticks =
+            (static_cast<unsigned long long>(entry.unixTime) + 11644473600ull) * 10000000ull;
         out.dwLowDateTime = static_cast<DWORD>(ticks);
         out.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
         return true;
@@ -120,33 +130,42 @@ void createParents(const std::wstring& path, std::size_t from)
 
 int extractEntry(std::size_t index, const char* destination)
 {
-    if (index >= g_open->archive.count()) return static_cast<int>(ravelzip::ZipResult::kBadIndex);
+    if (index >= g_open->archive.count())
+        return static_cast<int>(ravelzip::ZipResult::kBadIndex);
     const ravelzip::ZipEntry& entry = g_open->archive.entry(index);
     std::u16string name;
-    if (!cabinet::decodeUtf8(entry.name.c_str(), name)) return static_cast<int>(ravelzip::ZipResult::kUnsafeName);
+    if (!cabinet::decodeUtf8(entry.name.c_str(), name))
+        return static_cast<int>(ravelzip::ZipResult::kUnsafeName);
     std::wstring path = widen(destination, CP_ACP);
-    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-    for (char16_t c : name) path += c == u'/' ? L'\\' : static_cast<wchar_t>(c);
-    createParents(path, 0);  // the destination too, as unzip -d makes it
+    if (!path.empty() && path.back() != L'\\' && path.back() != L'/')
+        path += L'\\';
+    for (char16_t c : name)
+        path += c == u'/' ? L'\\' : static_cast<wchar_t>(c);
+    createParents(path, 0); // the destination too, as unzip -d makes it
     if (entry.directory) {
         path.pop_back();
-        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return kCannotCreate;
+        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return kCannotCreate;
         FILETIME time{};
-        if (entryTime(entry, time)) g_open->directoryTimes.emplace_back(path, time);
+        if (entryTime(entry, time))
+            g_open->directoryTimes.emplace_back(path, time);
         return 0;
     }
     ravel::FileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return kCannotCreate;
+    if (!file)
+        return kCannotCreate;
     FileSink sink(file.get());
     auto removePartial = ravel::onScopeExit([&] {
         file.reset();
         DeleteFileW(path.c_str());
     });
     const ravelzip::ZipResult result = g_open->archive.extract(index, sink);
-    if (result != ravelzip::ZipResult::kOk) return static_cast<int>(result);
+    if (result != ravelzip::ZipResult::kOk)
+        return static_cast<int>(result);
     FILETIME time{};
-    if (entryTime(entry, time)) SetFileTime(file.get(), nullptr, &time, &time);
+    if (entryTime(entry, time))
+        SetFileTime(file.get(), nullptr, &time, &time);
     removePartial.dismiss();
     return 0;
 }
@@ -157,32 +176,39 @@ void setDirectoryTimes()
         const ravel::FileHandle directory(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
                                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (directory) SetFileTime(directory.get(), nullptr, &time, &time);
+        if (directory)
+            SetFileTime(directory.get(), nullptr, &time, &time);
     }
     g_open->directoryTimes.clear();
 }
 
-}  // namespace
+} // namespace
 
 extern "C" __declspec(dllexport) int WINAPI dunzip(UNZIPCMDSTRUCT* command)
 {
-    if (command == nullptr || command->structSize != kUnzipCmdSize || command->zipFile == nullptr) return kBadRecord;
+    if (command == nullptr || command->structSize != kUnzipCmdSize || command->zipFile == nullptr)
+        return kBadRecord;
     try {
         if (command->command == kUnzipOpen) {
             const int result = openArchive(command->zipFile);
             command->entryCount = result == 0 ? static_cast<std::uint32_t>(g_open->archive.count()) : 0;
             return result;
         }
-        if (command->command != kUnzipEntryInfo && command->command != kUnzipExtract) return kUnknownCommand;
+        if (command->command != kUnzipEntryInfo && command->command != kUnzipExtract)
+            return kUnknownCommand;
         if (!g_open || g_open->path != command->zipFile) {
             const int result = openArchive(command->zipFile);
-            if (result != 0) return result;
+            if (result != 0)
+                return result;
         }
-        if (command->entryIndex < 0) return static_cast<int>(ravelzip::ZipResult::kBadIndex);
+        if (command->entryIndex < 0)
+            return static_cast<int>(ravelzip::ZipResult::kBadIndex);
         const std::size_t index = static_cast<std::size_t>(command->entryIndex);
         if (command->command == kUnzipEntryInfo) {
-            if (command->entryInfo == nullptr) return kBadRecord;
-            if (index >= g_open->archive.count()) return static_cast<int>(ravelzip::ZipResult::kBadIndex);
+            if (command->entryInfo == nullptr)
+                return kBadRecord;
+            if (index >= g_open->archive.count())
+                return static_cast<int>(ravelzip::ZipResult::kBadIndex);
             const ravelzip::ZipEntry& entry = g_open->archive.entry(index);
             auto* info = static_cast<ZIPENTRYINFO*>(command->entryInfo);
             std::memset(info, 0, sizeof *info);
@@ -191,9 +217,11 @@ extern "C" __declspec(dllexport) int WINAPI dunzip(UNZIPCMDSTRUCT* command)
             std::memcpy(info->name, entry.name.data(), n);
             return 0;
         }
-        if (command->destination == nullptr) return kBadRecord;
+        if (command->destination == nullptr)
+            return kBadRecord;
         const int result = extractEntry(index, command->destination);
-        if (index + 1 == g_open->archive.count()) setDirectoryTimes();
+        if (index + 1 == g_open->archive.count())
+            setDirectoryTimes();
         return result;
     } catch (const std::bad_alloc&) {
         return kNotOpen;
@@ -202,6 +230,7 @@ extern "C" __declspec(dllexport) int WINAPI dunzip(UNZIPCMDSTRUCT* command)
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_DETACH) g_open.reset();
+    if (reason == DLL_PROCESS_DETACH)
+        g_open.reset();
     return TRUE;
 }

@@ -11,11 +11,11 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  define DIAMONDAPI __cdecl
-typedef long FDI_LONG;           /* 32 bits on Windows */
+#define DIAMONDAPI __cdecl
+typedef long FDI_LONG; /* 32 bits on Windows */
 typedef unsigned long FDI_ULONG;
 #else
-#  define DIAMONDAPI
+#define DIAMONDAPI
 typedef int32_t FDI_LONG;
 typedef uint32_t FDI_ULONG;
 #endif
@@ -29,7 +29,8 @@ extern "C" {
 #endif
 
 /* Error record filled by the engine: the error code, a secondary value, and the error flag. */
-typedef struct {
+typedef struct
+{
     int erfOper;
     int erfType;
     FDI_BOOL fError;
@@ -69,7 +70,8 @@ typedef enum {
 
 typedef void* HFDI;
 
-typedef struct {
+typedef struct
+{
     FDI_LONG cbCabinet;
     FDI_USHORT cFolders;
     FDI_USHORT cFiles;
@@ -80,28 +82,29 @@ typedef struct {
     FDI_BOOL hasnext;
 } FDICABINETINFO, *PFDICABINETINFO;
 
-typedef enum {
-    fdidtNEW_CABINET = 0,
-    fdidtNEW_FOLDER = 1,
-    fdidtDECRYPT = 2
-} FDIDECRYPTTYPE;
+typedef enum { fdidtNEW_CABINET = 0, fdidtNEW_FOLDER = 1, fdidtDECRYPT = 2 } FDIDECRYPTTYPE;
 
-typedef struct {
+typedef struct
+{
     FDIDECRYPTTYPE fdidt;
     void* pvUser;
-    union {
-        struct {
+    union
+    {
+        struct
+        {
             void* pHeaderReserve;
             FDI_USHORT cbHeaderReserve;
             FDI_USHORT setID;
             int iCabinet;
         } cabinet;
-        struct {
+        struct
+        {
             void* pFolderReserve;
             FDI_USHORT cbFolderReserve;
             FDI_USHORT iFolder;
         } folder;
-        struct {
+        struct
+        {
             void* pDataReserve;
             FDI_USHORT cbDataReserve;
             void* pbData;
@@ -124,7 +127,8 @@ typedef enum {
     fdintENUMERATE = 5
 } FDINOTIFICATIONTYPE;
 
-typedef struct {
+typedef struct
+{
     FDI_LONG cb;
     char* psz1;
     char* psz2;
@@ -140,7 +144,7 @@ typedef struct {
     FDIERROR fdie;
 } FDINOTIFICATION, *PFDINOTIFICATION;
 
-typedef void* (DIAMONDAPI* PFNALLOC)(FDI_ULONG cb);
+typedef void*(DIAMONDAPI* PFNALLOC)(FDI_ULONG cb);
 typedef void(DIAMONDAPI* PFNFREE)(void* pv);
 typedef FDI_INT_PTR(DIAMONDAPI* PFNOPEN)(char* pszFile, int oflag, int pmode);
 typedef FDI_UINT(DIAMONDAPI* PFNREAD)(FDI_INT_PTR hf, void* pv, FDI_UINT cb);
@@ -165,12 +169,11 @@ typedef int(DIAMONDAPI* PFNFDIDECRYPT)(PFDIDECRYPT pfdid);
 #define FDI_OPEN_READ_BINARY 0x8000
 #define FDI_OPEN_PERMISSION 0x0180
 
-HFDI DIAMONDAPI FDICreate(PFNALLOC pfnalloc, PFNFREE pfnfree, PFNOPEN pfnopen, PFNREAD pfnread,
-                          PFNWRITE pfnwrite, PFNCLOSE pfnclose, PFNSEEK pfnseek, int cpuType,
-                          PERF perf);
+HFDI DIAMONDAPI FDICreate(PFNALLOC pfnalloc, PFNFREE pfnfree, PFNOPEN pfnopen, PFNREAD pfnread, PFNWRITE pfnwrite,
+                          PFNCLOSE pfnclose, PFNSEEK pfnseek, int cpuType, PERF perf);
 FDI_BOOL DIAMONDAPI FDIIsCabinet(HFDI hfdi, FDI_INT_PTR hf, PFDICABINETINFO pfdici);
-FDI_BOOL DIAMONDAPI FDICopy(HFDI hfdi, char* pszCabinet, char* pszCabPath, int flags,
-                            PFNFDINOTIFY pfnfdin, PFNFDIDECRYPT pfnfdid, void* pvUser);
+FDI_BOOL DIAMONDAPI FDICopy(HFDI hfdi, char* pszCabinet, char* pszCabPath, int flags, PFNFDINOTIFY pfnfdin,
+                            PFNFDIDECRYPT pfnfdid, void* pvUser);
 FDI_BOOL DIAMONDAPI FDIDestroy(HFDI hfdi);
 
 #ifdef __cplusplus

@@ -9,7 +9,8 @@
 //   .        any character               [...]  a class: ranges a-z, negation [^...], ] first is literal
 //   ^ $      start / end of the text     ?*+    zero-or-one, zero-or-more, one-or-more of the item before
 // The first match is the leftmost one; among matches starting there, the longest.
-class TLS7912D_API RWCRegexp {
+class TLS7912D_API RWCRegexp
+{
 public:
     enum statVal { OK = 0, ILLEGAL, NOMEMORY, TOOLONG };
 

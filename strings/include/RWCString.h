@@ -1,8 +1,8 @@
 #ifndef RWCSTRING_H
 #define RWCSTRING_H
 
-#include "tls7912d_export.h"
 #include "RWBoundsErr.h"
+#include "tls7912d_export.h"
 
 #include <cstring>
 #include <ostream>
@@ -15,7 +15,8 @@ class RWCRegexp;
 // A view of part of an RWCString: produced by sub-string extraction, matching, stripping and
 // tokenising. It refers to the string it came from, which must outlive it. A null sub-string
 // (nothing matched) has length 0 and start() == RWCString::npos.
-class TLS7912D_API RWCSubString {
+class TLS7912D_API RWCSubString
+{
 public:
     RWCSubString(const RWCSubString&) = default;
 
@@ -44,7 +45,8 @@ private:
     friend class RWCString;
     friend class RWCTokenizer;
     RWCSubString(const RWCString* str, size_t start, size_t len) noexcept
-        : m_str(const_cast<RWCString*>(str)), m_begin(start), m_extent(len) {}
+        : m_str(const_cast<RWCString*>(str)), m_begin(start), m_extent(len)
+    {}
     inline char& at(size_t i) const;
 
     RWCString* m_str;
@@ -54,13 +56,15 @@ private:
 
 // Kept out of the exported class so each module has its own constant instead of importing one
 // that the DLL never emits.
-struct RWCStringConstants {
+struct RWCStringConstants
+{
     static constexpr size_t npos = RW_NPOS;
 };
 
 // A length-counted, 8-bit string with value semantics (copies never share storage).
 // Embedded zero bytes are allowed; data() is always zero-terminated after length() bytes.
-class TLS7912D_API RWCString : public RWCStringConstants {
+class TLS7912D_API RWCString : public RWCStringConstants
+{
 public:
     enum caseCompare { exact, ignoreCase };
     enum stripType { leading = 0x1, trailing = 0x2, both = 0x3 };
@@ -68,10 +72,10 @@ public:
     RWCString();
     RWCString(const RWCString& s);
     RWCString(RWCString&& s) noexcept;
-    RWCString(const char* s);                 // zero-terminated; a null pointer gives ""
-    RWCString(const char* s, size_t len);     // exactly len bytes, zero bytes included
+    RWCString(const char* s);             // zero-terminated; a null pointer gives ""
+    RWCString(const char* s, size_t len); // exactly len bytes, zero bytes included
     RWCString(char c);
-    RWCString(char c, size_t count);          // count copies of c
+    RWCString(char c, size_t count); // count copies of c
     RWCString(const RWCSubString& s);
     ~RWCString();
 
@@ -87,7 +91,7 @@ public:
     RWCString& append(const char* s);
     RWCString& append(const char* s, size_t len);
     RWCString& append(const RWCString& s) { return append(s.data(), s.length()); }
-    RWCString& append(const RWCString& s, size_t len);      // at most len bytes of s
+    RWCString& append(const RWCString& s, size_t len); // at most len bytes of s
     RWCString& append(char c, size_t count = 1);
 
     RWCString& prepend(const char* s);
@@ -100,7 +104,7 @@ public:
     RWCString& insert(size_t pos, const char* s) { return replace(pos, 0, s, tls7912dTextLength(s)); }
     RWCString& insert(size_t pos, const char* s, size_t len) { return replace(pos, 0, s, len); }
     RWCString& insert(size_t pos, const RWCString& s) { return replace(pos, 0, s.data(), s.length()); }
-    RWCString& remove(size_t pos) { return replace(pos, npos, "", 0); }   // everything from pos on
+    RWCString& remove(size_t pos) { return replace(pos, npos, "", 0); } // everything from pos on
     RWCString& remove(size_t pos, size_t n) { return replace(pos, n, "", 0); }
     RWCString& replace(size_t pos, size_t n, const char* s) { return replace(pos, n, s, tls7912dTextLength(s)); }
     RWCString& replace(size_t pos, size_t n, const RWCString& s) { return replace(pos, n, s.data(), s.length()); }
@@ -139,7 +143,7 @@ public:
     size_t first(const char* set) const noexcept;                // first byte that is in set
     size_t first(const char* set, size_t setLen) const noexcept; // set may hold zero bytes
     size_t last(char c) const noexcept;
-    size_t last(char c, size_t end) const noexcept;              // last at or before end
+    size_t last(char c, size_t end) const noexcept; // last at or before end
     size_t occurrencesOf(char c) const noexcept;
 
     // Sub-strings: start + len must not exceed length() (RWBoundsErr otherwise).
@@ -167,25 +171,42 @@ public:
     const RWCSubString strip(stripType s = trailing, char c = ' ') const;
 
     // Character access; an index at or beyond length() raises RWBoundsErr.
-    char& operator[](size_t i) { checkIndex(i); return m_data[i]; }
-    char operator[](size_t i) const { checkIndex(i); return m_data[i]; }
-    char& operator()(size_t i) { checkIndex(i); return m_data[i]; }
-    char operator()(size_t i) const { checkIndex(i); return m_data[i]; }
+    char& operator[](size_t i)
+    {
+        checkIndex(i);
+        return m_data[i];
+    }
+    char operator[](size_t i) const
+    {
+        checkIndex(i);
+        return m_data[i];
+    }
+    char& operator()(size_t i)
+    {
+        checkIndex(i);
+        return m_data[i];
+    }
+    char operator()(size_t i) const
+    {
+        checkIndex(i);
+        return m_data[i];
+    }
 
     size_t length() const noexcept { return header()->len; }
     size_t capacity() const noexcept { return header()->cap; }
     bool isNull() const noexcept { return header()->len == 0; }
     const char* data() const noexcept { return m_data; }
 
-    void capacity(size_t n);             // reserve room for n bytes
-    void resize(size_t n);               // truncate, or pad with blanks
+    void capacity(size_t n); // reserve room for n bytes
+    void resize(size_t n);   // truncate, or pad with blanks
     void toLower();
     void toUpper();
     unsigned hash(caseCompare cmp = exact) const;
 
 private:
     friend class RWCSubString;
-    struct Header {
+    struct Header
+    {
         size_t len;
         size_t cap;
     };
@@ -196,8 +217,8 @@ private:
     static char* allocate(size_t cap);
     static void release(char* p) noexcept;
     void assignText(const char* s, size_t len);
-    void growTo(size_t newLen);      // room for newLen bytes, content kept, geometric growth
-    void reallocate(size_t cap);     // exactly cap bytes of room, content kept
+    void growTo(size_t newLen);  // room for newLen bytes, content kept, geometric growth
+    void reallocate(size_t cap); // exactly cap bytes of room, content kept
     RWCString& replaceAt(size_t pos, size_t n, const char* s, size_t len); // checked by caller
     void checkIndex(size_t i) const
     {
@@ -215,10 +236,7 @@ private:
     char* m_data;
 };
 
-inline const char* RWCSubString::data() const noexcept
-{
-    return isNull() ? "" : m_str->m_data + m_begin;
-}
+inline const char* RWCSubString::data() const noexcept { return isNull() ? "" : m_str->m_data + m_begin; }
 
 inline char& RWCSubString::at(size_t i) const
 {

@@ -1,9 +1,9 @@
 #ifndef RWORDEREDVECTOR_H
 #define RWORDEREDVECTOR_H
 
-#include "tls7912d_export.h"
 #include "RWBoundsErr.h"
 #include "RWCString.h"
+#include "tls7912d_export.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,7 +14,8 @@
 // template, so RWBoundsErr is always thrown from the module that uses the vector.
 
 template <class T>
-class RWTValOrderedVector {
+class RWTValOrderedVector
+{
 public:
     typedef T value_type;
     typedef typename std::vector<T>::iterator iterator;
@@ -41,16 +42,56 @@ public:
         m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(i), v);
     }
 
-    T& operator[](size_t i) { check(i); return m_items[i]; }
-    const T& operator[](size_t i) const { check(i); return m_items[i]; }
-    T& operator()(size_t i) { check(i); return m_items[i]; }
-    const T& operator()(size_t i) const { check(i); return m_items[i]; }
-    T& at(size_t i) { check(i); return m_items[i]; }
-    const T& at(size_t i) const { check(i); return m_items[i]; }
-    T& first() { check(0); return m_items.front(); }
-    const T& first() const { check(0); return m_items.front(); }
-    T& last() { check(0); return m_items.back(); }
-    const T& last() const { check(0); return m_items.back(); }
+    T& operator[](size_t i)
+    {
+        check(i);
+        return m_items[i];
+    }
+    const T& operator[](size_t i) const
+    {
+        check(i);
+        return m_items[i];
+    }
+    T& operator()(size_t i)
+    {
+        check(i);
+        return m_items[i];
+    }
+    const T& operator()(size_t i) const
+    {
+        check(i);
+        return m_items[i];
+    }
+    T& at(size_t i)
+    {
+        check(i);
+        return m_items[i];
+    }
+    const T& at(size_t i) const
+    {
+        check(i);
+        return m_items[i];
+    }
+    T& first()
+    {
+        check(0);
+        return m_items.front();
+    }
+    const T& first() const
+    {
+        check(0);
+        return m_items.front();
+    }
+    T& last()
+    {
+        check(0);
+        return m_items.back();
+    }
+    const T& last() const
+    {
+        check(0);
+        return m_items.back();
+    }
 
     // Index of the first element equal to v, or RW_NPOS.
     size_t index(const T& v) const
@@ -132,7 +173,8 @@ private:
 // An ordered vector of pointers. It does not own the pointees unless told to destroy them
 // (clearAndDestroy). Searches compare the pointees with T::operator==.
 template <class T>
-class RWTPtrOrderedVector {
+class RWTPtrOrderedVector
+{
 public:
     typedef T* value_type;
     typedef typename std::vector<T*>::iterator iterator;
@@ -155,14 +197,46 @@ public:
         m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(i), p);
     }
 
-    T*& operator[](size_t i) { check(i); return m_items[i]; }
-    T* operator[](size_t i) const { check(i); return m_items[i]; }
-    T*& operator()(size_t i) { check(i); return m_items[i]; }
-    T* operator()(size_t i) const { check(i); return m_items[i]; }
-    T*& at(size_t i) { check(i); return m_items[i]; }
-    T* at(size_t i) const { check(i); return m_items[i]; }
-    T* first() const { check(0); return m_items.front(); }
-    T* last() const { check(0); return m_items.back(); }
+    T*& operator[](size_t i)
+    {
+        check(i);
+        return m_items[i];
+    }
+    T* operator[](size_t i) const
+    {
+        check(i);
+        return m_items[i];
+    }
+    T*& operator()(size_t i)
+    {
+        check(i);
+        return m_items[i];
+    }
+    T* operator()(size_t i) const
+    {
+        check(i);
+        return m_items[i];
+    }
+    T*& at(size_t i)
+    {
+        check(i);
+        return m_items[i];
+    }
+    T* at(size_t i) const
+    {
+        check(i);
+        return m_items[i];
+    }
+    T* first() const
+    {
+        check(0);
+        return m_items.front();
+    }
+    T* last() const
+    {
+        check(0);
+        return m_items.back();
+    }
 
     // First element whose pointee equals *p (null pointers only match null), or RW_NPOS.
     size_t index(const T* p) const

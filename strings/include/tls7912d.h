@@ -2,11 +2,11 @@
 #define TLS7912D_H
 
 // The whole string and collection library.
-#include "tls7912d_export.h"
 #include "RWBoundsErr.h"
-#include "RWCString.h"
 #include "RWCRegexp.h"
+#include "RWCString.h"
 #include "RWCTokenizer.h"
 #include "RWOrderedVector.h"
+#include "tls7912d_export.h"
 
 #endif

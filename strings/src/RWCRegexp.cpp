@@ -15,14 +15,16 @@ namespace {
 enum class Kind : unsigned char { Literal, Any, Set, Begin, End };
 enum class Repeat : unsigned char { One, Optional, Many };
 
-struct Item {
+struct Item
+{
     Kind kind;
     Repeat repeat;
-    unsigned char ch;   // Literal
-    size_t set;         // Set: index into Program::sets
+    unsigned char ch; // Literal
+    size_t set;       // Set: index into Program::sets
 };
 
-struct ByteClass {
+struct ByteClass
+{
     uint32_t bits[8] = {};
     void add(unsigned char c) { bits[c >> 5] |= 1u << (c & 31); }
     bool has(unsigned char c) const { return (bits[c >> 5] >> (c & 31)) & 1u; }
@@ -38,7 +40,8 @@ const size_t kMaxItems = 4096;
 
 } // namespace
 
-struct RWCRegexp::Program {
+struct RWCRegexp::Program
+{
     std::vector<Item> items;
     std::vector<ByteClass> sets;
     // Bytes that can begin a match, when every match needs at least one byte; lets the search
@@ -51,7 +54,9 @@ struct RWCRegexp::Program {
     {
         for (const Item& it : items) {
             switch (it.kind) {
-            case Kind::Literal: lead.add(it.ch); break;
+            case Kind::Literal:
+                lead.add(it.ch);
+                break;
             case Kind::Any:
                 for (uint32_t& w : lead.bits)
                     w = ~0u;
@@ -60,8 +65,10 @@ struct RWCRegexp::Program {
                 for (int w = 0; w < 8; ++w)
                     lead.bits[w] |= sets[it.set].bits[w];
                 break;
-            case Kind::Begin: continue;
-            case Kind::End: return;   // an empty match may be possible at the end
+            case Kind::Begin:
+                continue;
+            case Kind::End:
+                return; // an empty match may be possible at the end
             }
             if (it.repeat == Repeat::One) {
                 leadUsable = true;
@@ -83,10 +90,14 @@ struct RWCRegexp::Program {
     bool consumes(const Item& it, unsigned char c) const
     {
         switch (it.kind) {
-        case Kind::Literal: return it.ch == c;
-        case Kind::Any: return true;
-        case Kind::Set: return sets[it.set].has(c);
-        default: return false;
+        case Kind::Literal:
+            return it.ch == c;
+        case Kind::Any:
+            return true;
+        case Kind::Set:
+            return sets[it.set].has(c);
+        default:
+            return false;
         }
     }
 };
@@ -97,10 +108,14 @@ namespace {
 unsigned char escaped(char c)
 {
     switch (c) {
-    case 't': return '\t';
-    case 'n': return '\n';
-    case 'r': return '\r';
-    default: return static_cast<unsigned char>(c);
+    case 't':
+        return '\t';
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    default:
+        return static_cast<unsigned char>(c);
     }
 }
 
@@ -169,7 +184,7 @@ void RWCRegexp::compile(const char* pat, size_t len)
         return;
     }
     std::vector<Item>& items = prog->items;
-    bool lastIsAtom = false;   // whether a quantifier may follow
+    bool lastIsAtom = false; // whether a quantifier may follow
     for (size_t i = 0; i < len;) {
         char c = pat[i];
         if (items.size() >= kMaxItems) {
@@ -187,7 +202,7 @@ void RWCRegexp::compile(const char* pat, size_t len)
             else if (c == '*')
                 prev.repeat = Repeat::Many;
             else {
-                Item again = prev;   // x+ is x followed by x*
+                Item again = prev; // x+ is x followed by x*
                 again.repeat = Repeat::Many;
                 items.push_back(again);
             }
@@ -232,8 +247,7 @@ void RWCRegexp::compile(const char* pat, size_t len)
     if (m_status == OK) {
         prog->computeLead();
         m_prog = prog;
-    }
-    else
+    } else
         delete prog;
 }
 
@@ -249,8 +263,7 @@ RWCRegexp::RWCRegexp(const RWCString& pattern) : m_prog(nullptr), m_status(OK)
 
 RWCRegexp::RWCRegexp(const RWCRegexp& other)
     : m_prog(other.m_prog ? new Program(*other.m_prog) : nullptr), m_status(other.m_status)
-{
-}
+{}
 
 RWCRegexp& RWCRegexp::operator=(const RWCRegexp& other)
 {
@@ -275,10 +288,7 @@ RWCRegexp& RWCRegexp::operator=(const RWCString& pattern)
     return *this;
 }
 
-RWCRegexp::~RWCRegexp()
-{
-    delete m_prog;
-}
+RWCRegexp::~RWCRegexp() { delete m_prog; }
 
 size_t RWCRegexp::index(const RWCString& text, size_t* matchLength, size_t start) const
 {
@@ -318,13 +328,12 @@ size_t RWCRegexp::index(const char* text, size_t n, size_t* matchLength, size_t 
             if (s[i] == none)
                 continue;
             const Item& it = items[i];
-            bool skip = it.repeat != Repeat::One || (it.kind == Kind::Begin && pos == 0) ||
-                        (it.kind == Kind::End && pos == n);
+            bool skip =
+                it.repeat != Repeat::One || (it.kind == Kind::Begin && pos == 0) || (it.kind == Kind::End && pos == n);
             if (skip && s[i] < s[i + 1])
                 s[i + 1] = s[i];
         }
     };
-
 
     const bool anchored = m > 0 && items[0].kind == Kind::Begin;
 

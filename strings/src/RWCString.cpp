@@ -42,7 +42,8 @@ bool equalFolded(const char* a, const char* b, size_t n) noexcept
 }
 
 // Byte membership table for first(set).
-struct ByteSet {
+struct ByteSet
+{
     bool in[256] = {};
     ByteSet(const char* s, size_t n) noexcept
     {
@@ -60,7 +61,8 @@ const size_t kMinCapacity = 15;
 char* RWCString::emptyText() noexcept
 {
     // Never written: every change that makes the text non-empty allocates first.
-    struct EmptyRep {
+    struct EmptyRep
+    {
         Header h;
         char text[sizeof(Header)];
     };
@@ -121,7 +123,7 @@ void RWCString::reallocate(size_t cap)
 void RWCString::assignText(const char* s, size_t len)
 {
     if (len <= capacity()) {
-        std::memmove(m_data, s, len);   // s may lie inside our own text
+        std::memmove(m_data, s, len); // s may lie inside our own text
         if (capacity() != 0) {
             m_data[len] = '\0';
             header()->len = len;
@@ -140,15 +142,9 @@ void RWCString::assignText(const char* s, size_t len)
 
 RWCString::RWCString() : m_data(emptyText()) {}
 
-RWCString::RWCString(const RWCString& s) : m_data(emptyText())
-{
-    assignText(s.m_data, s.length());
-}
+RWCString::RWCString(const RWCString& s) : m_data(emptyText()) { assignText(s.m_data, s.length()); }
 
-RWCString::RWCString(RWCString&& s) noexcept : m_data(s.m_data)
-{
-    s.m_data = emptyText();
-}
+RWCString::RWCString(RWCString&& s) noexcept : m_data(s.m_data) { s.m_data = emptyText(); }
 
 RWCString::RWCString(const char* s) : m_data(emptyText())
 {
@@ -162,15 +158,9 @@ RWCString::RWCString(const char* s, size_t len) : m_data(emptyText())
         assignText(s, len);
 }
 
-RWCString::RWCString(char c) : m_data(emptyText())
-{
-    assignText(&c, 1);
-}
+RWCString::RWCString(char c) : m_data(emptyText()) { assignText(&c, 1); }
 
-RWCString::RWCString(char c, size_t count) : m_data(emptyText())
-{
-    append(c, count);
-}
+RWCString::RWCString(char c, size_t count) : m_data(emptyText()) { append(c, count); }
 
 RWCString::RWCString(const RWCSubString& s) : m_data(emptyText())
 {
@@ -178,10 +168,7 @@ RWCString::RWCString(const RWCSubString& s) : m_data(emptyText())
         assignText(s.data(), s.length());
 }
 
-RWCString::~RWCString()
-{
-    release(m_data);
-}
+RWCString::~RWCString() { release(m_data); }
 
 RWCString& RWCString::operator=(const RWCString& s)
 {
@@ -210,10 +197,7 @@ RWCString& RWCString::operator=(char c)
 
 // ---- concatenation and editing ----
 
-RWCString& RWCString::append(const char* s)
-{
-    return s ? append(s, std::strlen(s)) : *this;
-}
+RWCString& RWCString::append(const char* s) { return s ? append(s, std::strlen(s)) : *this; }
 
 RWCString& RWCString::append(const char* s, size_t len)
 {
@@ -255,15 +239,9 @@ RWCString& RWCString::append(char c, size_t count)
     return *this;
 }
 
-RWCString& RWCString::prepend(const char* s)
-{
-    return s ? replaceAt(0, 0, s, std::strlen(s)) : *this;
-}
+RWCString& RWCString::prepend(const char* s) { return s ? replaceAt(0, 0, s, std::strlen(s)) : *this; }
 
-RWCString& RWCString::prepend(const char* s, size_t len)
-{
-    return s ? replaceAt(0, 0, s, len) : *this;
-}
+RWCString& RWCString::prepend(const char* s, size_t len) { return s ? replaceAt(0, 0, s, len) : *this; }
 
 RWCString& RWCString::prepend(const RWCString& s, size_t len)
 {
@@ -361,15 +339,13 @@ size_t RWCString::index(const char* pat, size_t patlen, size_t start, caseCompar
     }
     const unsigned char first = foldCase(static_cast<unsigned char>(pat[0]));
     for (size_t i = start; i <= lastStart; ++i)
-        if (foldCase(static_cast<unsigned char>(m_data[i])) == first && equalFolded(m_data + i + 1, pat + 1, patlen - 1))
+        if (foldCase(static_cast<unsigned char>(m_data[i])) == first &&
+            equalFolded(m_data + i + 1, pat + 1, patlen - 1))
             return i;
     return npos;
 }
 
-size_t RWCString::index(const RWCRegexp& re, size_t start) const
-{
-    return re.index(*this, nullptr, start);
-}
+size_t RWCString::index(const RWCRegexp& re, size_t start) const { return re.index(*this, nullptr, start); }
 
 size_t RWCString::index(const RWCRegexp& re, size_t* matchLength, size_t start) const
 {
@@ -416,20 +392,14 @@ size_t RWCString::rindex(const char* pat, size_t patlen, size_t end, caseCompare
     }
 }
 
-bool RWCString::contains(const char* pat, caseCompare cmp) const
-{
-    return index(pat, 0, cmp) != npos;
-}
+bool RWCString::contains(const char* pat, caseCompare cmp) const { return index(pat, 0, cmp) != npos; }
 
 bool RWCString::contains(const RWCString& pat, caseCompare cmp) const
 {
     return index(pat.m_data, pat.length(), 0, cmp) != npos;
 }
 
-size_t RWCString::first(char c) const noexcept
-{
-    return first(c, 0);
-}
+size_t RWCString::first(char c) const noexcept { return first(c, 0); }
 
 size_t RWCString::first(char c, size_t start) const noexcept
 {
@@ -440,10 +410,7 @@ size_t RWCString::first(char c, size_t start) const noexcept
     return hit ? static_cast<size_t>(static_cast<const char*>(hit) - m_data) : npos;
 }
 
-size_t RWCString::first(const char* set) const noexcept
-{
-    return set ? first(set, std::strlen(set)) : npos;
-}
+size_t RWCString::first(const char* set) const noexcept { return set ? first(set, std::strlen(set)) : npos; }
 
 size_t RWCString::first(const char* set, size_t setLen) const noexcept
 {
@@ -459,10 +426,7 @@ size_t RWCString::first(const char* set, size_t setLen) const noexcept
     return npos;
 }
 
-size_t RWCString::last(char c) const noexcept
-{
-    return last(c, npos);
-}
+size_t RWCString::last(char c) const noexcept { return last(c, npos); }
 
 size_t RWCString::last(char c, size_t end) const noexcept
 {
@@ -527,10 +491,7 @@ RWCSubString RWCString::strip(stripType s, char c)
     return RWCSubString(this, b, e - b);
 }
 
-const RWCSubString RWCString::strip(stripType s, char c) const
-{
-    return const_cast<RWCString*>(this)->strip(s, c);
-}
+const RWCSubString RWCString::strip(stripType s, char c) const { return const_cast<RWCString*>(this)->strip(s, c); }
 
 // ---- misc ----
 

@@ -12,20 +12,11 @@ RWCTokenizer& RWCTokenizer::operator=(const RWCTokenizer& other) = default;
 
 RWCTokenizer::~RWCTokenizer() = default;
 
-RWCSubString RWCTokenizer::operator()()
-{
-    return (*this)(kWhiteSpace, sizeof kWhiteSpace - 1);
-}
+RWCSubString RWCTokenizer::operator()() { return (*this)(kWhiteSpace, sizeof kWhiteSpace - 1); }
 
-RWCSubString RWCTokenizer::operator()(const char* delims)
-{
-    return (*this)(delims, delims ? std::strlen(delims) : 0);
-}
+RWCSubString RWCTokenizer::operator()(const char* delims) { return (*this)(delims, delims ? std::strlen(delims) : 0); }
 
-RWCSubString RWCTokenizer::operator()(const RWCString& delims)
-{
-    return (*this)(delims.data(), delims.length());
-}
+RWCSubString RWCTokenizer::operator()(const RWCString& delims) { return (*this)(delims.data(), delims.length()); }
 
 RWCSubString RWCTokenizer::operator()(const char* delims, size_t delimCount)
 {
@@ -45,7 +36,4 @@ RWCSubString RWCTokenizer::operator()(const char* delims, size_t delimCount)
     return RWCSubString(&m_text, start, m_place - start);
 }
 
-RWCSubString RWCTokenizer::remaining()
-{
-    return RWCSubString(&m_text, m_place, m_text.length() - m_place);
-}
+RWCSubString RWCTokenizer::remaining() { return RWCSubString(&m_text, m_place, m_text.length() - m_place); }

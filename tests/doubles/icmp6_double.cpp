@@ -64,17 +64,17 @@ __declspec(dllexport) BOOL WINAPI IcmpCloseHandle(HANDLE handle)
     return handle == kHandle;
 }
 
-__declspec(dllexport) DWORD WINAPI Icmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC apc, PVOID, sockaddr_in6* source,
-                                                  sockaddr_in6* destination, LPVOID request, WORD requestSize,
-                                                  PIP_OPTION_INFORMATION options, LPVOID, DWORD replySize,
-                                                  DWORD timeout)
+__declspec(dllexport) DWORD WINAPI
+    Icmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC apc, PVOID, sockaddr_in6* source, sockaddr_in6* destination,
+                   LPVOID request, WORD requestSize, PIP_OPTION_INFORMATION options, LPVOID, DWORD replySize,
+                   DWORD timeout)
 {
     const std::string script = variable("RAVEL_ICMP6_SCRIPT");
     const char* const data = static_cast<const char*>(request);
     const bool zero = std::all_of(data, data + requestSize, [](char c) { return c == 0; });
     note("Icmp6SendEcho2 #" + std::to_string(++g_sends) + (handle == kHandle ? "" : " foreign") +
-         (event || apc ? " async" : "") + " " + bytes(source) + " to " + bytes(destination) + " data=" +
-         std::to_string(requestSize) + (zero ? "x0" : "x?") + " ttl=" + std::to_string(options->Ttl) +
+         (event || apc ? " async" : "") + " " + bytes(source) + " to " + bytes(destination) +
+         " data=" + std::to_string(requestSize) + (zero ? "x0" : "x?") + " ttl=" + std::to_string(options->Ttl) +
          " tos=" + std::to_string(options->Tos) + " flags=" + std::to_string(options->Flags) +
          " options=" + std::to_string(options->OptionsSize) + " reply=" + std::to_string(replySize) +
          " timeout=" + std::to_string(timeout));

@@ -62,8 +62,9 @@ ICMP_EXPORT(BOOL, CloseHandle)(HANDLE handle)
 }
 
 #ifndef RAVEL_ICMP_NO_SEND_ECHO
-ICMP_EXPORT(DWORD, SendEcho)(HANDLE handle, ULONG destination, LPVOID request, WORD requestSize,
-                             PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize, DWORD timeout)
+ICMP_EXPORT(DWORD, SendEcho)
+(HANDLE handle, ULONG destination, LPVOID request, WORD requestSize, PIP_OPTION_INFORMATION options, LPVOID reply,
+ DWORD replySize, DWORD timeout)
 {
     char head[64] = "-";
     if (request != nullptr && requestSize >= 4) {

@@ -31,7 +31,8 @@ __declspec(dllexport) DWORD WINAPI WNetAddConnectionA(LPCSTR remote, LPCSTR pass
     for (unsigned i = 0; i <= g_calls && script >> word; ++i)
         answer = word;
     ++g_calls;
-    return note("WNetAddConnectionA remote=" + shown(remote) + " password=" + shown(password) + " local=" + shown(local),
+    return note("WNetAddConnectionA remote=" + shown(remote) + " password=" + shown(password) +
+                    " local=" + shown(local),
                 answer);
 }
 

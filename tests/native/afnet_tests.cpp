@@ -13,7 +13,8 @@ TEST(AddressText, IPv4ScanWantsFourShortDecimalGroups)
 {
     for (const char* yes : {"1.2.3.4", "999.0.0.1", "000.0.0.0"})
         EXPECT_TRUE(isIPv4Text(yes)) << yes;
-    for (const char* no : {"1.2.3", "1.2.3.4.5", "1234.1.1.1", "", " 1.2.3.4", "1.2.3.4 ", "1..2.3", "1.2.3.", "1.2.3.a"})
+    for (const char* no :
+         {"1.2.3", "1.2.3.4.5", "1234.1.1.1", "", " 1.2.3.4", "1.2.3.4 ", "1..2.3", "1.2.3.", "1.2.3.a"})
         EXPECT_FALSE(isIPv4Text(no)) << no;
     EXPECT_FALSE(isIPv4Text(RWCString("1.2.3.4\0", 8)));
 }
@@ -24,8 +25,8 @@ TEST(AddressText, IPv6ScanIsPermissiveAsWritten)
     for (const char* yes : {"", "fe80::1", "1::", "2001:db8:0:0:0:0:0:1", "1.2.3.4", "1234.1.1.1", ":",
                             "1:2:3:4:5:6:7:8:9", "a:1.234.5.6"})
         EXPECT_TRUE(isIPv6Text(yes)) << yes;
-    for (const char* no : {"::1", "::", "1::2::3", "12345::1", "1:2:3:4:5:6:7:8:9:0", "1.2.3", "1.2.3.4.5",
-                           "fe80::1%3", "g::1", "1:.2.3.4", "a:1.2345.5.6", " 1::"})
+    for (const char* no : {"::1", "::", "1::2::3", "12345::1", "1:2:3:4:5:6:7:8:9:0", "1.2.3", "1.2.3.4.5", "fe80::1%3",
+                           "g::1", "1:.2.3.4", "a:1.2345.5.6", " 1::"})
         EXPECT_FALSE(isIPv6Text(no)) << no;
     EXPECT_FALSE(hasDot(""));
     EXPECT_TRUE(hasDot("printer.example"));
@@ -80,8 +81,12 @@ TEST(AdapterChoice, ZoneTunnelMarksAndTheAddressWalk)
 
 TEST(FinerPlatform, VersionRecordsMapToTheTable)
 {
-    struct Row { unsigned long id, major, minor; int value; };
-    const Row rows[] = {{0, 3, 1, 1}, {1, 4, 90, 4}, {1, 4, 4, 0},  {2, 3, 51, 5}, {2, 5, 0, 6},
+    struct Row
+    {
+        unsigned long id, major, minor;
+        int value;
+    };
+    const Row rows[] = {{0, 3, 1, 1}, {1, 4, 90, 4}, {1, 4, 4, 0}, {2, 3, 51, 5},  {2, 5, 0, 6},
                         {2, 5, 2, 8}, {2, 5, 3, 10}, {2, 6, 3, 9}, {2, 10, 0, 10}, {3, 10, 0, 0}};
     for (const Row& r : rows)
         EXPECT_EQ(finerPlatform(r.id, r.major, r.minor), r.value) << r.id << " " << r.major << "." << r.minor;

@@ -1,11 +1,11 @@
 // The copy driver on cabinets built byte by byte: notification order and fields, reserves and the
 // decryption callback, header and block checks, every error code, sets, and memory use.
-#include <gtest/gtest.h>
-#include <algorithm>
-#include <cstdio>
 #include "TestData.h"
 #include "archive_names.h"
 #include "cab_support.h"
+#include <algorithm>
+#include <cstdio>
+#include <gtest/gtest.h>
 
 using namespace cabtest;
 
@@ -14,23 +14,37 @@ namespace {
 const std::string kDir = "/mem/";
 
 // Two files in one stored folder, with reserves in all three places.
-CabLayout twoFiles() {
-    return {0x0103, 0x1234, 0, true, {'H', 'R'}, 2, 3, {storedFolder(sampleData(100, 1, 100), 64)},
-            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}}, {}, {}};
+CabLayout twoFiles()
+{
+    return {0x0103,
+            0x1234,
+            0,
+            true,
+            {'H', 'R'},
+            2,
+            3,
+            {storedFolder(sampleData(100, 1, 100), 64)},
+            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}},
+            {},
+            {}};
 }
 
-CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false) {
+CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false)
+{
     resetFiles();
     putFile(kDir + "t.cab", cab);
     return copy(kDir, "t.cab", std::move(handler), decrypt);
 }
 
-Handler answering(FDINOTIFICATIONTYPE which, FDI_INT_PTR answer) {
-    return [which, answer](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) { return t == which ? answer : extractAll(t, n); };
+Handler answering(FDINOTIFICATIONTYPE which, FDI_INT_PTR answer)
+{
+    return
+        [which, answer](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) { return t == which ? answer : extractAll(t, n); };
 }
 
 // A handler that changes what the n-th enumeration hands back.
-Handler enumerating(int which, long moveBy, unsigned files, bool extract = true) {
+Handler enumerating(int which, long moveBy, unsigned files, bool extract = true)
+{
     auto calls = std::make_shared<int>(0);
     return [=](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
         if (t == fdintENUMERATE && (*calls)++ == which) {
@@ -41,26 +55,30 @@ Handler enumerating(int which, long moveBy, unsigned files, bool extract = true)
     };
 }
 
-std::vector<int> nextCabinetCodes(const CopyResult& r) {
+std::vector<int> nextCabinetCodes(const CopyResult& r)
+{
     std::vector<int> codes;
     for (const Event& e : r.events)
-        if (e.type == fdintNEXT_CABINET) codes.push_back(e.fdie);
+        if (e.type == fdintNEXT_CABINET)
+            codes.push_back(e.fdie);
     return codes;
 }
 
-}  // namespace
+} // namespace
 
-TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder) {
+TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder)
+{
     const Bytes cab = buildCabinet(twoFiles());
     resetCounters();
     const CopyResult r = copyBytes(cab, extractAll, true);
     ASSERT_TRUE(r.ok) << r.erf.erfOper;
     EXPECT_EQ(fdiHeap().sizes.front(), 2052u) << "the context";
     std::vector<FDINOTIFICATIONTYPE> types;
-    for (const Event& e : r.events) types.push_back(e.type);
-    EXPECT_EQ(types, (std::vector<FDINOTIFICATIONTYPE>{fdintCABINET_INFO, fdintENUMERATE, fdintCOPY_FILE,
-                                                       fdintCLOSE_FILE_INFO, fdintCOPY_FILE, fdintCLOSE_FILE_INFO,
-                                                       fdintENUMERATE}));
+    for (const Event& e : r.events)
+        types.push_back(e.type);
+    EXPECT_EQ(types,
+              (std::vector<FDINOTIFICATIONTYPE>{fdintCABINET_INFO, fdintENUMERATE, fdintCOPY_FILE, fdintCLOSE_FILE_INFO,
+                                                fdintCOPY_FILE, fdintCLOSE_FILE_INFO, fdintENUMERATE}));
     EXPECT_EQ(r.events[0].psz3, kDir);
     EXPECT_EQ(r.events[0].setID, 0x1234u);
     const long listStart = cab[16] | (cab[17] << 8);
@@ -68,7 +86,8 @@ TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder) {
     EXPECT_EQ(r.events[1].iFolder, 2u);
     const Event& copyB = r.events[4];
     EXPECT_EQ(copyB.psz1, "dir\\b.txt");
-    EXPECT_EQ(std::make_tuple(copyB.cb, copyB.date, copyB.time, copyB.attribs), std::make_tuple(40L, 0x3333u, 0x4444u, 0x01u));
+    EXPECT_EQ(std::make_tuple(copyB.cb, copyB.date, copyB.time, copyB.attribs),
+              std::make_tuple(40L, 0x3333u, 0x4444u, 0x01u));
     EXPECT_EQ(r.events[6].cb, listStart + 16 + 6 + 16 + 10);
     EXPECT_EQ(r.events[6].iFolder, 0u);
     ASSERT_EQ(r.files.size(), 2u);
@@ -81,14 +100,16 @@ TEST(CabinetEngine, NotificationsReservesAndDecryptionCallsComeInOrder) {
     EXPECT_EQ(r.decrypts[0].cabinet.setID, 0x1234u);
     EXPECT_EQ(r.decrypts[1].fdidt, fdidtNEW_FOLDER);
     EXPECT_EQ(r.decrypts[2].fdidt, fdidtDECRYPT);
-    EXPECT_EQ(r.decryptReserves, (std::vector<Bytes>{{'H', 'R'}, {0xF0, 0xF1}, {0xD0, 0xD1, 0xD2}, {0xD0, 0xD1, 0xD2}}));
+    EXPECT_EQ(r.decryptReserves,
+              (std::vector<Bytes>{{'H', 'R'}, {0xF0, 0xF1}, {0xD0, 0xD1, 0xD2}, {0xD0, 0xD1, 0xD2}}));
     EXPECT_EQ(r.decrypts[2].decrypt.cbData, 64u);
     EXPECT_EQ(r.decrypts[3].decrypt.cbData, 36u);
     EXPECT_EQ(r.decrypts[3].decrypt.fSplit, 0);
     EXPECT_TRUE(r.userPointerRode);
 }
 
-TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
+TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion)
+{
     const Bytes good = buildCabinet(twoFiles());
     Context context;
     FDICABINETINFO info{};
@@ -104,7 +125,7 @@ TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
     const Bytes cut(good.begin(), good.begin() + 35);
     Bytes badSignature = good, old = good;
     badSignature[0] = 'm';
-    old[24] = 2;  // version 1.2
+    old[24] = 2; // version 1.2
     EXPECT_FALSE(isCabinet(cut));
     EXPECT_FALSE(isCabinet(badSignature));
     EXPECT_EQ(context.erf.fError, 0) << "not a cabinet is no error";
@@ -115,11 +136,12 @@ TEST(CabinetEngine, HeaderIsRecognisedOnlyWithSignatureAndVersion) {
     EXPECT_EQ(copy(kDir, "missing.cab").erf.erfOper, FDIERROR_CABINET_NOT_FOUND);
 }
 
-TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero) {
+TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero)
+{
     CabLayout layout = twoFiles();
     layout.folders[0].blocks[0].checksum = false;
     Bytes unchecked = buildCabinet(layout), checked = buildCabinet(twoFiles());
-    const std::size_t firstData = unchecked.size() - 36 - 11 - 64;  // second block header and data, first data
+    const std::size_t firstData = unchecked.size() - 36 - 11 - 64; // second block header and data, first data
     unchecked[firstData] ^= 0x20;
     checked[firstData] ^= 0x20;
     const CopyResult r = copyBytes(unchecked);
@@ -128,7 +150,8 @@ TEST(CabinetEngine, BlockChecksumIsCheckedUnlessZero) {
     EXPECT_EQ(copyBytes(checked).erf.erfOper, FDIERROR_CORRUPT_CABINET);
 }
 
-TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
+TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes)
+{
     auto single = [](std::uint16_t type, CabBlock block, std::uint32_t size) {
         return buildCabinet({{type, {block}}}, {{"f", size, 0, 0}});
     };
@@ -137,7 +160,8 @@ TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
     const CopyResult ok = copyBytes(single(1, good, 300));
     ASSERT_TRUE(ok.ok);
     EXPECT_EQ(ok.files[0].data, text);
-    CabBlock noSignature = good, wrongSize = good, stored{sampleData(32769, 3, 99), 32768}, tooLong{sampleData(40000, 3, 99), 32768};
+    CabBlock noSignature = good, wrongSize = good, stored{sampleData(32769, 3, 99), 32768},
+             tooLong{sampleData(40000, 3, 99), 32768};
     noSignature.data[0] = 'X';
     wrongSize.uncompressed = 299;
     EXPECT_EQ(copyBytes(single(1, noSignature, 300)).erf.erfOper, FDIERROR_MDI_FAIL);
@@ -149,13 +173,16 @@ TEST(CabinetEngine, DecoderFrameRefusesBadBlocksAndTypes) {
     for (std::uint16_t type : {std::uint16_t{0x0902}, std::uint16_t{0x1602}, std::uint16_t{0x0E03}}) {
         const CopyResult r = copyBytes(single(type, good, 300), extractAll, true);
         EXPECT_EQ(r.erf.erfOper, FDIERROR_MDI_FAIL) << std::hex << type << ": a window the method refuses";
-        for (const FDIDECRYPT& d : r.decrypts) EXPECT_NE(d.fdidt, fdidtDECRYPT) << "a block was read";
+        for (const FDIDECRYPT& d : r.decrypts)
+            EXPECT_NE(d.fdidt, fdidtDECRYPT) << "a block was read";
     }
 }
 
-TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack) {
+TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack)
+{
     const Bytes content = sampleData(90, 4, 90);
-    const Bytes cab = buildCabinet({storedFolder(content)}, {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}});
+    const Bytes cab =
+        buildCabinet({storedFolder(content)}, {{"one", 30, 0, 0}, {"two", 30, 30, 0}, {"three", 30, 60, 0}});
     const CopyResult listing = copyBytes(cab, answering(fdintCOPY_FILE, 0));
     EXPECT_TRUE(listing.ok && listing.files.empty());
     EXPECT_EQ(names(listing, fdintCOPY_FILE), (std::vector<std::string>{"one", "two", "three"}));
@@ -174,7 +201,8 @@ TEST(CabinetEngine, ListingOnlyCopyAndEnumerationTakeBack) {
     EXPECT_EQ(names(again, fdintCOPY_FILE).size(), 6u);
 }
 
-TEST(CabinetEngine, EveryAnswerThatAbortsAndEveryTargetFailure) {
+TEST(CabinetEngine, EveryAnswerThatAbortsAndEveryTargetFailure)
+{
     const Bytes cab = buildCabinet(twoFiles());
     resetCounters();
     for (FDINOTIFICATIONTYPE t : {fdintCABINET_INFO, fdintENUMERATE, fdintCOPY_FILE, fdintCLOSE_FILE_INFO}) {
@@ -195,7 +223,8 @@ TEST(CabinetEngine, EveryAnswerThatAbortsAndEveryTargetFailure) {
     decryptAnswer() = 0;
 }
 
-TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks) {
+TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks)
+{
     resetCounters();
     fdiHeap().failAt = 0;
     {
@@ -214,7 +243,8 @@ TEST(CabinetEngine, MemoryFailuresAreReportedAndNothingLeaks) {
     resetCounters();
 }
 
-TEST(CabinetEngine, MemoryDoesNotGrowWithTheSizeOfTheCabinet) {
+TEST(CabinetEngine, MemoryDoesNotGrowWithTheSizeOfTheCabinet)
+{
     auto peakFor = [](const std::string& name) {
         resetFiles();
         resetCounters();
@@ -226,7 +256,8 @@ TEST(CabinetEngine, MemoryDoesNotGrowWithTheSizeOfTheCabinet) {
     EXPECT_LT(small, 512u * 1024u);
 }
 
-TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet) {
+TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet)
+{
     const std::string sets = cabDir("sets/");
     // small2 is skipped: the next cabinet's list opens with its continuation and medium1's.
     const CopyResult skipping = copy(sets, "Split-1.CAB", [](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
@@ -237,10 +268,12 @@ TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet) {
     EXPECT_EQ(names(skipping, fdintCOPY_FILE), (std::vector<std::string>{"small1.bin", "small2.bin", "medium1.bin"}));
     // A cabinet of another set where the next one should be: asked again with code 10, then
     // pointed at the right directory.
-    const CopyResult retried = copy(cabDir("edge/derived-split-badsetid/"), "Split-1.CAB", [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
-        if (t == fdintNEXT_CABINET && n->fdie == FDIERROR_WRONG_CABINET) std::snprintf(n->psz3, 257, "%s", sets.c_str());
-        return t == fdintNEXT_CABINET ? 0 : extractAll(t, n);
-    });
+    const CopyResult retried =
+        copy(cabDir("edge/derived-split-badsetid/"), "Split-1.CAB", [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
+            if (t == fdintNEXT_CABINET && n->fdie == FDIERROR_WRONG_CABINET)
+                std::snprintf(n->psz3, 257, "%s", sets.c_str());
+            return t == fdintNEXT_CABINET ? 0 : extractAll(t, n);
+        });
     EXPECT_TRUE(retried.ok) << retried.erf.erfOper;
     EXPECT_EQ(nextCabinetCodes(retried), (std::vector<int>{0, 10}));
     EXPECT_EQ(retried.files.size(), 3u);
@@ -264,7 +297,8 @@ TEST(CabinetEngine, SetsSkipContinuedFilesAndRetryAWrongCabinet) {
 // folder: offsets near 2^31 and LZX frames past the first gigabyte, where call translation stops.
 // Counted and digested, never kept; about a minute, so outside the default run:
 //   cabinet_tests --gtest_also_run_disabled_tests --gtest_filter=*NearTwoGigabytes*
-TEST(CabinetEngine, DISABLED_FoldersNearTwoGigabytes) {
+TEST(CabinetEngine, DISABLED_FoldersNearTwoGigabytes)
+{
     resetFiles();
     const CopyResult outer = copy(cabDir("lzx/"), "large-files-cab.cab");
     ASSERT_TRUE(outer.ok && outer.files.size() == 1);
@@ -280,19 +314,21 @@ TEST(CabinetEngine, DISABLED_FoldersNearTwoGigabytes) {
 }
 
 // Every name an archive supplies meets one rule; the caller's own directory is never judged.
-TEST(ArchiveNames, TraversalDevicesAndMalformedUtf8AreRefused) {
-    for (const char* name : {"a.txt", "dir\\sub/file", "..a", "a..", "a. .b", "CONSOLE", "com10", "lpt0.txt",
-                             "nul-ish", "auxiliary\\x", "t\xC3\xA9st.dat", "."})
+TEST(ArchiveNames, TraversalDevicesAndMalformedUtf8AreRefused)
+{
+    for (const char* name : {"a.txt", "dir\\sub/file", "..a", "a..", "a. .b", "CONSOLE", "com10", "lpt0.txt", "nul-ish",
+                             "auxiliary\\x", "t\xC3\xA9st.dat", "."})
         EXPECT_FALSE(cabinet::isUnsafeArchiveName(name, true)) << name;
-    for (const char* name : {"\\x", "/x", "\\\\host\\share\\x.cab", "C:x", "a:stream", "..", "a\\..\\b", "../b",
-                             "a/...", ".. \\b", "CON", "con.txt", "Nul .log", "dir\\aux", "COM1", "lpt9.", "prn. ",
-                             "x/Com3.dat\\y"})
+    for (const char* name :
+         {"\\x", "/x", "\\\\host\\share\\x.cab", "C:x", "a:stream", "..", "a\\..\\b", "../b", "a/...", ".. \\b", "CON",
+          "con.txt", "Nul .log", "dir\\aux", "COM1", "lpt9.", "prn. ", "x/Com3.dat\\y"})
         EXPECT_TRUE(cabinet::isUnsafeArchiveName(name, false)) << name;
     EXPECT_TRUE(cabinet::isUnsafeArchiveName(nullptr));
     // Overlong "/" and ".", a lone surrogate, past U+10FFFF, a cut sequence: refused as UTF-8 and
     // harmless as plain bytes, where they are no separator and no dot.
-    for (const char* name : {"a\xC0\xAF" "b", "\xC0\xAE\xC0\xAE\\x", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                             "a\xE2\x82"}) {
+    for (const char* name : {"a\xC0\xAF"
+                             "b",
+                             "\xC0\xAE\xC0\xAE\\x", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xE2\x82"}) {
         EXPECT_TRUE(cabinet::isUnsafeArchiveName(name, true)) << name;
         EXPECT_FALSE(cabinet::isUnsafeArchiveName(name, false)) << name;
     }
@@ -304,22 +340,36 @@ TEST(ArchiveNames, TraversalDevicesAndMalformedUtf8AreRefused) {
 namespace {
 
 // A file of 20 bytes split over two cabinets; the first, at `index`, names `next` as its follower.
-Bytes firstOfSet(const std::string& next, std::uint16_t index = 0) {
-    CabLayout first{0x0103, 0x1234, index, false, {}, 0, 0, {storedFolder(Bytes(10, 'a'))}, {{"s", 20, 0, 0xFFFE}}, {}, {next, "d2"}};
+Bytes firstOfSet(const std::string& next, std::uint16_t index = 0)
+{
+    CabLayout first{0x0103, 0x1234,      index, false, {}, 0, 0, {storedFolder(Bytes(10, 'a'))}, {{"s", 20, 0, 0xFFFE}},
+                    {},     {next, "d2"}};
     return buildCabinet(first);
 }
-Bytes secondOfSet(std::uint16_t setID = 0x1234) {
-    return buildCabinet({0x0103, setID, 1, false, {}, 0, 0, {storedFolder(Bytes(10, 'b'))}, {{"s", 20, 0, 0xFFFD}}, {"t.cab", "d1"}, {}});
+Bytes secondOfSet(std::uint16_t setID = 0x1234)
+{
+    return buildCabinet({0x0103,
+                         setID,
+                         1,
+                         false,
+                         {},
+                         0,
+                         0,
+                         {storedFolder(Bytes(10, 'b'))},
+                         {{"s", 20, 0, 0xFFFD}},
+                         {"t.cab", "d1"},
+                         {}});
 }
 // Never gives up on a next cabinet: the caller that used to keep a copy alive for ever.
 FDI_INT_PTR goOn(FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) { return t == fdintNEXT_CABINET ? 0 : extractAll(t, n); }
 
-}  // namespace
+} // namespace
 
 // A next-cabinet name is judged before anything is opened (the caller still hears of it); the
 // caller's own directory, here with "..", is not judged. Missing, foreign and impossible followers
 // end the copy with the failure however the caller answers.
-TEST(CabinetSets, NextCabinetNamesStayInTheSetAndRetriesEnd) {
+TEST(CabinetSets, NextCabinetNamesStayInTheSetAndRetriesEnd)
+{
     for (const std::string name : {"..\\..\\x.cab", "\\\\host\\share\\x.cab", "con.cab"}) {
         resetFiles();
         putFile(kDir + "t.cab", firstOfSet(name));
@@ -343,9 +393,10 @@ TEST(CabinetSets, NextCabinetNamesStayInTheSetAndRetriesEnd) {
     const CopyResult foreign = copy(kDir, "t.cab", goOn);
     EXPECT_EQ(foreign.erf.erfOper, FDIERROR_WRONG_CABINET);
     EXPECT_EQ(nextCabinetCodes(foreign), (std::vector<int>{0, 10}));
-    int tries = 0;  // a caller naming a new directory every time is cut short too
+    int tries = 0; // a caller naming a new directory every time is cut short too
     copy(kDir, "t.cab", [&](FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) {
-        if (t == fdintNEXT_CABINET) std::snprintf(n->psz3, 257, "/elsewhere%d/", ++tries);
+        if (t == fdintNEXT_CABINET)
+            std::snprintf(n->psz3, 257, "/elsewhere%d/", ++tries);
         return goOn(t, n);
     });
     EXPECT_TRUE(tries >= 2 && tries <= 16) << tries;

@@ -1,10 +1,10 @@
 // MSZIP through the codec table: history across blocks but not folders, malformed streams, streams
 // without the final flag. The deflate core alone: the window's floor and limit, a window without
 // slack, input that ends inside a stream, and where a stream ends.
-#include <gtest/gtest.h>
-#include <memory>
 #include "cab_support.h"
 #include "deflate.h"
+#include <gtest/gtest.h>
+#include <memory>
 
 using namespace cabtest;
 using cabinet::BlockResult;
@@ -13,7 +13,8 @@ using cabinet::Method;
 
 namespace {
 
-Bytes storedStream(const Bytes& content, bool final = true) {
+Bytes storedStream(const Bytes& content, bool final = true)
+{
     // Sized once and filled in place: appending to the five header bytes makes GCC's bounds
     // analysis see a copy past them.
     Bytes s(5 + content.size());
@@ -23,7 +24,8 @@ Bytes storedStream(const Bytes& content, bool final = true) {
     return s;
 }
 
-Bytes ck(Bytes stream) {
+Bytes ck(Bytes stream)
+{
     stream.insert(stream.begin(), {'C', 'K'});
     return stream;
 }
@@ -31,40 +33,58 @@ Bytes ck(Bytes stream) {
 // One final fixed-Huffman block: 'x', then 258 bytes from `far` back (1 or 1000), 20 from 1 back and
 // 10 from 7 back. Each field: its value, its width, and whether it is a Huffman code (written most
 // significant bit first) rather than a header field or extra bits (least significant first).
-Bytes matches(unsigned far) {
-    const struct {
+Bytes matches(unsigned far)
+{
+    const struct
+    {
         unsigned value, bits;
         bool code;
-    } fields[] = {{1, 1, false},  {1, 2, false}, {0xA8, 8, true},  {0xC5, 8, true}, {far == 1 ? 0u : 19u, 5, true},
-                  {far - 769, far == 1 ? 0u : 8u, false}, {13, 7, true}, {1, 2, false}, {0, 5, true}, {8, 7, true},
-                  {5, 5, true}, {0, 1, false}, {0, 7, true}};
+    } fields[] = {{1, 1, false},
+                  {1, 2, false},
+                  {0xA8, 8, true},
+                  {0xC5, 8, true},
+                  {far == 1 ? 0u : 19u, 5, true},
+                  {far - 769, far == 1 ? 0u : 8u, false},
+                  {13, 7, true},
+                  {1, 2, false},
+                  {0, 5, true},
+                  {8, 7, true},
+                  {5, 5, true},
+                  {0, 1, false},
+                  {0, 7, true}};
     Bytes out;
     unsigned acc = 0, count = 0;
     for (const auto& f : fields)
         for (unsigned i = 0; i < f.bits; ++i) {
             acc |= ((f.value >> (f.code ? f.bits - 1 - i : i)) & 1u) << count;
-            if (++count == 8) out.push_back(static_cast<std::uint8_t>(acc)), acc = count = 0;
+            if (++count == 8)
+                out.push_back(static_cast<std::uint8_t>(acc)), acc = count = 0;
         }
-    if (count != 0) out.push_back(static_cast<std::uint8_t>(acc));
+    if (count != 0)
+        out.push_back(static_cast<std::uint8_t>(acc));
     return out;
 }
 // The bytes `matches` stands for after `history`.
-Bytes expectMatches(Bytes all, unsigned far) {
+Bytes expectMatches(Bytes all, unsigned far)
+{
     const long start = static_cast<long>(all.size());
     all.push_back('x');
     for (const auto& [count, distance] : {std::pair<int, unsigned>{258, far}, {20, 1}, {10, 7}})
-        for (int i = 0; i < count; ++i) all.push_back(all[all.size() - distance]);
+        for (int i = 0; i < count; ++i)
+            all.push_back(all[all.size() - distance]);
     return Bytes(all.begin() + start, all.end());
 }
 
-InflateResult inflate(const Bytes& in, std::size_t inLen, cabinet::InflateWindow& w, std::size_t* consumed = nullptr) {
+InflateResult inflate(const Bytes& in, std::size_t inLen, cabinet::InflateWindow& w, std::size_t* consumed = nullptr)
+{
     static const auto scratch = std::make_unique<cabinet::InflateScratch>();
     return cabinet::inflate(in.data(), inLen, w, *scratch, cabinet::StreamEnd::kFinalBlock, consumed);
 }
 
-}  // namespace
+} // namespace
 
-TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders) {
+TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders)
+{
     CountingHeap heap;
     Decoder dec(Method::kMszip, 0, heap.memory());
     Bytes out;
@@ -79,22 +99,24 @@ TEST(Mszip, HistoryCarriesAcrossBlocksButNotFolders) {
     EXPECT_EQ(out, second);
     ASSERT_TRUE(dec.reset());
     EXPECT_EQ(dec.decode(ck(matches(1)), second.size(), out), BlockResult::kOk);
-    EXPECT_EQ(dec.decode(ck(matches(1000)), second.size(), out), BlockResult::kBadData) << "a new folder has no history";
+    EXPECT_EQ(dec.decode(ck(matches(1000)), second.size(), out), BlockResult::kBadData)
+        << "a new folder has no history";
     // The raw core asked for a final block reports the same stream as cut short.
     Bytes window(2000);
     cabinet::InflateWindow w{window.data(), window.size(), 0, 0, 1000};
     EXPECT_EQ(inflate(stream, stream.size(), w), InflateResult::kTruncated);
 }
 
-TEST(Mszip, MalformedStreamsAndWrongSizesFail) {
+TEST(Mszip, MalformedStreamsAndWrongSizesFail)
+{
     const Bytes stored = storedStream(sampleData(100, 10, 100));
     const Bytes bad[] = {
-        stored,                                          // no CK
-        ck({0x07}),                                      // block type 3
-        ck(Bytes(stored.begin(), stored.begin() + 50)),  // stored block cut short
-        ck({0x01, 0x05, 0x00, 0xFB, 0xFF, 'a'}),         // length and its complement disagree
-        ck({0x05, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}),        // over-subscribed code-length code
-        ck({0x03}),                                      // fixed block with no end code in the data
+        stored,                                         // no CK
+        ck({0x07}),                                     // block type 3
+        ck(Bytes(stored.begin(), stored.begin() + 50)), // stored block cut short
+        ck({0x01, 0x05, 0x00, 0xFB, 0xFF, 'a'}),        // length and its complement disagree
+        ck({0x05, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}),       // over-subscribed code-length code
+        ck({0x03}),                                     // fixed block with no end code in the data
     };
     CountingHeap heap;
     Bytes out;
@@ -108,7 +130,8 @@ TEST(Mszip, MalformedStreamsAndWrongSizesFail) {
     }
 }
 
-TEST(Deflate, WindowFloorLimitAndSlack) {
+TEST(Deflate, WindowFloorLimitAndSlack)
+{
     const Bytes history = sampleData(2000, 12, 2000), expect = expectMatches(history, 1000), stream = matches(1000);
     const std::size_t h = history.size(), end = h + expect.size();
     // With and without room for the wide match copies: the same bytes, and nothing written past
@@ -123,7 +146,7 @@ TEST(Deflate, WindowFloorLimitAndSlack) {
         EXPECT_EQ(std::make_pair(consumed, w.position), std::make_pair(stream.size(), end));
         EXPECT_EQ(Bytes(window.begin() + static_cast<long>(h), window.begin() + static_cast<long>(end)), expect);
         EXPECT_EQ(window[w.capacity], 0xEE);
-        w = {window.data(), end + slack, h - 998, h, end};  // one byte short of the farthest copy
+        w = {window.data(), end + slack, h - 998, h, end}; // one byte short of the farthest copy
         EXPECT_EQ(inflate(stream, stream.size(), w), InflateResult::kBadData);
         w = {window.data(), end + slack, 0, h, end - 1};
         EXPECT_EQ(inflate(stream, stream.size(), w), InflateResult::kOutputFull);
@@ -131,7 +154,8 @@ TEST(Deflate, WindowFloorLimitAndSlack) {
     }
 }
 
-TEST(Deflate, InputThatEndsInsideAStreamAndWhereAStreamEnds) {
+TEST(Deflate, InputThatEndsInsideAStreamAndWhereAStreamEnds)
+{
     Bytes window(1000), two = storedStream(sampleData(50, 13, 50));
     const Bytes second = storedStream(sampleData(70, 14, 70));
     two.insert(two.end(), second.begin(), second.end());

@@ -25,17 +25,23 @@ std::string joined(const BStringVector& lines)
 
 TEST(RegistryPath, RootsSubKeysAndLeaves)
 {
-    struct Case { const char* path; int root; bool hasSub; const char* sub; };
+    struct Case
+    {
+        const char* path;
+        int root;
+        bool hasSub;
+        const char* sub;
+    };
     const Case cases[] = {
-        {"hkey_current_user\\Software\\x", 1, true, "Software\\x"},  // case ignored
-        {"HKLM\\Software\\x", -1, false, ""},                         // no short forms
-        {"HKEY_CURRENT_CONFIG\\x", -1, false, ""},                    // not a recognised root
+        {"hkey_current_user\\Software\\x", 1, true, "Software\\x"}, // case ignored
+        {"HKLM\\Software\\x", -1, false, ""},                       // no short forms
+        {"HKEY_CURRENT_CONFIG\\x", -1, false, ""},                  // not a recognised root
         // A root after other text: the sub-key is still everything after the first backslash.
         {"Computer\\HKEY_USERS\\x", 5, true, "HKEY_USERS\\x"},
         // Several roots: the latest in the fixed order wins, wherever it stands.
         {"HKEY_USERS\\HKEY_LOCAL_MACHINE\\x", 5, true, "HKEY_LOCAL_MACHINE\\x"},
         {"HKEY_LOCAL_MACHINE\\HKEY_CLASSES_ROOT", 3, true, "HKEY_CLASSES_ROOT"},
-        {"xHKEY_DYN_DATAx", 2, false, ""},  // valid, but no backslash
+        {"xHKEY_DYN_DATAx", 2, false, ""}, // valid, but no backslash
         {"HKEY_CURRENT_USER\\", 1, true, ""},
     };
     for (const Case& c : cases) {
@@ -46,8 +52,14 @@ TEST(RegistryPath, RootsSubKeysAndLeaves)
         EXPECT_EQ(ravel::registrySubKey(c.path, sub), c.hasSub);
         EXPECT_EQ(s(sub), c.hasSub ? c.sub : "kept");
     }
-    struct Leaf { const char* path; bool ok; const char* split; };
-    const Leaf leaves[] = {{"HKEY_USERS\\a\\b", true, "HKEY_USERS\\a|b"}, {"HKEY_USERS", true, "|HKEY_USERS"},
+    struct Leaf
+    {
+        const char* path;
+        bool ok;
+        const char* split;
+    };
+    const Leaf leaves[] = {{"HKEY_USERS\\a\\b", true, "HKEY_USERS\\a|b"},
+                           {"HKEY_USERS", true, "|HKEY_USERS"},
                            {"HKU\\a", false, "HKU\\a|"}};
     for (const Leaf& c : leaves) {
         RWCString path(c.path), leaf("stale");
@@ -72,7 +84,7 @@ TEST(IniText, SectionLinesUpToTheFirstEmptyOne)
     const char data[] = ";c\0k=v ; x\0\0after\0";
     EXPECT_EQ(joined(ravel::iniSectionLines(data, sizeof data - 1, false)), ";c|k=v ; x");
     EXPECT_EQ(joined(ravel::iniSectionLines(data, sizeof data - 1, true)), "k=v ; x");
-    EXPECT_EQ(joined(ravel::iniSectionLines(data, 4, false)), ";c|k");  // never beyond the count
+    EXPECT_EQ(joined(ravel::iniSectionLines(data, 4, false)), ";c|k"); // never beyond the count
 }
 
 TEST(IniText, NulEntriesGoAfterEveryRenameMention)
@@ -81,7 +93,11 @@ TEST(IniText, NulEntriesGoAfterEveryRenameMention)
     two.insert("C:\\A.DLL");
     two.insert("C:\\B.DLL");
     const std::string added = "NUL=C:\\A.DLL\r\nNUL=C:\\B.DLL\r\n";
-    struct Case { std::string in; std::string out; };
+    struct Case
+    {
+        std::string in;
+        std::string out;
+    };
     const Case cases[] = {
         // Lines with bare line feeds come out with CR LF; a mention anywhere in a line counts,
         // every mention gets the entries, and a last line without a line feed is ended first.
@@ -111,8 +127,8 @@ TEST(ExclusionTypes, SectionLinesAndPlatforms)
                                        EXCLUDE_OS_WIN98, EXCLUDE_OS_WINNT,   EXCLUDE_OS_WIN2000,
                                        EXCLUDE_OS_NONE,  EXCLUDE_OS_WINXP,   EXCLUDE_OS_NONE};
     using M = ravel::RebootMethod;
-    const M methods[] = {M::None, M::None, M::WininitIni, M::WininitIni, M::DelayedMove, M::DelayedMove,
-                         M::WininitIni, M::DelayedMove, M::None};
+    const M methods[] = {M::None,        M::None,       M::WininitIni,  M::WininitIni, M::DelayedMove,
+                         M::DelayedMove, M::WininitIni, M::DelayedMove, M::None};
     for (int p = 0; p <= 8; ++p) {
         EXPECT_EQ(ravel::exclusionTypeForPlatform(static_cast<tePlatform>(p)), types[p]) << p;
         EXPECT_EQ(ravel::rebootMethodFor(static_cast<tePlatform>(p)), methods[p]) << p;

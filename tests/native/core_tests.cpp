@@ -45,7 +45,7 @@ struct Sink
 
 TEST(LogRecord, ExactTextThresholdSinkAndMacros)
 {
-    const std::string comment(5000, 'z');  // never truncated
+    const std::string comment(5000, 'z'); // never truncated
     EXPECT_EQ(format(3, 1, 4, 10, "x", -1),
               "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 10\n");
     EXPECT_EQ(format(4, 3, 0, -7, "", -1), "COMMENT:    CAT: prntpath  TYPE: warn  LEVEL: omega  FILE: f  LINE: -7\n");
@@ -77,8 +77,8 @@ TEST(LogRecord, ExactTextThresholdSinkAndMacros)
     EXPECT_TRUE(sink.records.empty());
     // Records name their source relative to the repository; error codes are dumped as data.
     setRavelUtilitiesLogFile(&Sink::take, &sink);
-    RAVEL_LOG_CODE(LogInterface::CAT_GENERAL, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE,
-                   RWCString("code"), 0x01020304ul);
+    RAVEL_LOG_CODE(LogInterface::CAT_GENERAL, LogInterface::TYPE_ERROR, LogInterface::LEVEL_RELEASE, RWCString("code"),
+                   0x01020304ul);
     setRavelUtilitiesLogFile(nullptr, nullptr);
     ASSERT_EQ(sink.records.size(), 1u);
     EXPECT_NE(sink.records[0].find("FILE: tests/native/core_tests.cpp  LINE: "), std::string::npos) << sink.records[0];
@@ -88,12 +88,19 @@ TEST(LogRecord, ExactTextThresholdSinkAndMacros)
 TEST(ValuesAndVectors, ConversionsGrowthOutOfRangeFallbackAndSortedInsert)
 {
     const unsigned long long all = 18446744073709551615ULL;
-    const RWCString texts[] = {iToRWCString(-5, 10), iToRWCString(-1, 16), iToRWCString(0, 2),
-                               iToRWCString(INT_MIN, 10), iToRWCString(INT_MIN, 2), iToRWCString(35, 36),
-                               i64ToRWCString(-1, 16), i64ToRWCString(LLONG_MIN, 10), ui64ToRWCString(all, 10),
+    const RWCString texts[] = {iToRWCString(-5, 10),      iToRWCString(-1, 16),          iToRWCString(0, 2),
+                               iToRWCString(INT_MIN, 10), iToRWCString(INT_MIN, 2),      iToRWCString(35, 36),
+                               i64ToRWCString(-1, 16),    i64ToRWCString(LLONG_MIN, 10), ui64ToRWCString(all, 10),
                                ui64ToRWCString(all, 36)};
-    const std::string expected[] = {"-5", "ffffffff", "0", "-2147483648", "1" + std::string(31, '0'), "z",
-                                    "ffffffffffffffff", "-9223372036854775808", "18446744073709551615",
+    const std::string expected[] = {"-5",
+                                    "ffffffff",
+                                    "0",
+                                    "-2147483648",
+                                    "1" + std::string(31, '0'),
+                                    "z",
+                                    "ffffffffffffffff",
+                                    "-9223372036854775808",
+                                    "18446744073709551615",
                                     "3w5e11264sgsf"};
     for (size_t i = 0; i < 10; ++i)
         EXPECT_EQ(std::string(texts[i].data()), expected[i]) << "case " << i;

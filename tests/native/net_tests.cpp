@@ -35,8 +35,8 @@ std::string describe(const sysRouteTableEntryPtrVector& entries)
 {
     std::string text;
     for (unsigned int i = 0; i < entries.entries(); ++i)
-        for (const RWCString* f : {&entries[i]->m_destination, &entries[i]->m_netmask, &entries[i]->m_gateway,
-                                   &entries[i]->m_interface})
+        for (const RWCString* f :
+             {&entries[i]->m_destination, &entries[i]->m_netmask, &entries[i]->m_gateway, &entries[i]->m_interface})
             text += (f->isNull() ? "-" : str(*f)) + (f == &entries[i]->m_interface ? "\n" : " ");
     return text;
 }
@@ -83,8 +83,8 @@ TEST(AddressAndListingText, CanonicalAddressesFixtureEntriesAndHostileText)
     std::string manyTokens = "1.1.1.1" + std::string(100000, ' ');
     for (int i = 0; i < 20000; ++i)
         manyTokens += "1.1.1.1 ";
-    for (const std::string& hostile : {huge + "\n", "1.1.1.1 " + huge + "\n", std::string("1.1.1.1\0 2.2.2.2\n", 17),
-                                    manyTokens + "\n"}) {
+    for (const std::string& hostile :
+         {huge + "\n", "1.1.1.1 " + huge + "\n", std::string("1.1.1.1\0 2.2.2.2\n", 17), manyTokens + "\n"}) {
         sysRouteTableEntryPtrVector entries;
         ravel::appendRouteEntries(rw(hostile), entries);
         EXPECT_LE(entries.entries(), 1u);
@@ -112,7 +112,13 @@ TEST(RouteTables, OwnedEntriesRangesAndTheClosestInterface)
     EXPECT_EQ(str(low) + " " + str(high), "192.168.1.1 192.168.1.254");
     EXPECT_TRUE(ravel::routeEntryRange("0.0.0.0", "0.0.0.0", low, high));
     EXPECT_EQ(str(low) + " " + str(high), "0.0.0.1 255.255.255.254");
-    struct Case { const char* address; const char* destination; const char* netmask; bool in; };
+    struct Case
+    {
+        const char* address;
+        const char* destination;
+        const char* netmask;
+        bool in;
+    };
     const Case cases[] = {
         {"192.168.1.0", "192.168.1.0", "255.255.255.0", false},
         {"192.168.1.255", "192.168.1.0", "255.255.255.0", false},
@@ -134,8 +140,10 @@ TEST(RouteTables, OwnedEntriesRangesAndTheClosestInterface)
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.9"));
     table.insert(route("172.16.0.0", "255.255.0.0", ""));
     table.insert(route("172.16.0.0", "255.255.0.0", "172.16.0.10"));
-    const char* const made[][2] = {{"192.168.1.50", "192.168.1.7"}, {"10.9.9.9", "10.0.0.5"},
-                                   {"172.16.3.3", "172.16.0.10"}, {"255.255.255.255", "NOT FOUND"}};
+    const char* const made[][2] = {{"192.168.1.50", "192.168.1.7"},
+                                   {"10.9.9.9", "10.0.0.5"},
+                                   {"172.16.3.3", "172.16.0.10"},
+                                   {"255.255.255.255", "NOT FOUND"}};
     for (const auto& c : made)
         EXPECT_EQ(str(ravel::closestInterface(table, c[0])), c[1]) << c[0];
     EXPECT_EQ(str(ravel::closestInterface(blank, "10.0.0.1")), "NOT FOUND");
@@ -143,7 +151,12 @@ TEST(RouteTables, OwnedEntriesRangesAndTheClosestInterface)
     blank.insert(route("10.0.0.0", "255.0.0.0", ""));
     blank.insert(route("10.1.0.0", "255.255.0.0", ""));
     EXPECT_EQ(str(ravel::closestInterface(blank, "10.1.2.3")), "");
-    struct Real { const char* file; const char* address; const char* nic; };
+    struct Real
+    {
+        const char* file;
+        const char* address;
+        const char* nic;
+    };
     const Real real[] = {
         // Two default routes through one interface; the host route wins over the /21.
         {"01-nt4-kb162055-active-only.txt", "100.50.41.50", "100.50.84.54"},

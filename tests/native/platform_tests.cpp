@@ -1,8 +1,8 @@
 // Portable pieces of the platform, option-string and process families: the platform table, the
 // command-string parser and the text a capture yields.
 #include "BCommandStringParser.h"
-#include "internal/process/CaptureText.h"
 #include "internal/platform/PlatformTable.h"
+#include "internal/process/CaptureText.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +12,36 @@ using ravel::platformFromVersion;
 
 TEST(PlatformTable, RowsByPlatformIdMajorAndMinor)
 {
-    struct Row { unsigned long id, major, minor; tePlatform platform; };
+    struct Row
+    {
+        unsigned long id, major, minor;
+        tePlatform platform;
+    };
     const Row rows[] = {
         // The 9x family is told apart by the minor version only.
-        {1, 0, 0, PLATFORM_WIN95}, {1, 99, 0, PLATFORM_WIN95}, {1, 4, 10, PLATFORM_WIN98}, {1, 5, 10, PLATFORM_WIN98},
-        {1, 4, 90, PLATFORM_WINME}, {1, 0, 90, PLATFORM_WINME}, {1, 4, 1, PLATFORM_UNRECOGNIZED},
-        {1, 4, 11, PLATFORM_UNRECOGNIZED}, {1, 4, 89, PLATFORM_UNRECOGNIZED}, {1, 4, 91, PLATFORM_UNRECOGNIZED},
-        {2, 4, 0, PLATFORM_WINNT4}, {2, 4, 7, PLATFORM_WINNT4}, {2, 5, 0, PLATFORM_WIN2000}, {2, 5, 1, PLATFORM_WINXP},
-        {2, 5, 2, PLATFORM_WIN2000},  // the server line is not XP
-        {2, 6, 0, PLATFORM_WINVISTA}, {2, 6, 3, PLATFORM_WINVISTA}, {2, 3, 51, PLATFORM_UNRECOGNIZED},
-        {2, 7, 0, PLATFORM_UNRECOGNIZED}, {2, 10, 0, PLATFORM_UNRECOGNIZED},
-        {0, 3, 10, PLATFORM_WIN32S}, {0, 0, 0, PLATFORM_WIN32S}, {3, 5, 1, PLATFORM_UNRECOGNIZED},
+        {1, 0, 0, PLATFORM_WIN95},
+        {1, 99, 0, PLATFORM_WIN95},
+        {1, 4, 10, PLATFORM_WIN98},
+        {1, 5, 10, PLATFORM_WIN98},
+        {1, 4, 90, PLATFORM_WINME},
+        {1, 0, 90, PLATFORM_WINME},
+        {1, 4, 1, PLATFORM_UNRECOGNIZED},
+        {1, 4, 11, PLATFORM_UNRECOGNIZED},
+        {1, 4, 89, PLATFORM_UNRECOGNIZED},
+        {1, 4, 91, PLATFORM_UNRECOGNIZED},
+        {2, 4, 0, PLATFORM_WINNT4},
+        {2, 4, 7, PLATFORM_WINNT4},
+        {2, 5, 0, PLATFORM_WIN2000},
+        {2, 5, 1, PLATFORM_WINXP},
+        {2, 5, 2, PLATFORM_WIN2000}, // the server line is not XP
+        {2, 6, 0, PLATFORM_WINVISTA},
+        {2, 6, 3, PLATFORM_WINVISTA},
+        {2, 3, 51, PLATFORM_UNRECOGNIZED},
+        {2, 7, 0, PLATFORM_UNRECOGNIZED},
+        {2, 10, 0, PLATFORM_UNRECOGNIZED},
+        {0, 3, 10, PLATFORM_WIN32S},
+        {0, 0, 0, PLATFORM_WIN32S},
+        {3, 5, 1, PLATFORM_UNRECOGNIZED},
         {0xFFFFFFFFul, 6, 0, PLATFORM_UNRECOGNIZED},
     };
     for (const Row& r : rows)
@@ -45,24 +64,35 @@ std::string answer(BCommandStringParser parser, char option)
 
 TEST(CommandStringParser, ValuesAreTheFollowingTokenAndSwitchesAreRewritten)
 {
-    struct Case { const char* command; const char* switches; char option; const char* answer; const char* rewritten; };
+    struct Case
+    {
+        const char* command;
+        const char* switches;
+        char option;
+        const char* answer;
+        const char* rewritten;
+    };
     const Case cases[] = {
         {"-f file.txt  -n\t5\n-m -12x -e", "-", 'f', "present file.txt 0", nullptr},
         {"-f file.txt  -n\t5\n-m -12x -e", "-", 'n', "present 5 5", nullptr},
         {"-f file.txt  -n\t5\n-m -12x -e", "-", 'm', "present -12x -12", nullptr},
         {"-f file.txt -e", "-", 'F', "absent - -77", nullptr},  // case matters
-        {"-f file.txt -e", "-", 'e', "present - -77", nullptr},  // last: no value, and the string is cleared
+        {"-f file.txt -e", "-", 'e', "present - -77", nullptr}, // last: no value, and the string is cleared
         // Characters after the letter are ignored and do not form a value.
-        {"-ab -sfoo bar", "-", 'a', "present -sfoo 0", nullptr}, {"-ab -sfoo bar", "-", 'b', "absent - -77", nullptr},
+        {"-ab -sfoo bar", "-", 'a', "present -sfoo 0", nullptr},
+        {"-ab -sfoo bar", "-", 'b', "absent - -77", nullptr},
         {"-ab -sfoo bar", "-", 's', "present bar 0", nullptr},
         // A lone switch character and a token with the switch elsewhere are not options.
-        {"- x a-b -", "-", 'x', "absent - -77", nullptr}, {"- x a-b -", "-", 'b', "absent - -77", nullptr},
-        {"-v one -v two", "-", 'v', "present one 0", nullptr},  // the first matching token wins
+        {"- x a-b -", "-", 'x', "absent - -77", nullptr},
+        {"- x a-b -", "-", 'b', "absent - -77", nullptr},
+        {"-v one -v two", "-", 'v', "present one 0", nullptr}, // the first matching token wins
         // Every further switch character is rewritten to the first, in the whole text.
-        {"/s x -v /q", "-/", 'q', "present - -77", "-s x -v -q"}, {"/s x /q", "-/", 's', "present x 0", "-s x -q"},
+        {"/s x -v /q", "-/", 'q', "present - -77", "-s x -v -q"},
+        {"/s x /q", "-/", 's', "present x 0", "-s x -q"},
         {"/a +b c/d", "-/+-", 'b', "present c-d 0", "-a -b c-d"},
-        {"-s /t", "/", 's', "absent - -77", "-s /t"}, {"-s /t", "/", 't', "present - -77", nullptr},
-        {"-s x", "", 's', "absent - -77", "-s x"},  // no switch characters: nothing is an option
+        {"-s /t", "/", 's', "absent - -77", "-s /t"},
+        {"-s /t", "/", 't', "present - -77", nullptr},
+        {"-s x", "", 's', "absent - -77", "-s x"}, // no switch characters: nothing is an option
     };
     for (const Case& c : cases) {
         BCommandStringParser parser(c.command, c.switches);

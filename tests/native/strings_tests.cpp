@@ -28,14 +28,14 @@ TEST(RWCStringTest, ValuesEditsCompareSearchViewsAndBounds)
     EXPECT_EQ(a + " " + b + " " + c, "printer Printer printer-2");
     RWCString z("a\0b", 3);
     EXPECT_EQ(z.length(), 3u);
-    EXPECT_NE(z, "a");  // the zero-terminated "a" is shorter
+    EXPECT_NE(z, "a"); // the zero-terminated "a" is shorter
     EXPECT_EQ(RWCString("a\0b", 3) + z, RWCString("a\0ba\0b", 6));
     EXPECT_EQ(RWCString(static_cast<const char*>(nullptr)) + RWCString('x', 3), "xxx");
     RWCString s("mid");
     s.prepend("<").append(">").append(RWCString("tail"), 2).prepend(RWCString("xyz"), 1);
     EXPECT_EQ(s, "x<mid>ta");
     for (int i = 0; i < 5; ++i)
-        s += s;  // reads the text before it moves
+        s += s; // reads the text before it moves
     s.append(s.data() + 1, 2);
     EXPECT_EQ(s.length(), 258u);
     EXPECT_EQ(s(254, 4), "ta<m");
@@ -50,19 +50,26 @@ TEST(RWCStringTest, ValuesEditsCompareSearchViewsAndBounds)
     EXPECT_EQ(e, "<A<A  ");
     RWCString key("HKEY_Local_Machine");
     EXPECT_EQ(key.compareTo("hkey_local_machine", RWCString::ignoreCase), 0);
-    EXPECT_LT(key.compareTo("hkey_local_machine"), 0);  // upper case sorts first
+    EXPECT_LT(key.compareTo("hkey_local_machine"), 0); // upper case sorts first
     EXPECT_LT(RWCString("abc").compareTo("abcd"), 0);
     EXPECT_GT(RWCString("b").compareTo("ABC", RWCString::ignoreCase), 0);
-    EXPECT_LT(RWCString("a").compareTo("\xe9"), 0);  // bytes compare as unsigned
+    EXPECT_LT(RWCString("a").compareTo("\xe9"), 0); // bytes compare as unsigned
     EXPECT_EQ(toUpper(key), "HKEY_LOCAL_MACHINE");
     key.toLower();
     EXPECT_EQ(key, "hkey_local_machine");
     const RWCString ips("10.0.0.1 110.0.0.1 10.0.0.1");
     const size_t npos = RWCString::npos;
-    const size_t found[] = {ips.index("10.0.0.1", 1), ips.index("10.0.0.1", 11), ips.index("10.0.0.1", 20),
-                            ips.index("", ips.length()), ips.index("", ips.length() + 1), ips.index("1", npos),
-                            ips.index("0.0.0.1X", 7, 0, RWCString::exact), ips.rindex("10.0.0.1"),
-                            ips.rindex("10.0.0.1", 18), RWCString("").index(""), RWCString("").rindex("a")};
+    const size_t found[] = {ips.index("10.0.0.1", 1),
+                            ips.index("10.0.0.1", 11),
+                            ips.index("10.0.0.1", 20),
+                            ips.index("", ips.length()),
+                            ips.index("", ips.length() + 1),
+                            ips.index("1", npos),
+                            ips.index("0.0.0.1X", 7, 0, RWCString::exact),
+                            ips.rindex("10.0.0.1"),
+                            ips.rindex("10.0.0.1", 18),
+                            RWCString("").index(""),
+                            RWCString("").rindex("a")};
     const size_t expected[] = {10, 19, npos, ips.length(), npos, npos, 1, 19, 10, 0, npos};
     for (size_t i = 0; i < sizeof found / sizeof found[0]; ++i)
         EXPECT_EQ(found[i], expected[i]) << "case " << i;
@@ -79,10 +86,10 @@ TEST(RWCStringTest, ValuesEditsCompareSearchViewsAndBounds)
     EXPECT_EQ(kv.strip(), "  key = value");
     EXPECT_EQ(RWCString("000").strip(RWCString::leading, '0').length(), 0u);
     RWCSubString sub = kv(2, 3);
-    EXPECT_EQ(kv(kv.length(), 0).length(), 0u);  // empty view at the very end
+    EXPECT_EQ(kv(kv.length(), 0).length(), 0u); // empty view at the very end
     EXPECT_THROW(kv(kv.length(), 1), RWBoundsErr);
     EXPECT_THROW(kv(3, RWCString::npos), RWBoundsErr);
-    sub = "KEYS";  // replaces the viewed text in place
+    sub = "KEYS"; // replaces the viewed text in place
     kv.subString("value") = "v";
     EXPECT_EQ(kv, "  KEYS = v  ");
     EXPECT_TRUE(kv.subString("absent").isNull());
@@ -99,18 +106,27 @@ TEST(TextScanning, RegexpDialectAddressesInvalidPatternsAndTokenizerDelimiters)
 {
     // Only a match equal to the whole text makes an address; "" is no match.
     const char* const cases[][3] = {
-        {kIPv4Pattern, "010.001.000.255", "010.001.000.255"}, {kIPv4Pattern, "1234.1.1.1", "234.1.1.1"},
-        {kIPv4Pattern, "1.2.3.4.5", "1.2.3.4"}, {kIPv4Pattern, "1.2.3.4567", "1.2.3.456"},
-        {kIPv4Pattern, "x1.2.3 9.8.7.6", "9.8.7.6"}, {kIPv4Pattern, "1.2.3", ""}, {kIPv4Pattern, "1x2.3.4", ""},
-        {"a.c", "xxabcabc", "abc"}, {"ab+c", "ac abbc", "abbc"}, {"[^0-9 ]+", "12 ab3", "ab"},
-        {"[]a]+", "x]a]", "]a]"}, {"[a-]+", "z-a-", "-a-"}, {"\\\\[a-z]*", "C:\\dir", "\\dir"},
-        {"^ab", "abab", "ab"}, {"^ab", "xab", ""},
-        {"a?a?a?aaa", "aaaa", "aaaa"},  // leftmost, then longest
+        {kIPv4Pattern, "010.001.000.255", "010.001.000.255"},
+        {kIPv4Pattern, "1234.1.1.1", "234.1.1.1"},
+        {kIPv4Pattern, "1.2.3.4.5", "1.2.3.4"},
+        {kIPv4Pattern, "1.2.3.4567", "1.2.3.456"},
+        {kIPv4Pattern, "x1.2.3 9.8.7.6", "9.8.7.6"},
+        {kIPv4Pattern, "1.2.3", ""},
+        {kIPv4Pattern, "1x2.3.4", ""},
+        {"a.c", "xxabcabc", "abc"},
+        {"ab+c", "ac abbc", "abbc"},
+        {"[^0-9 ]+", "12 ab3", "ab"},
+        {"[]a]+", "x]a]", "]a]"},
+        {"[a-]+", "z-a-", "-a-"},
+        {"\\\\[a-z]*", "C:\\dir", "\\dir"},
+        {"^ab", "abab", "ab"},
+        {"^ab", "xab", ""},
+        {"a?a?a?aaa", "aaaa", "aaaa"}, // leftmost, then longest
     };
     for (const auto& c : cases)
         EXPECT_EQ(firstMatch(c[0], c[1]), c[2]) << c[0] << " on " << c[1];
     EXPECT_EQ(RWCString("abab")(RWCRegexp("ab$")).start(), 2u);
-    EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u);  // empty match at the start
+    EXPECT_EQ(RWCString("abc")(RWCRegexp("x*")).start(), 0u); // empty match at the start
     const RWCString text("gw 10.0.0.138 if 192.168.0.1");
     size_t len = 0;
     EXPECT_EQ(RWCRegexp(kIPv4Pattern).index(text, &len, 0) * 100 + len, 310u);
@@ -128,9 +144,9 @@ TEST(TextScanning, RegexpDialectAddressesInvalidPatternsAndTokenizerDelimiters)
     EXPECT_TRUE(
         RWCString(std::string(30, 'a').c_str())(RWCRegexp((pattern + std::string(30, 'a') + "b").c_str())).isNull());
     RWCTokenizer next("  0.0.0.0\t 0.0.0.0   192.168.1.1 \n20\r\n");
-    for (const char* token : {"0.0.0.0", "0.0.0.0", "192.168.1.1", "20\r"})  // \r is not a default delimiter
+    for (const char* token : {"0.0.0.0", "0.0.0.0", "192.168.1.1", "20\r"}) // \r is not a default delimiter
         EXPECT_EQ(next(), token);
-    EXPECT_TRUE(next().isNull() && next().isNull() && next().length() == 0);  // stays used up
+    EXPECT_TRUE(next().isNull() && next().isNull() && next().length() == 0); // stays used up
     RWCTokenizer dots("010..1.");
     EXPECT_EQ(dots("."), "010");
     EXPECT_EQ(dots("."), "1");
@@ -156,7 +172,7 @@ TEST(OrderedVectorTest, CheckedIndexesValueSearchAndPointees)
     v.insert("b");
     v.append("c");
     v.prepend("a");
-    v.insertAt(3, "d");  // a b c d
+    v.insertAt(3, "d"); // a b c d
     EXPECT_THROW(v.insertAt(5, "x"), RWBoundsErr);
     EXPECT_THROW(v.at(4), RWBoundsErr);
     EXPECT_EQ(v.index("C"), RW_NPOS);

@@ -10,20 +10,21 @@
 
 namespace {
 
-struct Pieces {
+struct Pieces
+{
     std::vector<std::string> seen;
-    std::size_t stopAfter = 0;  // 0: never stop
+    std::size_t stopAfter = 0; // 0: never stop
 };
 
 bool collect(RWCString& line, void* data)
 {
     auto* p = static_cast<Pieces*>(data);
     p->seen.emplace_back(line.data(), line.length());
-    line = "changed";  // discarded by the iterator
+    line = "changed"; // discarded by the iterator
     return p->stopAfter == 0 || p->seen.size() < p->stopAfter;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FileIterator, PiecesLinesAndEnds)
 {
@@ -70,7 +71,7 @@ TEST(FileBuilder, WritesTextUnchanged)
     EXPECT_EQ(builder.addString(a), BFileBuilder::BUILD_OK);
     EXPECT_EQ(builder.addString(a), BFileBuilder::BUILD_OK);
     {
-        BFileBuilder copy(builder);  // starts without a stream: nothing is closed twice
+        BFileBuilder copy(builder); // starts without a stream: nothing is closed twice
         EXPECT_EQ(copy.addString(a), BFileBuilder::BUILD_WRITE_FAILED);
     }
     EXPECT_EQ(ravel::test::readFile(dir / "out.txt"), "aa");

@@ -20,7 +20,8 @@ namespace {
 
 std::string seed(const std::string& name) { return ravel::test::readFile(std::string(RAVEL_ZIP_SEEDS "/") + name); }
 
-class StringSink : public ravelzip::ZipSink {
+class StringSink : public ravelzip::ZipSink
+{
 public:
     std::string bytes;
     std::size_t writes = 0;
@@ -65,7 +66,8 @@ std::string storedZip(const std::string& name, unsigned host, const std::string&
     local += name + data;
     std::string central = "PK\1\2";
     put16(central, (host << 8) | 20), put16(central, 20), put16(central, 0), put16(central, 0), put32(central, 0);
-    put32(central, crc), put32(central, 1), put32(central, 1), put16(central, name.size()), put16(central, extra.size());
+    put32(central, crc), put32(central, 1), put32(central, 1), put16(central, name.size()),
+        put16(central, extra.size());
     put16(central, 0), put16(central, 0), put16(central, 0), put32(central, 0), put32(central, 0);
     central += name + extra;
     std::string end = "PK\5\6";
@@ -81,7 +83,7 @@ std::string onlyName(const std::string& zip)
     return result == ZipResult::kOk ? archive.entry(0).name : std::string("!") + describe(result);
 }
 
-}  // namespace
+} // namespace
 
 TEST(ZipReader, ArchivesFromZipAndPython)
 {
@@ -99,7 +101,9 @@ TEST(ZipReader, ArchivesFromZipAndPython)
 
     const auto mixed = extractAll(seed("py-mixed.zip"));
     EXPECT_EQ(mixed.size(), 4u);
-    EXPECT_EQ(mixed.at("dir/\xC3\xBC" "ml\xC3\xA4ut \xE6\x97\xA5\xE6\x9C\xAC.txt"), "utf-8 name\n");
+    EXPECT_EQ(mixed.at("dir/\xC3\xBC"
+                       "ml\xC3\xA4ut \xE6\x97\xA5\xE6\x9C\xAC.txt"),
+              "utf-8 name\n");
     EXPECT_EQ(mixed.at("stored.txt").size(), 1000u);
     EXPECT_EQ(mixed.at("deflate.txt").size(), 20000u);
 
@@ -120,7 +124,7 @@ TEST(ZipReader, EntryDetails)
     ASSERT_EQ(openBytes(archive, bytes), ZipResult::kOk);
     for (std::size_t i = 0; i < archive.count(); ++i) {
         const auto& e = archive.entry(i);
-        EXPECT_TRUE(e.hasUnixTime) << e.name;  // zip writes the extended time stamp
+        EXPECT_TRUE(e.hasUnixTime) << e.name; // zip writes the extended time stamp
         EXPECT_EQ(e.directory, e.name.back() == '/') << e.name;
     }
     // A self-extracting stub in front moves every offset; the archive still reads.
@@ -130,11 +134,11 @@ TEST(ZipReader, EntryDetails)
 TEST(ZipReader, HostileArchivesAreRefused)
 {
     const std::vector<std::pair<const char*, ZipResult>> cases = {
-        {"bad-traversal.zip", ZipResult::kUnsafeName},   {"bad-traversal-deep.zip", ZipResult::kUnsafeName},
-        {"bad-backslash.zip", ZipResult::kUnsafeName},   {"bad-absolute.zip", ZipResult::kUnsafeName},
-        {"bad-drive.zip", ZipResult::kUnsafeName},       {"bad-device.zip", ZipResult::kUnsafeName},
+        {"bad-traversal.zip", ZipResult::kUnsafeName},     {"bad-traversal-deep.zip", ZipResult::kUnsafeName},
+        {"bad-backslash.zip", ZipResult::kUnsafeName},     {"bad-absolute.zip", ZipResult::kUnsafeName},
+        {"bad-drive.zip", ZipResult::kUnsafeName},         {"bad-device.zip", ZipResult::kUnsafeName},
         {"bad-overlong-utf8.zip", ZipResult::kUnsafeName}, {"bad-encrypted.zip", ZipResult::kEncrypted},
-        {"bad-method.zip", ZipResult::kUnsupported},     {"bad-overlap.zip", ZipResult::kOverlap},
+        {"bad-method.zip", ZipResult::kUnsupported},       {"bad-overlap.zip", ZipResult::kOverlap},
         {"bad-truncated.zip", ZipResult::kNotZip},
     };
     for (const auto& [name, expected] : cases) {
@@ -158,10 +162,26 @@ TEST(ZipReader, HostileArchivesAreRefused)
 TEST(ZipReader, NameEncodings)
 {
     // Code page 437 unless flagged; from a Unix host, well-formed UTF-8 is taken as it is.
-    EXPECT_EQ(onlyName(storedZip("\x81" "ber.txt", 0)), "\xC3\xBC" "ber.txt");
-    EXPECT_EQ(onlyName(storedZip("\xC3\xBC" "ber.txt", 0)), "\xE2\x94\x9C\xE2\x95\x9D" "ber.txt");
-    EXPECT_EQ(onlyName(storedZip("\xC3\xBC" "ber.txt", 3)), "\xC3\xBC" "ber.txt");
-    EXPECT_EQ(onlyName(storedZip("\x81" "ber.txt", 3)), "\xC3\xBC" "ber.txt");
+    EXPECT_EQ(onlyName(storedZip("\x81"
+                                 "ber.txt",
+                                 0)),
+              "\xC3\xBC"
+              "ber.txt");
+    EXPECT_EQ(onlyName(storedZip("\xC3\xBC"
+                                 "ber.txt",
+                                 0)),
+              "\xE2\x94\x9C\xE2\x95\x9D"
+              "ber.txt");
+    EXPECT_EQ(onlyName(storedZip("\xC3\xBC"
+                                 "ber.txt",
+                                 3)),
+              "\xC3\xBC"
+              "ber.txt");
+    EXPECT_EQ(onlyName(storedZip("\x81"
+                                 "ber.txt",
+                                 3)),
+              "\xC3\xBC"
+              "ber.txt");
     // The Unicode path field names the entry when it was written for this stored name; a
     // traversal there is refused like any other.
     const auto unicodePath = [](const std::string& raw, const std::string& name) {
@@ -188,7 +208,8 @@ TEST(ZipReader, InflateStepsThroughASmallWindow)
         ASSERT_EQ(openBytes(archive, bytes), ZipResult::kOk);
         for (std::size_t i = 0; i < archive.count(); ++i) {
             const auto& e = archive.entry(i);
-            if (e.method != 8) continue;
+            if (e.method != 8)
+                continue;
             StringSink whole;
             ASSERT_EQ(archive.extract(i, whole), ZipResult::kOk);
             constexpr std::size_t kHistory = 32768, kChunk = 300;
@@ -213,7 +234,8 @@ TEST(ZipReader, InflateStepsThroughASmallWindow)
                 w.position = flushed = keep;
             }
             EXPECT_EQ(out, whole.bytes) << name << " " << e.name;
-            EXPECT_GE(steps, (e.size - std::min<std::uint64_t>(e.size, kHistory)) / kChunk) << "a pause at least every chunk";
+            EXPECT_GE(steps, (e.size - std::min<std::uint64_t>(e.size, kHistory)) / kChunk)
+                << "a pause at least every chunk";
             EXPECT_EQ(cabinet::inflateConsumed(stream), e.compressedSize);
         }
     }

@@ -14,7 +14,7 @@ namespace ravel::test {
 
 struct ProgramResult
 {
-    int exitCode = -1;  // -1 when the program could not be started
+    int exitCode = -1; // -1 when the program could not be started
     std::string out, err;
 };
 

@@ -57,8 +57,8 @@ public:
         : m_key("Software\\Wine\\AppDefaults\\" + exeName)
     {
         RegistryKeyHandle key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (subkey.empty() ? m_key : m_key + "\\" + subkey).c_str(), 0, nullptr,
-                            0, KEY_SET_VALUE, nullptr, key.receive(), nullptr) == ERROR_SUCCESS)
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (subkey.empty() ? m_key : m_key + "\\" + subkey).c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, key.receive(), nullptr) == ERROR_SUCCESS)
             RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                            static_cast<DWORD>(std::strlen(value) + 1));
     }
@@ -92,7 +92,7 @@ public:
     {
         m_key.reset();
         RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, kTestsKey);  // only once no other test's key is left
+        RegDeleteKeyA(HKEY_CURRENT_USER, kTestsKey); // only once no other test's key is left
     }
     ScopedRegistryKey(const ScopedRegistryKey&) = delete;
     ScopedRegistryKey& operator=(const ScopedRegistryKey&) = delete;

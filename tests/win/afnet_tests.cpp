@@ -36,8 +36,8 @@ std::string joined(const RWCStringVector& v)
 
 bool inNamespace() { return std::getenv("RAVEL_AFNET_NAMESPACE") != nullptr; }
 
-#define NEEDS_NAMESPACE()                                                                          \
-    if (!inNamespace())                                                                            \
+#define NEEDS_NAMESPACE()                                                                                              \
+    if (!inNamespace())                                                                                                \
     GTEST_SKIP() << "needs the network of afnet_namespace.sh"
 
 std::string listing(const interfaceAddresses* entries, int count)
@@ -54,11 +54,22 @@ std::string info(const std::string& comment) { return record(comment, "general",
 
 TEST(AFAddressing, TextTestsAndConversionRecords)
 {
-    struct Case { const char* text; const char* passes; };
-    const Case cases[] = {{"999.0.0.1", "ipv4 ipv6 fqdn"}, {"1.2.3", "fqdn"}, {"fe80::1", "ipv6 link-local"},
-                          {"1::", "ipv6"}, {"::1", ""}, {"1::2::3", ""}, {"127.0.0.2", "ipv4 ipv6 valid-ipv4 fqdn"},
-                          {"192.0.0.192", "ipv4 ipv6 fqdn"}, {"127.0.0.1", "ipv4 ipv6 loopback fqdn"},
-                          {"169.254.1.1", "ipv4 ipv6 valid-ipv4 link-local fqdn"}, {"0:0:0:0:0:0:0:1", "ipv6 loopback"},
+    struct Case
+    {
+        const char* text;
+        const char* passes;
+    };
+    const Case cases[] = {{"999.0.0.1", "ipv4 ipv6 fqdn"},
+                          {"1.2.3", "fqdn"},
+                          {"fe80::1", "ipv6 link-local"},
+                          {"1::", "ipv6"},
+                          {"::1", ""},
+                          {"1::2::3", ""},
+                          {"127.0.0.2", "ipv4 ipv6 valid-ipv4 fqdn"},
+                          {"192.0.0.192", "ipv4 ipv6 fqdn"},
+                          {"127.0.0.1", "ipv4 ipv6 loopback fqdn"},
+                          {"169.254.1.1", "ipv4 ipv6 valid-ipv4 link-local fqdn"},
+                          {"0:0:0:0:0:0:0:1", "ipv6 loopback"},
                           {"\"\"", "ipv6"}};
     for (const Case& c : cases) {
         const ravel::test::ProgramResult run = ravel::test::ravelutil(std::string("addr ") + c.text);
@@ -86,13 +97,21 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
 
     const std::string send = " 23/00000000000000000000000000000000 to 23/00000000000000000000000000000001 data=32x0 "
                              "ttl=255 tos=0 flags=0 options=0 reply=292 timeout=250";
-    struct Case { const char* script; const char* answer; int sends; const char* comment; };
+    struct Case
+    {
+        const char* script;
+        const char* answer;
+        int sends;
+        const char* comment;
+    };
     const Case cases[] = {
-        {"reply-at:1", "HOST_PRESENT", 1, nullptr}, {"reply-at:2", "HOST_PRESENT", 2, nullptr},
+        {"reply-at:1", "HOST_PRESENT", 1, nullptr},
+        {"reply-at:2", "HOST_PRESENT", 2, nullptr},
         {"reply-at:3", "HOST_PRESENT", 3, nullptr},
         {"none", "HOST_NOT_PRESENT", 3, "sysNetworkAFIndependent::hostPresent - Ping timed-out."},
         {"error", "HOST_NOT_PRESENT", 3, "sysNetworkAFIndependent::hostPresent ERROR - Ping error (11050)"},
-        {"nocreate", "HOST_PROBE_FAILED", 0, "sysNetworkAFIndependent::hostPresent ERROR - IcmpCreateFile() failed (5)"},
+        {"nocreate", "HOST_PROBE_FAILED", 0,
+         "sysNetworkAFIndependent::hostPresent ERROR - IcmpCreateFile() failed (5)"},
         // -1: the library without Icmp6ParseReplies, where nothing is called.
         {"reply-at:1", "HOST_PROBE_FAILED", -1,
          "sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)"},
@@ -101,8 +120,8 @@ TEST(AFPresence, ScriptedIcmp6GivesEachOutcomeSendCountAndRecord)
     for (const Case& c : cases) {
         ScopedVariable script("RAVEL_ICMP6_SCRIPT", c.script);
         DeleteFileA(icmpLog.c_str());
-        const ravel::test::ProgramResult run =
-            runProgram("\"" + (c.sends < 0 ? incomplete : folder) + exe + "\" ping6 ::1 --timeout 250 --log-level release");
+        const ravel::test::ProgramResult run = runProgram("\"" + (c.sends < 0 ? incomplete : folder) + exe +
+                                                          "\" ping6 ::1 --timeout 250 --log-level release");
         EXPECT_EQ(run.out, std::string(c.answer) + "\n") << c.script;
         std::vector<std::string> expected{"loaded"};
         if (c.sends == 0)
@@ -129,20 +148,26 @@ TEST(AFPresence, SystemLibraryAndLoopback)
     sysNetworkAFIndependent net;
     // Wine 8 has no Icmp6ParseReplies: the probe cannot be made there. Where it exists, ::1 answers.
     const bool icmp6 = GetProcAddress(LoadLibraryA("iphlpapi.dll"), "Icmp6ParseReplies") != nullptr;
-    EXPECT_EQ(net.hostPresent("::1", AF_INET6, 1000), icmp6 ? sysNetworkAFIndependent::HOST_PRESENT
-                                                             : sysNetworkAFIndependent::HOST_PROBE_FAILED);
-    EXPECT_EQ(log.contains(info("sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)")),
-              !icmp6);
+    EXPECT_EQ(net.hostPresent("::1", AF_INET6, 1000),
+              icmp6 ? sysNetworkAFIndependent::HOST_PRESENT : sysNetworkAFIndependent::HOST_PROBE_FAILED);
+    EXPECT_EQ(
+        log.contains(info("sysNetworkAFIndependent::hostPresent ERROR - Could get IPHLPAPI.DLL function address(es)")),
+        !icmp6);
     EXPECT_EQ(net.hostPresent("127.0.0.1", AF_INET, 1000), sysNetworkAFIndependent::HOST_PRESENT);
-    EXPECT_EQ(ravel::test::ravelutil("protocols").out.find("IPv6 true\n"), std::string("icmp.dll true\nIP true\n").size());
+    EXPECT_EQ(ravel::test::ravelutil("protocols").out.find("IPv6 true\n"),
+              std::string("icmp.dll true\nIP true\n").size());
 }
 
 TEST(AFPlatform, FinerPlatformPerVersionAndTheOlderAdapterListing)
 {
-    struct Case { const char* version; const char* platform; };
+    struct Case
+    {
+        const char* version;
+        const char* platform;
+    };
     // Wine tells every version its usual service pack; 9x has none.
-    const Case cases[] = {{"win98", "WIN98 3\nservice pack 0.0"},  {"nt40", "WINNT4 5\nservice pack 6.0"},
-                          {"win2k", "WIN2000 6\nservice pack 4.0"}, {"winxp", "WINXP 7\nservice pack 3.0"},
+    const Case cases[] = {{"win98", "WIN98 3\nservice pack 0.0"},     {"nt40", "WINNT4 5\nservice pack 6.0"},
+                          {"win2k", "WIN2000 6\nservice pack 4.0"},   {"winxp", "WINXP 7\nservice pack 3.0"},
                           {"win2003", "WIN2003 8\nservice pack 2.0"}, {"vista", "WINVISTA 9\nservice pack 2.0"}};
     for (const Case& c : cases) {
         const std::string exe = std::string("ru-") + c.version + ".exe";
@@ -152,7 +177,8 @@ TEST(AFPlatform, FinerPlatformPerVersionAndTheOlderAdapterListing)
         EXPECT_EQ(run.out, std::string("PLATFORMS_") + c.platform + "\n");
         if (std::string(c.version) == "win2k") {
             // Before XP there is no IPv6 listing at all.
-            const ravel::test::ProgramResult adapters = ravel::test::runProgram("\"" + folder + exe + "\" adapters --family 23");
+            const ravel::test::ProgramResult adapters =
+                ravel::test::runProgram("\"" + folder + exe + "\" adapters --family 23");
             EXPECT_EQ(adapters.exitCode, 1);
             EXPECT_EQ(adapters.out, "");
             if (inNamespace()) {

@@ -6,9 +6,9 @@
 #include "TestData.h"
 #include "cab_support.h"
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 namespace testpaths = ravel::test;
 using ravel::test::LogCapture;
@@ -26,9 +26,11 @@ std::string sha(const std::string& bytes) { return cabtest::sha256Hex(bytes.data
 bool missing(const std::string& path) { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
 
 // The DOS date and time a file's last-write time shows in local time.
-std::pair<unsigned, unsigned> dosTimeOf(const std::string& path) {
+std::pair<unsigned, unsigned> dosTimeOf(const std::string& path)
+{
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {0, 0};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return {0, 0};
     FILETIME local;
     WORD date = 0, time = 0;
     FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
@@ -37,40 +39,66 @@ std::pair<unsigned, unsigned> dosTimeOf(const std::string& path) {
 }
 
 // A stored cabinet with one file of 20 bytes under `name`.
-RWCString oneFileCabinet(const std::string& dir, const std::string& name) {
-    const cabtest::Bytes bytes = cabtest::buildCabinet({cabtest::storedFolder(cabtest::sampleData(20, 1, 20))}, {{name, 20, 0, 0}});
+RWCString oneFileCabinet(const std::string& dir, const std::string& name)
+{
+    const cabtest::Bytes bytes =
+        cabtest::buildCabinet({cabtest::storedFolder(cabtest::sampleData(20, 1, 20))}, {{name, 20, 0, 0}});
     testpaths::writeFile(dir + "one.cab", std::string(bytes.begin(), bytes.end()));
     return RWCString((dir + "one.cab").c_str());
 }
 
 // A finder that always answers yes, with the directory it was given.
-struct Always {
+struct Always
+{
     int calls = 0;
     std::string dir;
 };
-bool always(RWCString, RWCString, RWCString, RWCString* path, void* a) {
+bool always(RWCString, RWCString, RWCString, RWCString* path, void* a)
+{
     *path = RWCString(static_cast<Always*>(a)->dir.c_str());
     return ++static_cast<Always*>(a)->calls, true;
 }
 bool counting(RWCString, void* calls) { return ++*static_cast<int*>(calls), true; }
 
-void writeCabinet(const std::string& path, const cabtest::CabLayout& layout) {
+void writeCabinet(const std::string& path, const cabtest::CabLayout& layout)
+{
     const cabtest::Bytes bytes = cabtest::buildCabinet(layout);
     testpaths::writeFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 // first.cab in `dir` holds whole.txt (10 bytes) and 20 of split.bin's 40 and names `next`; the
 // follower holds the rest.
-void writeSet(const std::string& dir, const std::string& next, const std::string& follower, std::uint16_t followerSet = 0x1234) {
-    writeCabinet(dir + "first.cab", {0x0103, 0x1234, 0, false, {}, 0, 0, {cabtest::storedFolder(cabtest::Bytes(30, 'a'))},
-                                     {{"whole.txt", 10, 0, 0}, {"split.bin", 40, 10, 0xFFFE}}, {}, {next, "d2"}});
-    writeCabinet(follower, {0x0103, followerSet, 1, false, {}, 0, 0, {cabtest::storedFolder(cabtest::Bytes(20, 'b'))},
-                                {{"split.bin", 40, 10, 0xFFFD}}, {"first.cab", "d1"}, {}});
+void writeSet(const std::string& dir, const std::string& next, const std::string& follower,
+              std::uint16_t followerSet = 0x1234)
+{
+    writeCabinet(dir + "first.cab", {0x0103,
+                                     0x1234,
+                                     0,
+                                     false,
+                                     {},
+                                     0,
+                                     0,
+                                     {cabtest::storedFolder(cabtest::Bytes(30, 'a'))},
+                                     {{"whole.txt", 10, 0, 0}, {"split.bin", 40, 10, 0xFFFE}},
+                                     {},
+                                     {next, "d2"}});
+    writeCabinet(follower, {0x0103,
+                            followerSet,
+                            1,
+                            false,
+                            {},
+                            0,
+                            0,
+                            {cabtest::storedFolder(cabtest::Bytes(20, 'b'))},
+                            {{"split.bin", 40, 10, 0xFFFD}},
+                            {"first.cab", "d1"},
+                            {}});
 }
 
-}  // namespace
+} // namespace
 
-TEST(CabExtractor, NotACabinetLeavesNoContext) {
+TEST(CabExtractor, NotACabinetLeavesNoContext)
+{
     LogCapture log;
     BCabExtractor x;
     EXPECT_EQ(x.initialize(cab("README.md")), 0);
@@ -80,16 +108,25 @@ TEST(CabExtractor, NotACabinetLeavesNoContext) {
     EXPECT_EQ(x.getErrorInfo().erfType, 0x0104);
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::initialize", "general", "info", "release"));
     EXPECT_EQ(x.uninitialize(), 1);
-    const char* const texts[] = {"No error", "Cabinet not found", "Not a cabinet", "Unknown cabinet version",
-                                 "Corrupt cabinet", "Memory allocation failed", "Unknown compression type",
-                                 "Failure decompressing data", "Failure writing to target file",
+    const char* const texts[] = {"No error",
+                                 "Cabinet not found",
+                                 "Not a cabinet",
+                                 "Unknown cabinet version",
+                                 "Corrupt cabinet",
+                                 "Memory allocation failed",
+                                 "Unknown compression type",
+                                 "Failure decompressing data",
+                                 "Failure writing to target file",
                                  "Cabinets in set have different RESERVE sizes",
-                                 "Cabinet returned on fdintNEXT_CABINET is incorrect", "User aborted", "Unknown error"};
+                                 "Cabinet returned on fdintNEXT_CABINET is incorrect",
+                                 "User aborted",
+                                 "Unknown error"};
     for (int code = 0; code <= 12; ++code)
         EXPECT_STREQ(x.return_fdi_error_string(static_cast<FDIERROR>(code)).data(), texts[code]);
 }
 
-TEST(CabExtractor, ExtractsBytesTimesAndAttributes) {
+TEST(CabExtractor, ExtractsBytesTimesAndAttributes)
+{
     LogCapture log;
     BCabExtractor x;
     ASSERT_EQ(x.initialize(cab("edge\\derived-exec-attrib.cab")), 1);
@@ -99,9 +136,10 @@ TEST(CabExtractor, ExtractsBytesTimesAndAttributes) {
     EXPECT_STREQ(names[3].data(), "archive.txt");
     EXPECT_FALSE(x.getNextCabinetExists());
     const std::string out = scratchDir("cab-attrib");
-    testpaths::writeFile(out + "hidden.txt", std::string(500, 'o'));  // longer than what replaces it
+    testpaths::writeFile(out + "hidden.txt", std::string(500, 'o')); // longer than what replaces it
     ASSERT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, nullptr, nullptr), 1);
-    const struct {
+    const struct
+    {
         const char* name;
         const char* sha;
         unsigned attribs, date, time;
@@ -124,14 +162,16 @@ TEST(CabExtractor, ExtractsBytesTimesAndAttributes) {
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy2", "general", "info", "release"));
 }
 
-TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase) {
+TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase)
+{
     LogCapture log;
     BCabExtractor x;
     ASSERT_EQ(x.initialize(cab("mszip\\gocabinet-mszip.cab")), 1);
     ASSERT_EQ(x.getContents().entries(), 3u);
     const std::string second = x.getContents()[1].data();
     std::string upper = second;
-    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     const std::string out = scratchDir("cab-list");
     BStringVector wanted;
     wanted.insert(RWCString(upper.c_str()));
@@ -147,7 +187,8 @@ TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase) {
     EXPECT_TRUE(missing(scratchDir("cab-nofilter") + second));
 }
 
-TEST(CabExtractor, SetsFollowTheFinder) {
+TEST(CabExtractor, SetsFollowTheFinder)
+{
     LogCapture log;
     BCabExtractor x;
     ASSERT_EQ(x.initialize(cab("sets\\Split-1.CAB")), 1);
@@ -172,7 +213,8 @@ TEST(CabExtractor, SetsFollowTheFinder) {
     }
 }
 
-TEST(CabExtractor, NamesOutsideTheDestinationAreRefused) {
+TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
+{
     const std::string dir = scratchDir("cab-unsafe");
     CreateDirectoryA((dir + "out").c_str(), nullptr);
     for (const char* name : {"..\\escaped.txt", "sub\\.. \\x.txt", "...\\x.txt", "\\rooted.txt", "C:drive.txt",
@@ -191,12 +233,13 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused) {
     BCabExtractor x;
     ASSERT_EQ(x.initialize(oneFileCabinet(dir, "missing\\file.txt")), 1);
     EXPECT_EQ(x.copy(RWCString((dir + "out\\").c_str()), all, nullptr, nullptr, nullptr), 0);
-    EXPECT_TRUE(log.has("ZEVAR: cab extract file_open failure = " + dir + "out\\missing\\file.txt", "prntpath",
-                        "error", "release"));
+    EXPECT_TRUE(log.has("ZEVAR: cab extract file_open failure = " + dir + "out\\missing\\file.txt", "prntpath", "error",
+                        "release"));
     EXPECT_TRUE(log.has("ZEVAR: fail copy:  User aborted\n  erf = ", "prntpath", "error", "release"));
 }
 
-TEST(CabCommand, InfoListAndExtractOfASet) {
+TEST(CabCommand, InfoListAndExtractOfASet)
+{
     const std::string split = testpaths::dataPath("cab/sets\\Split-1.CAB");
     auto r = testpaths::ravelutil("cab info \"" + split + "\"");
     const std::string disk = r.out.substr(r.out.rfind(": ") + 2, r.out.size() - r.out.rfind(": ") - 3);
@@ -213,20 +256,22 @@ TEST(CabCommand, InfoListAndExtractOfASet) {
                      "   Previous cabinet             : \n"
                      "   Previous disk                : \n"
                      "   Next cabinet                 : Split-2.CAB\n"
-                     "   Next disk                    : " + disk + "\n");
+                     "   Next disk                    : " +
+                         disk + "\n");
     EXPECT_EQ(testpaths::ravelutil("cab list \"" + split + "\"").out,
               "      2000  2018-07-17 08:52:54  ---A--      0  small1.bin\n"
               "      8000  2018-07-17 08:52:54  ---A--  65534  small2.bin\n"
               "     40000  2018-07-17 08:52:54  ---A--  65534  medium1.bin\n");
     const std::string out = scratchDir("cab-cli");
-    const std::string outArgument = "\"" + out.substr(0, out.size() - 1) + "\"";  // a "\" before a quote escapes it
+    const std::string outArgument = "\"" + out.substr(0, out.size() - 1) + "\""; // a "\" before a quote escapes it
     r = testpaths::ravelutil("cab extract \"" + split + "\" " + outArgument);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     for (const char* name : {"small1.bin", "small2.bin", "medium1.bin", "medium2.bin", "small3.bin", "medium3.bin"})
         EXPECT_FALSE(readFile(out + name).empty()) << name;
     EXPECT_EQ(sha(readFile(out + "small1.bin")), "416e95ff9e088dca5fa43eeb41acb104852a6c812f3762ac72d6801d1da0ccc2");
     EXPECT_NE(r.out.find("extracted 6 files"), std::string::npos) << r.out;
-    r = testpaths::ravelutil("cab extract \"" + testpaths::dataPath("cab/edge\\derived-bad-data-checksum.cab") + "\" " + outArgument);
+    r = testpaths::ravelutil("cab extract \"" + testpaths::dataPath("cab/edge\\derived-bad-data-checksum.cab") + "\" " +
+                             outArgument);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Corrupt cabinet"), std::string::npos) << r.err;
     EXPECT_EQ(testpaths::ravelutil("cab list").exitCode, 2);
@@ -234,7 +279,8 @@ TEST(CabCommand, InfoListAndExtractOfASet) {
 
 // Names a cabinet supplies are refused before a finder or filter hears of them: next-cabinet names
 // out of the set's directory and device names. The file cut short is removed, finished ones stay.
-TEST(CabExtractor, CabinetSuppliedNamesAreVettedFirst) {
+TEST(CabExtractor, CabinetSuppliedNamesAreVettedFirst)
+{
     const std::string dir = scratchDir("cab-vetted");
     CreateDirectoryA((dir + "set").c_str(), nullptr);
     for (const char* name : {"..\\x.cab", "\\\\host\\share\\x.cab", "CON", "nul.txt", "Com1 .log"}) {
@@ -256,12 +302,14 @@ TEST(CabExtractor, CabinetSuppliedNamesAreVettedFirst) {
     }
 }
 
-TEST(CabExtractor, Utf8NamesReachTheFileSystemAsTheyRead) {
+TEST(CabExtractor, Utf8NamesReachTheFileSystemAsTheyRead)
+{
     const std::string out = scratchDir("cab-utf8");
     BCabExtractor x;
     ASSERT_EQ(x.initialize(cab("stored\\cabarchive-utf8.cab")), 1);
     ASSERT_EQ(x.copy(RWCString(out.c_str()), all, nullptr, nullptr, nullptr), 1);
-    EXPECT_NE(GetFileAttributesW((std::wstring(out.begin(), out.end()) + L"t\u00e9st.dat").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((std::wstring(out.begin(), out.end()) + L"t\u00e9st.dat").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     // Overlong separators and dots, absolute and climbing names: nothing lands beside the destination.
     const std::string parent = scratchDir("cab-dirwalk");
     const auto r = testpaths::ravelutil("cab extract \"" + testpaths::dataPath("cab/edge\\names-dirwalk-vulns.cab") +
@@ -272,23 +320,28 @@ TEST(CabExtractor, Utf8NamesReachTheFileSystemAsTheyRead) {
     HANDLE h = FindFirstFileA((parent + "*").c_str(), &found);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     std::vector<std::string> entries;
-    do entries.push_back(found.cFileName); while (FindNextFileA(h, &found));
+    do
+        entries.push_back(found.cFileName);
+    while (FindNextFileA(h, &found));
     FindClose(h);
     EXPECT_EQ(entries, (std::vector<std::string>{".", "..", "out"}));
 }
 
 // The command follows a set only to the next cabinet of the same set, once, in the cabinet's own
 // directory or --next-dir; names match with either separator and wildcards.
-TEST(CabCommand, SetWalkListingAndNamedFiles) {
+TEST(CabCommand, SetWalkListingAndNamedFiles)
+{
     const std::string dir = scratchDir("cab-walk");
     auto extract = [&](const std::string& more) {
         return testpaths::ravelutil("cab extract \"" + dir + "first.cab\" \"" + dir + "out\" " + more);
     };
-    for (const char* next : {"first.cab", "other.cab"}) {  // itself, and a cabinet of another set
+    for (const char* next : {"first.cab", "other.cab"}) { // itself, and a cabinet of another set
         writeSet(dir, next, dir + "other.cab", 0x9999);
         const auto r = extract("");
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_NE(r.err.find(std::string("next cabinet ") + next + " is missing or does not continue"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(std::string("next cabinet ") + next + " is missing or does not continue"),
+                  std::string::npos)
+            << r.err;
     }
     CreateDirectoryA((dir + "b").c_str(), nullptr);
     writeSet(dir, "next.cab", dir + "b\\next.cab");
@@ -301,8 +354,11 @@ TEST(CabCommand, SetWalkListingAndNamedFiles) {
     EXPECT_NE(r.out.find("extracted 2 files, 50 bytes"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("nothing.here: no such file in the cabinet"), std::string::npos) << r.err;
     std::string escaped;
-    for (char c : dir) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    EXPECT_EQ(testpaths::ravelutil("cab list \"" + dir + "b\\next.cab\" --json").out,
-              "{\"cabinet\": \"" + escaped + "b\\\\next.cab\", \"files\": [\n  {\"name\": \"split.bin\", \"size\": 40, "
-              "\"datetime\": \"1997-03-12T11:13:52\", \"attributes\": 32, \"folder\": 65533, \"continued\": true}\n]}\n");
+    for (char c : dir)
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    EXPECT_EQ(
+        testpaths::ravelutil("cab list \"" + dir + "b\\next.cab\" --json").out,
+        "{\"cabinet\": \"" + escaped +
+            "b\\\\next.cab\", \"files\": [\n  {\"name\": \"split.bin\", \"size\": 40, "
+            "\"datetime\": \"1997-03-12T11:13:52\", \"attributes\": 32, \"folder\": 65533, \"continued\": true}\n]}\n");
 }

@@ -34,7 +34,8 @@ struct ScopedKey : ScopedRegistryKey
         char data[1024];
         DWORD size = sizeof data;
         return RegGetValueA(get(), nullptr, name, RRF_RT_ANY | RRF_NOEXPAND, type, data, &size) == ERROR_SUCCESS
-                   ? std::string(data, size) : "";
+                   ? std::string(data, size)
+                   : "";
     }
     bool exists(const char* below) const
     {
@@ -71,7 +72,8 @@ TEST(Registry, ValuesAndTheirFailureAnswers)
     EXPECT_FALSE(key.setValue("empty", RWCString()) || key.setValue("", "x"));
     EXPECT_EQ(scratch.raw("empty"), "");
     char bytes[] = {'a', '\0', 'b'};
-    ASSERT_TRUE(key.setValue("text", "hello") && key.setValue("number", 0xDEADBEEFul) && key.setValue("bin", bytes, 3ul));
+    ASSERT_TRUE(key.setValue("text", "hello") && key.setValue("number", 0xDEADBEEFul) &&
+                key.setValue("bin", bytes, 3ul));
     DWORD type = 0;
     const std::string bin = scratch.raw("bin", &type);
     EXPECT_EQ(bin + std::to_string(type), std::string("a\0b3", 4));
@@ -85,7 +87,7 @@ TEST(Registry, ValuesAndTheirFailureAnswers)
     EXPECT_EQ(scratch.raw("number"), std::string(4, '\0'));
     EXPECT_FALSE(key.clearValue("bin") || key.clearValue("missing") || key.clearValue("long"));
 
-    EXPECT_FALSE(key.valueExists("TEXT"));  // names compare exactly
+    EXPECT_FALSE(key.valueExists("TEXT")); // names compare exactly
     EXPECT_TRUE(key.deleteValue("missing") && key.deleteValue("long"));
     EXPECT_FALSE(key.deleteValue(""));
     BSortedStringVector names;
@@ -101,7 +103,8 @@ TEST(Registry, AnObjectThatNeverOpenedRefusesValuesForLife)
     // Wine refuses to create keys under the performance root.
     BRegistry never("HKEY_PERFORMANCE_DATA\\RavelUtilitiesTests");
     EXPECT_TRUE(log.has("BRegistry::setWorkingKey : RegCreateKeyEx FAILED on Simple Velloran Installer", "general",
-                        "info", "omega")) << log.all();
+                        "info", "omega"))
+        << log.all();
     EXPECT_EQ(s(never.getWorkingKey()), kDefaultKey);
     EXPECT_TRUE(never.setWorkingKey(rw(scratch.full)));
     RWCString text("kept");
@@ -185,7 +188,7 @@ TEST(IniFile, ReadsAndWritesThroughTheProfileFunctions)
 {
     const std::string dir = ravel::test::scratchDir("ini_rw");
     ravel::test::writeFile(dir + "r.ini", "[s]\r\nempty=\r\nliteral=Key Not Found\r\nzero=0\r\nn=42\r\n"
-                                        "[lines]\r\nk=v ; later\r\n[hollow]\r\n");
+                                          "[lines]\r\nk=v ; later\r\n[hollow]\r\n");
     ScopedCurrentDirectory cwd(dir);
     // A bare name: the profile functions look in the Windows directory; strings are tried here too.
     BIniFile ini("r.ini"), full(rw(dir + "r.ini"));
@@ -203,7 +206,7 @@ TEST(IniFile, ReadsAndWritesThroughTheProfileFunctions)
     LogCapture log;
     BStringVector lines;
     EXPECT_TRUE(ini.bGetSection("lines", lines, true) && ini.bGetSection("lines", lines, false));
-    EXPECT_EQ(joined(lines), "k=v ; later,k=v ; later");  // appended (Wine itself drops comment lines)
+    EXPECT_EQ(joined(lines), "k=v ; later,k=v ; later"); // appended (Wine itself drops comment lines)
     EXPECT_TRUE(log.has("BIniFile.bGetSection: (lines)", "general", "info", "release"));
     EXPECT_TRUE(log.has("BIniFile.bGetSection: Tokens :(k=v ; later)", "general", "info", "omega"));
     EXPECT_FALSE(ini.bGetSection("hollow", lines, false));
@@ -234,7 +237,8 @@ TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
     char shortName[MAX_PATH];
     GetShortPathNameA(longName.c_str(), shortName, MAX_PATH);
     EXPECT_EQ(ravel::test::readFile(stored), "[rename]\r\nNUL=C:\\A.DLL\r\nNUL=" + std::string(shortName) + "\r\n");
-    EXPECT_TRUE(log.has("BIniFile::bWriteNULKeyStringVector: File DOESN'T exist." + stored, "general", "info", "omega"));
+    EXPECT_TRUE(
+        log.has("BIniFile::bWriteNULKeyStringVector: File DOESN'T exist." + stored, "general", "info", "omega"));
     EXPECT_TRUE(log.has("BIniFile::bWriteNULKeyStringVector: File exists." + stored, "general", "info", "omega"));
     EXPECT_EQ(GetFileAttributesA("qvknul.ini"), INVALID_FILE_ATTRIBUTES) << "the copy took the file's place";
 
@@ -250,15 +254,17 @@ TEST(IniFile, NulKeyWriterShortNamesAndASafeReplacement)
     EXPECT_EQ(GetFileAttributesA((stored + ".qvknul").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(log.all().find("COMMENT: BIniFile::bWriteNULKeyStringVector: Unable to move the temporary ini file."
                              "   CAT: general  TYPE: error  LEVEL: release  FILE: src/binifile.cpp  LINE: "),
-              std::string::npos) << log.all();
+              std::string::npos)
+        << log.all();
     EXPECT_NE(log.all().find("DATA: 05 00 00 00 "), std::string::npos) << "Wine refuses with access denied";
 }
 
 TEST(Excluders, ListsAndPerSystemSections)
 {
     const std::string dir = ravel::test::scratchDir("excluder");
-    ravel::test::writeFile(dir + "list.ini", "[EXCLUDED]\r\na.dll\r\nb.dll\r\nk=v\r\n"
-                                           "[a.dll]\r\nwindows95\r\nwindows98\r\nWindows95\r\n[k=v]\r\nwindows2000\r\n");
+    ravel::test::writeFile(dir + "list.ini",
+                           "[EXCLUDED]\r\na.dll\r\nb.dll\r\nk=v\r\n"
+                           "[a.dll]\r\nwindows95\r\nwindows98\r\nWindows95\r\n[k=v]\r\nwindows2000\r\n");
     ravel::test::writeFile(dir + "none.ini", "[other]\r\na.dll\r\n");
     ScopedCurrentDirectory cwd(dir);
     BExcluder plain;
@@ -268,7 +274,7 @@ TEST(Excluders, ListsAndPerSystemSections)
     EXPECT_FALSE(plain.isExcluded("c.dll"));
 
     BOSSpecificExcluder bySystem;
-    EXPECT_TRUE(bySystem.initialize("list.ini") && bySystem.initialize("list.ini"));  // the same answers again
+    EXPECT_TRUE(bySystem.initialize("list.ini") && bySystem.initialize("list.ini")); // the same answers again
     EXPECT_TRUE(bySystem.isExcluded("A.DLL", EXCLUDE_OS_WIN95) && bySystem.isExcluded("a.dll", EXCLUDE_OS_WIN98));
     EXPECT_TRUE(bySystem.isExcluded("k=v", EXCLUDE_OS_WIN2000));
     EXPECT_FALSE(bySystem.isExcluded("a.dll", EXCLUDE_OS_WINNT) || bySystem.isExcluded("a.dll", EXCLUDE_OS_WINDOWS));
@@ -304,7 +310,12 @@ TEST(ConfigCli, RegistryAndIniCommands)
     EXPECT_EQ(ravelutil("reg delete-key HKEY_LOCAL_MACHINE\\Software\\Corvane").exitCode, 0);
 
     const std::string dir = ravel::test::scratchDir("ini_cli");
-    struct Case { const char* name; const char* before; const char* after; };
+    struct Case
+    {
+        const char* name;
+        const char* before;
+        const char* after;
+    };
     const Case cases[] = {
         {"plain.ini", "[a]\r\nx=1\r\n", "[a]\r\nx=1\r\n[rename]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n"},
         {"capital.ini", "[Rename]\r\nf=1\r\n", "[Rename]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\nf=1\r\n"},

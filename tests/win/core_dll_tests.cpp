@@ -21,7 +21,7 @@ TEST(CoreAcrossDll, RecordsBuffersVectorsAndVersionResources)
     EXPECT_EQ(capture.all(),
               "COMMENT: x   CAT: network  TYPE: error  LEVEL: release  FILE: f  LINE: 100\n"
               "COMMENT: d   CAT: file  TYPE: assert  LEVEL: final  FILE: g  LINE: 2\n     DATA: 01 ab \n");
-    char* record = nullptr;  // made in the DLL, released here
+    char* record = nullptr; // made in the DLL, released here
     LogInterface::formatLogRecord(&record, LogInterface::CAT_PRNTPATH, LogInterface::TYPE_WARN,
                                   LogInterface::LEVEL_OMEGA, "a", 3, "b", nullptr, 0);
     ASSERT_NE(record, nullptr);

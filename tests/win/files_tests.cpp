@@ -47,7 +47,13 @@ bool setWriteTime(const std::string& path, int year, int month, int day)
 
 TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
 {
-    struct Case { const char* dll; const char* text; unsigned long long words; const char* where; };
+    struct Case
+    {
+        const char* dll;
+        const char* text;
+        unsigned long long words;
+        const char* where;
+    };
     const Case cases[] = {
         {"us", "1.2.3.4", 0x0001000200030004ull, "0409 and Code Page 04B0"},
         {"spanish", "2.0.0.1", 0x0002000000000001ull, "0C0A and Code Page 04E4"},
@@ -100,7 +106,7 @@ TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
                 setWriteTime(dir + "same", 2006, 1, 1));
     FileInfo a(info(dir + "older")), b(info(dir + "newer")), c(info(dir + "same")), gone(info(dir + "gone"));
     // Equal times are no; exactly one missing is yes either way round; both missing: not found.
-    const int times[] = {b.compareTime(a), a.compareTime(b), b.compareTime(c),
+    const int times[] = {b.compareTime(a),    a.compareTime(b),    b.compareTime(c),
                          a.compareTime(gone), gone.compareTime(a), gone.compareTime(gone)};
     EXPECT_EQ(std::vector<int>(times, times + 6), (std::vector<int>{OK, NO, NO, OK, OK, MISSING}));
     ASSERT_TRUE(setWriteTime(dir + "older", 2020, 1, 1));
@@ -110,10 +116,11 @@ TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
     // The most significant word compares signed (32768.x is oldest), the least significant
     // unsigned; the texts compare as numbers (there 32768 is newest). This object's failure
     // comes first, then the other's.
-    const int versions[] = {spanish.compareVersion(us), us.compareVersion(us), high.compareVersion(us),
-                            lowWord.compareVersion(us), high.compareVersionString(us), us.compareVersionString(spanish),
-                            none.compareVersionString(us), us.compareVersionString(none), outside.compareVersion(none),
-                            none.compareVersion(gone), us.compareVersion(gone)};
+    const int versions[] = {
+        spanish.compareVersion(us),    us.compareVersion(us),         high.compareVersion(us),
+        lowWord.compareVersion(us),    high.compareVersionString(us), us.compareVersionString(spanish),
+        none.compareVersionString(us), us.compareVersionString(none), outside.compareVersion(none),
+        none.compareVersion(gone),     us.compareVersion(gone)};
     EXPECT_EQ(std::vector<int>(versions, versions + 11),
               (std::vector<int>{OK, NO, NO, OK, OK, NO, NOVERSION, NOVERSION, API, NOVERSION, OK}));
     gone.toString(&text);
@@ -132,8 +139,8 @@ TEST(FileStructure, ExistenceSizeAgeDirectoriesAndTheFrontEnd)
     sysFileStructure files;
     writeFile(dir + "five.txt", "12345");
     EXPECT_FALSE(files.fileExists(""));
-    EXPECT_FALSE(files.fileExists((dir.dir + "\\").c_str()));  // not with a trailing backslash
-    EXPECT_TRUE(files.fileExists((dir + "*.txt").c_str()));     // a pattern that matches
+    EXPECT_FALSE(files.fileExists((dir.dir + "\\").c_str())); // not with a trailing backslash
+    EXPECT_TRUE(files.fileExists((dir + "*.txt").c_str()));   // a pattern that matches
     EXPECT_FALSE(files.fileExists((dir + "*.dll").c_str()));
     EXPECT_EQ(files.fileSize((dir + "five.txt").c_str()), 5u);
     EXPECT_EQ(files.fileSize((dir + "absent.txt").c_str()), 0u);
@@ -208,7 +215,7 @@ TEST(FileStructure, TemporaryDirectoriesAndTheirPermanentOverride)
     EXPECT_TRUE(log.general("[sysFileStructure::getTempDirectory] returned = " + temp));
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp");
-    writeFile(temp + "\\qvkxotmp_1", "");  // a file of the name counts as taken
+    writeFile(temp + "\\qvkxotmp_1", ""); // a file of the name counts as taken
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
     EXPECT_EQ(s(directory), temp + "\\qvkxotmp_2");
     EXPECT_TRUE(GetFileAttributesA(directory.data()) & FILE_ATTRIBUTE_DIRECTORY);

@@ -65,7 +65,9 @@ std::string runValue(const std::string& address)
     char data[512] = {};
     DWORD size = sizeof data;
     return RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, ("qvkxoroute" + address).c_str(), RRF_RT_REG_SZ, nullptr, data,
-                        &size) == ERROR_SUCCESS ? data : "(none)";
+                        &size) == ERROR_SUCCESS
+               ? data
+               : "(none)";
 }
 
 // A scratch folder with a program under a name of its own (ICMP double forced), the DLLs, the
@@ -75,7 +77,8 @@ struct Network
     explicit Network(const std::string& name, const std::string& program = "ravelutil.exe",
                      const std::string& from = "ravelutil.exe")
         : folder(programFolder(name, program,
-                               {"qvkxora.exe", "doubles\\route.exe", "doubles\\arp.exe", "doubles\\icmp\\icmp.dll"}, from)),
+                               {"qvkxora.exe", "doubles\\route.exe", "doubles\\arp.exe", "doubles\\icmp\\icmp.dll"},
+                               from)),
           exe(program), native(program, "DllOverrides", "icmp", "native")
     {
         for (const char* log : {"RAVEL_ROUTE_LOG", "RAVEL_ARP_LOG"})
@@ -96,7 +99,8 @@ struct Network
     std::size_t echoes() const
     {
         const Lines calls = lines(ravel::test::readFile(folder + "icmp.log"));
-        return std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("IcmpSendEcho ", 0) == 0; });
+        return std::count_if(calls.begin(), calls.end(),
+                             [](const std::string& c) { return c.rfind("IcmpSendEcho ", 0) == 0; });
     }
     const std::string folder, exe;
     ScopedWineSetting native;
@@ -140,29 +144,108 @@ TEST(HostScenarios, ResultsRecordsAndCommandsFollowTheScriptedNetwork)
     const std::string failed = "HOST_PROBE_FAILED\nroute added: false\n";
     const Lines allThree = {add(A, I1), del(A), add(A, I2), del(A), add(A, I3), del(A)};
     const Scenario scenarios[] = {
-        {"at-once", "reach " + A, "host", "", "", 0, "", {},
-         {reached + A, A + " found.", present, "enableCommunications: route was NOT added in the hostPresentWithRouteAdd call."},
-         "", 1},
-        {"second", "reach " + A, "state:route " + A + " " + I2, "", "", 0, "", {add(A, I1), del(A), add(A, I2)},
-         {reached + A, tried(A, I1), tried(A, I2), A + " found.", ret(2), present, added}, "route " + A + " " + I2 + "\n", 3},
-        {"none", "reach " + A, "none", "", "", 1, "", allThree,
-         {reached + A, tried(A, I1), tried(A, I2), tried(A, I3), ret(1), "enableCommunications: host NOT present"}, "", 4},
+        {"at-once",
+         "reach " + A,
+         "host",
+         "",
+         "",
+         0,
+         "",
+         {},
+         {reached + A, A + " found.", present,
+          "enableCommunications: route was NOT added in the hostPresentWithRouteAdd call."},
+         "",
+         1},
+        {"second",
+         "reach " + A,
+         "state:route " + A + " " + I2,
+         "",
+         "",
+         0,
+         "",
+         {add(A, I1), del(A), add(A, I2)},
+         {reached + A, tried(A, I1), tried(A, I2), A + " found.", ret(2), present, added},
+         "route " + A + " " + I2 + "\n",
+         3},
+        {"none",
+         "reach " + A,
+         "none",
+         "",
+         "",
+         1,
+         "",
+         allThree,
+         {reached + A, tried(A, I1), tried(A, I2), tried(A, I3), ret(1), "enableCommunications: host NOT present"},
+         "",
+         4},
         {"route-cannot-run", "probe " + A, "none", "start", "", 1, failed, {}, {tried(A, I1), ret(0)}, "", 1},
-        {"arp-cannot-run", "probe " + S + " --mac " + MAC, "none", "", "-d", 1, failed, {kArpS + I1, kArpD, add(S, I1)},
-         {tried(S, I1), ret(0)}, "route " + S + " " + I1 + "\n", 1},
-        {"route-stays", "probe " + A, "none", "ADD", "", 1, "HOST_PROBE_FAILED\nroute added: true\n", {add(A, I1)},
-         {tried(A, I1), ret(0)}, "route " + A + " " + I1 + "\n", 2},
-        {"hardware", "reach " + S + " --mac " + MAC, "state:route " + S + " " + I2 + ";arp " + S + " 00-11-22-33-44-55 " + I2,
-         "", "", 0, "", {kArpS + I1, kArpD, add(S, I1), kArpS + I1, kArpD, del(S), add(S, I2), kArpS + I2},
+        {"arp-cannot-run",
+         "probe " + S + " --mac " + MAC,
+         "none",
+         "",
+         "-d",
+         1,
+         failed,
+         {kArpS + I1, kArpD, add(S, I1)},
+         {tried(S, I1), ret(0)},
+         "route " + S + " " + I1 + "\n",
+         1},
+        {"route-stays",
+         "probe " + A,
+         "none",
+         "ADD",
+         "",
+         1,
+         "HOST_PROBE_FAILED\nroute added: true\n",
+         {add(A, I1)},
+         {tried(A, I1), ret(0)},
+         "route " + A + " " + I1 + "\n",
+         2},
+        {"hardware",
+         "reach " + S + " --mac " + MAC,
+         "state:route " + S + " " + I2 + ";arp " + S + " 00-11-22-33-44-55 " + I2,
+         "",
+         "",
+         0,
+         "",
+         {kArpS + I1, kArpD, add(S, I1), kArpS + I1, kArpD, del(S), add(S, I2), kArpS + I2},
          {reached + S, tried(S, I1), tried(S, I2), S + " found.", ret(2), present, added},
-         "route " + S + " " + I2 + "\narp " + S + " 00-11-22-33-44-55 " + I2 + "\n", 3},
+         "route " + S + " " + I2 + "\narp " + S + " 00-11-22-33-44-55 " + I2 + "\n",
+         3},
         // Without a hardware address the special address is like any other.
-        {"no-hardware", "probe " + S, "none", "", "", 1, "HOST_NOT_PRESENT\nroute added: false\n",
-         {add(S, I1), del(S), add(S, I2), del(S), add(S, I3), del(S)}, {tried(S, I1), tried(S, I2), tried(S, I3), ret(1)},
-         "", 4},
-        {"release-special", "release " + S, "none", "", "", 0, "", {del(S), kArpD}, {"disableCommunications: delete route IP:" + S},
-         "", 0},
-        {"release", "release " + A, "none", "", "", 0, "", {del(A)}, {"disableCommunications: delete route IP:" + A}, "", 0},
+        {"no-hardware",
+         "probe " + S,
+         "none",
+         "",
+         "",
+         1,
+         "HOST_NOT_PRESENT\nroute added: false\n",
+         {add(S, I1), del(S), add(S, I2), del(S), add(S, I3), del(S)},
+         {tried(S, I1), tried(S, I2), tried(S, I3), ret(1)},
+         "",
+         4},
+        {"release-special",
+         "release " + S,
+         "none",
+         "",
+         "",
+         0,
+         "",
+         {del(S), kArpD},
+         {"disableCommunications: delete route IP:" + S},
+         "",
+         0},
+        {"release",
+         "release " + A,
+         "none",
+         "",
+         "",
+         0,
+         "",
+         {del(A)},
+         {"disableCommunications: delete route IP:" + A},
+         "",
+         0},
         // Without the system's ICMP library (set aside for the run) nothing is tried and nothing logged.
         {"no-icmp", "reach " + A, "no library", "", "", 1, "", {}, {}, "", 0},
     };
@@ -208,9 +291,10 @@ TEST(HostHelper, RegisteredUnderWindows98AndNotUnderXP)
             const ProgramResult removed = net.run("helper-remove " + S);
             EXPECT_EQ(runValue(S), "(none)");
             EXPECT_EQ(again.exitCode + removed.exitCode + net.run("helper-remove " + S).exitCode, 0);
-            EXPECT_EQ(recordsOf(first.err + again.err + removed.err, "src/BHost.cpp"),
-                      (Lines{kFiles + "NOT current. Installing...", set(S), kFiles + "current.",
-                             "BHost::copyAndSetupRouteAddExe : Registry Already Set - Key = qvkxoroute" + S, unset(S)}));
+            EXPECT_EQ(
+                recordsOf(first.err + again.err + removed.err, "src/BHost.cpp"),
+                (Lines{kFiles + "NOT current. Installing...", set(S), kFiles + "current.",
+                       "BHost::copyAndSetupRouteAddExe : Registry Already Set - Key = qvkxoroute" + S, unset(S)}));
         }
         // While routes are tried: registered per interface, removed when the route did not help.
         net.setVariable("RAVEL_ICMP_SCRIPT", "state:route " + A + " " + I2);
@@ -219,8 +303,8 @@ TEST(HostHelper, RegisteredUnderWindows98AndNotUnderXP)
         EXPECT_EQ(net.commands(), (Lines{add(A, I1, !is98), del(A), add(A, I2, !is98)}));
         EXPECT_EQ(runValue(A), is98 ? "qvkxora.exe -i " + A + " -g " + I2 : "(none)");
         EXPECT_EQ(recordsOf(run.err, "src/BHost.cpp"),
-                  (is98 ? Lines{tried(A, I1), kFiles + "current.", set(A), unset(A), tried(A, I2),
-                                kFiles + "current.", set(A), A + " found.", ret(2)}
+                  (is98 ? Lines{tried(A, I1), kFiles + "current.", set(A), unset(A), tried(A, I2), kFiles + "current.",
+                                set(A), A + " found.", ret(2)}
                         : Lines{tried(A, I1), tried(A, I2), A + " found.", ret(2)}));
     }
 }
@@ -335,8 +419,10 @@ TEST(HostEndToEnd, PrinterAnswersOnlyThroughTheAddedRoute)
     EXPECT_EQ(ravel::test::runProgram(exe + "ping 10.88.0.2").out, "HOST_NOT_PRESENT\n");
     const ProgramResult run = ravel::test::runProgram(exe + "-v probe 10.88.0.2");
     EXPECT_EQ(run.out, "HOST_PRESENT\nroute added: true\n") << run.err;
-    EXPECT_EQ(recordsOf(run.err, "src/BHost.cpp"), (Lines{tried("10.88.0.2", "10.77.0.1"), "10.88.0.2 found.", ret(2)}));
+    EXPECT_EQ(recordsOf(run.err, "src/BHost.cpp"),
+              (Lines{tried("10.88.0.2", "10.77.0.1"), "10.88.0.2 found.", ret(2)}));
     EXPECT_EQ(ravel::test::runProgram(exe + "release 10.88.0.2").exitCode, 0);
     EXPECT_EQ(ravel::test::runProgram(exe + "ping 10.88.0.2").out, "HOST_NOT_PRESENT\n");
-    EXPECT_EQ(lines(ravel::test::readFile(folder + "route.log")), (Lines{add("10.88.0.2", "10.77.0.1"), del("10.88.0.2")}));
+    EXPECT_EQ(lines(ravel::test::readFile(folder + "route.log")),
+              (Lines{add("10.88.0.2", "10.77.0.1"), del("10.88.0.2")}));
 }

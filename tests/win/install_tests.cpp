@@ -54,13 +54,18 @@ void restart() { ASSERT_EQ(ravel::test::runProgram("wineboot.exe -r").exitCode, 
 TEST(Installer, ComparisonsDecideWhatIsInstalled)
 {
     const std::string src = folder("install_src"), dst = folder("install_dst");
-    struct File { const char* name; const char* source; const char* dest; };
+    struct File
+    {
+        const char* name;
+        const char* source;
+        const char* dest;
+    };
     const File files[] = {
-        {"a.dll", "spanish", "us"},  // 2.0.0.1 over 1.2.3.4
-        {"b.dll", "us", "spanish"},  // older: left alone
-        {"c.dll", "none", "none"},   // no version resource: time decides, where asked
-        {"d.dll", "outside", "us"},  // a FileVersion outside the searched tables: never installed
-        {"e.dll", "us", nullptr},    // nothing installed yet
+        {"a.dll", "spanish", "us"}, // 2.0.0.1 over 1.2.3.4
+        {"b.dll", "us", "spanish"}, // older: left alone
+        {"c.dll", "none", "none"},  // no version resource: time decides, where asked
+        {"d.dll", "outside", "us"}, // a FileVersion outside the searched tables: never installed
+        {"e.dll", "us", nullptr},   // nothing installed yet
     };
     for (const File& f : files) {
         CopyFileA(versioned(f.source).c_str(), (src + "\\" + f.name).c_str(), FALSE);
@@ -111,8 +116,9 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
     EXPECT_EQ(installer.install(list), API);
     EXPECT_EQ(ravel::test::readFile(dst + "\\1.txt") + ravel::test::readFile(dst + "\\3.txt"), "newnew");
     EXPECT_TRUE(log.has("Install Function Failed", "general", "error", "release"));
-    EXPECT_NE(log.all().find("COMMENT: CopyFile api failure, getlasterror =    CAT: general  TYPE: error  LEVEL: release"),
-              std::string::npos);
+    EXPECT_NE(
+        log.all().find("COMMENT: CopyFile api failure, getlasterror =    CAT: general  TYPE: error  LEVEL: release"),
+        std::string::npos);
     EXPECT_NE(log.all().find("DATA: 02 00 00 00 "), std::string::npos) << log.all();
     EXPECT_TRUE(log.has("dest file name = " + dst + "\\2.txt", "general", "error", "release"));
     EXPECT_TRUE(log.has("src file name = " + src + "\\2.txt", "general", "error", "release"));
@@ -154,14 +160,16 @@ TEST(RebootOperations, RefusedWithoutARestartMethod)
                  files.CopyOnReboot(rw(dir + "\\src.txt"), rw(dir + "\\dst.txt")));
     EXPECT_TRUE(present(staging + "\\src.txt") && !present(staging + "\\absent.txt"));
     EXPECT_TRUE(log.has("[sysFileStructure::CopyOnReboot] attempting to copy {" + dir + "\\absent.txt} to {" + dir +
-                        "\\dst.txt}", "general", "info", "release"));
+                            "\\dst.txt}",
+                        "general", "info", "release"));
     log.clear();
     EXPECT_FALSE(files.DeleteOnReboot(rw(dir + "\\absent.txt")) || files.DeleteOnReboot(rw(dir + "\\src.txt")));
     EXPECT_EQ(log.records().size(), 2u) << "only the attempts are logged";
     // A Windows 10 setting is no platform these operations know either.
     ravel::test::ScopedWineSetting version("ravelutil.exe", "", "Version", "win10");
     EXPECT_EQ(ravelutil("reboot-copy " + q(dir + "\\src.txt") + q(dir + "\\dst.txt")).exitCode +
-                  ravelutil("reboot-delete " + q(dir + "\\src.txt")).exitCode, 2);
+                  ravelutil("reboot-delete " + q(dir + "\\src.txt")).exitCode,
+              2);
 }
 
 TEST(RebootOperations, DelayedMovesUnderXpAreCarriedOutByTheRestart)
@@ -201,13 +209,13 @@ TEST(RebootOperations, WininitUnderWindows98IsCarriedOutByTheRestart)
     // The NUL-key writer builds its copy in the current directory.
     const ravel::test::ProgramResult copied =
         ravel::test::runProgram("cmd /c cd /d " + q(dir) + "&& " + q(ravel::test::binDir() + "ravelutil.exe") +
-                              "reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt") + "&& " +
-                              q(ravel::test::binDir() + "ravelutil.exe") + "reboot-delete " + q(longName));
+                                "reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt") + "&& " +
+                                q(ravel::test::binDir() + "ravelutil.exe") + "reboot-delete " + q(longName));
     EXPECT_EQ(copied.exitCode, 0) << copied.err;
     char shortName[MAX_PATH];
     GetShortPathNameA(longName.c_str(), shortName, MAX_PATH);
-    EXPECT_EQ(ravel::test::readFile(wininit), "[rename]\r\nNUL=" + std::string(shortName) + "\r\n" + dir +
-                                                "\\dst.txt=" + staging + "\\new.txt\r\n");
+    EXPECT_EQ(ravel::test::readFile(wininit),
+              "[rename]\r\nNUL=" + std::string(shortName) + "\r\n" + dir + "\\dst.txt=" + staging + "\\new.txt\r\n");
     restart();
     EXPECT_EQ(ravel::test::readFile(dir + "\\dst.txt"), "98");
     EXPECT_FALSE(present(longName));
@@ -220,8 +228,8 @@ TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
     const std::string a = dir + "\\a.txt", b = dir + "\\b.txt", held = dir + "\\held.txt";
     for (const std::string& path : {a, b, held})
         ravel::test::writeFile(path, "x");
-    const ravel::FileHandle open(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                             nullptr));
+    const ravel::FileHandle open(
+        CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     LogCapture log;
     {
         BFileDestructor first;
@@ -237,8 +245,8 @@ TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
     EXPECT_FALSE(present(a) || present(b));
     // In use: handed to the restart deletion (which this platform refuses).
     EXPECT_TRUE(present(held));
-    EXPECT_TRUE(log.has("[sysFileStructure::DeleteOnReboot] attempting to delete {" + held + "}", "general", "info",
-                        "release"))
+    EXPECT_TRUE(
+        log.has("[sysFileStructure::DeleteOnReboot] attempting to delete {" + held + "}", "general", "info", "release"))
         << log.all();
 
     // The list is kept: after initialize the next destruction deletes it all again.

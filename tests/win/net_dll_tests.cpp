@@ -35,8 +35,7 @@ struct CommandDouble
     CommandDouble(const std::string& name, const std::string& listing, const ScopedTempDir& scratch)
         : log(scratch / (name + ".log")), output("RAVEL_" + name + "_OUTPUT", listing),
           logVariable("RAVEL_" + name + "_LOG", log)
-    {
-    }
+    {}
     Lines commands() const { return lines(readFile(log)); }
     const std::string log;
     const ScopedVariable output, logVariable;
@@ -126,7 +125,7 @@ TEST(RouteTable, OneParseUntilResetAndTheParserAppends)
         EXPECT_FALSE(parser.init(nullptr) || parser.beenInitialized());
         EXPECT_TRUE(parser.init(&entries));
         ASSERT_EQ(entries.entries(), 9u);
-        sysRouteTableParser copy(parser);  // shares the vector: each parse appends to it
+        sysRouteTableParser copy(parser); // shares the vector: each parse appends to it
         EXPECT_TRUE(copy.beenInitialized() && parser.reset() && copy.reset());
         EXPECT_EQ(entries.entries(), 27u);
         EXPECT_EQ(str(entries[26]->m_destination), "255.255.255.255");
@@ -141,8 +140,11 @@ TEST(RouteTable, OneParseUntilResetAndTheParserAppends)
 
 TEST(RavelutilNet, RouteAddFollowsThePlatformAndMissingProgramsAreReported)
 {
-    const char* const cases[][2] = {{"win95", "route ADD"}, {"win98", "route ADD"}, {"winme", "route -p ADD"},
-                                    {"nt40", "route -p ADD"}, {"winxp", "route -p ADD"}};
+    const char* const cases[][2] = {{"win95", "route ADD"},
+                                    {"win98", "route ADD"},
+                                    {"winme", "route -p ADD"},
+                                    {"nt40", "route -p ADD"},
+                                    {"winxp", "route -p ADD"}};
     for (const auto& c : cases) {
         const std::string exe = std::string("ru-") + c[0] + ".exe";
         const RavelutilFolder folder(exe, {"route.exe"});
@@ -200,7 +202,8 @@ TEST(Network, HostPresenceIcmpCopiesInterfacesAndHostNames)
         const Lines expected = failure ? Lines{"IcmpCreateFile failed"}
                                        : Lines{"IcmpCreateFile",
                                                "IcmpSendEcho 127.0.0.2 handle=ok request=64 head=aaaaaaaa options=none "
-                                               "reply=" + replySize + " timeout=1000 script=" + c[0],
+                                               "reply=" +
+                                                   replySize + " timeout=1000 script=" + c[0],
                                                "IcmpCloseHandle"};
         EXPECT_EQ(calls, expected);
     }

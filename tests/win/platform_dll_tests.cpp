@@ -84,6 +84,6 @@ TEST(BDll, LoadFindFreeAdoptAndCopy)
     EXPECT_NE(function, nullptr);
     BDll copy(adopted);
     EXPECT_EQ(copy.getHinstDll(), own);
-    EXPECT_TRUE(copy.UnLoadDll());          // frees the one reference taken above
-    EXPECT_EQ(adopted.getHinstDll(), own);  // the original still names it
+    EXPECT_TRUE(copy.UnLoadDll());         // frees the one reference taken above
+    EXPECT_EQ(adopted.getHinstDll(), own); // the original still names it
 }

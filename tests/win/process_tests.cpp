@@ -73,10 +73,10 @@ TEST(Processes, CaptureSpawnWorkingDirectoriesRecordsAndTheFrontEnd)
     LogCapture log;
     const std::string report = base + "\\cwd.txt";
     const std::string line = child("cwd \"" + report + "\"");
-    EXPECT_TRUE(spawn(line, "sub", true));  // relative: joined to the current directory
+    EXPECT_TRUE(spawn(line, "sub", true)); // relative: joined to the current directory
     EXPECT_EQ(readFile(report), base + "\\sub");
     EXPECT_TRUE(log.general("SpawnProcess succeeded for: " + line, "info", "omega"));
-    EXPECT_TRUE(spawn(line, (base + "\\sub\\..").c_str(), true));  // with a colon: as given
+    EXPECT_TRUE(spawn(line, (base + "\\sub\\..").c_str(), true)); // with a colon: as given
     EXPECT_EQ(readFile(report), base);
     // Not waiting: only the start is logged.
     log.clear();

@@ -10,7 +10,7 @@ TEST(StringsDll, StringsAndBoundsErrorsCrossTheBoundary)
 {
     RWCString s("Printer");
     for (int i = 0; i < 1000; ++i)
-        s += "-x";  // reallocated by the DLL, released by it again
+        s += "-x"; // reallocated by the DLL, released by it again
     RWCString copy = s;
     copy(0, 7) = "Gateway";
     EXPECT_EQ(s(0, 7), "Printer");

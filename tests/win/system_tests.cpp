@@ -9,9 +9,9 @@
 #include "WinScoped.h"
 
 #include "BOsAutoResetEvent.h"
-#include "BRegistry.h"
 #include "BOsSemaphore.h"
 #include "BOsThread.h"
+#include "BRegistry.h"
 #include "sysServices.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +31,8 @@ std::string privilegeIn(HANDLE token, const char* name)
     alignas(TOKEN_PRIVILEGES) unsigned char buffer[4096];
     DWORD size = 0;
     const auto* list = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer);
-    if (LookupPrivilegeValueA(nullptr, name, &id) && GetTokenInformation(token, TokenPrivileges, buffer, sizeof buffer, &size)) {
+    if (LookupPrivilegeValueA(nullptr, name, &id) &&
+        GetTokenInformation(token, TokenPrivileges, buffer, sizeof buffer, &size)) {
         for (const LUID_AND_ATTRIBUTES* p = list->Privileges; p != list->Privileges + list->PrivilegeCount; ++p) {
             if (p->Luid.LowPart == id.LowPart && p->Luid.HighPart == id.HighPart)
                 return p->Attributes & SE_PRIVILEGE_ENABLED ? "enabled" : "disabled";
@@ -146,11 +147,11 @@ TEST(Synchronisation, SemaphoreUnitsAndEventResets)
 
     BOsAutoResetEvent automatic;
     automatic.Set();
-    automatic.Reset();  // no effect
+    automatic.Reset(); // no effect
     EXPECT_TRUE(automatic.isSignaled());
     EXPECT_FALSE(automatic.isSignaled());
     BOsEvent manual;
-    BOsEvent(manual).Set();  // a copy is the same event under a handle of its own
+    BOsEvent(manual).Set(); // a copy is the same event under a handle of its own
     EXPECT_TRUE(manual.isSignaled() && manual.isSignaled());
     manual.Reset();
     EXPECT_FALSE(manual.isSignaled());
@@ -202,8 +203,10 @@ TEST(Thread, ParkedUntilStartAbortedOrLetGo)
     // Objects gone first: the parked thread ends without its body, the running one after it.
     auto never = std::make_unique<GateThread>(open.get(), &passed);
     auto busy = std::make_unique<GateThread>(closed.get(), &passed, inside.get());
-    const ravel::KernelHandle neverThread(OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, never->GetThreadID()));
-    const ravel::KernelHandle busyThread(OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, busy->GetThreadID()));
+    const ravel::KernelHandle neverThread(
+        OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, never->GetThreadID()));
+    const ravel::KernelHandle busyThread(
+        OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, busy->GetThreadID()));
     ResetEvent(inside.get());
     busy->Start();
     ASSERT_EQ(WaitForSingleObject(inside.get(), 60000), WAIT_OBJECT_0);
@@ -232,18 +235,25 @@ TEST(NetworkDrives, ScriptedProviderGivesEachOutcomeAndRecord)
     const auto expectRecord = [](const ravel::test::ProgramResult& result, const std::string& comment, bool failed) {
         // Exactly one record, at the head of standard error.
         EXPECT_EQ(result.err.find(record(comment, failed ? "network" : "general", failed ? "error" : "info", "release",
-                                         "src/sysmsnetworking.cpp")), 0u) << result.err;
+                                         "src/sysmsnetworking.cpp")),
+                  0u)
+            << result.err;
         EXPECT_EQ(result.err.find("COMMENT: ", 1), std::string::npos) << result.err;
         EXPECT_EQ(result.exitCode, failed ? 1 : 0);
     };
 
-    char letter = 'z';  // the highest this prefix leaves free
+    char letter = 'z'; // the highest this prefix leaves free
     while (letter > 'e' && (GetLogicalDrives() & (1ul << (letter - 'a'))) != 0)
         --letter;
     const std::string drive = std::string(1, letter) + ":";
     const std::string add = "WNetAddConnectionA remote=\"\\\\srv\\share\" password=";
     const std::string local = " local=\"" + drive + "\" answer=";
-    struct Case { const char* script; std::vector<std::string> calls; bool mapped; };
+    struct Case
+    {
+        const char* script;
+        std::vector<std::string> calls;
+        bool mapped;
+    };
     const Case cases[] = {
         {"0", {add + "(null)" + local + "0"}, true},
         {"86 0", {add + "(null)" + local + "86", add + "\"\"" + local + "0"}, true},
@@ -255,12 +265,15 @@ TEST(NetworkDrives, ScriptedProviderGivesEachOutcomeAndRecord)
         const ravel::test::ProgramResult result = run("map \\\\srv\\share");
         EXPECT_EQ(lines(ravel::test::readFile(log)), c.calls) << c.script;
         EXPECT_EQ(result.out, c.mapped ? drive + "\n" : "") << c.script;
-        expectRecord(result, c.mapped ? "[sysMSNetworking::mapDrive] successfully mapped \\\\srv\\share to " + drive
-                                      : "[sysMSNetworking::mapDrive] FAILED to map \\\\srv\\share", !c.mapped);
+        expectRecord(result,
+                     c.mapped ? "[sysMSNetworking::mapDrive] successfully mapped \\\\srv\\share to " + drive
+                              : "[sysMSNetworking::mapDrive] FAILED to map \\\\srv\\share",
+                     !c.mapped);
     }
 
     expectRecord(run("unmap z:\\path"), "[sysMSNetworking::unmapDrive] successfully unmapped z:\\path", false);
-    EXPECT_EQ(lines(ravel::test::readFile(log)), std::vector<std::string>{"WNetCancelConnectionA name=\"z:\" force=1 answer=0"});
+    EXPECT_EQ(lines(ravel::test::readFile(log)),
+              std::vector<std::string>{"WNetCancelConnectionA name=\"z:\" force=1 answer=0"});
     {
         ScopedVariable refuse("RAVEL_MPR_CANCEL", "2250");
         expectRecord(run("unmap q:"), "[sysMSNetworking::unmapDrive] FAILED to unmap q:", true);

@@ -7,15 +7,15 @@
 #include "WinScoped.h"
 #include "internal/win/WinHandle.h"
 #include "sysFileStructure.h"
-#include <gtest/gtest.h>
-#include <windows.h>
 #include <algorithm>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include <windows.h>
 
-using ravel::test::readFile;
 using ravel::test::ravelutil;
+using ravel::test::readFile;
 using ravel::test::scratchDir;
 using ravel::test::writeFile;
 
@@ -25,7 +25,8 @@ std::string seed(const std::string& name)
 {
     std::string path = std::string("Z:" RAVEL_ZIP_SEEDS "/") + name;
     for (char& c : path)
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     return path;
 }
 bool missing(const std::string& path) { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
@@ -40,7 +41,8 @@ void listTree(const std::string& dir, const std::string& prefix, std::vector<std
         const std::string entry = prefix + name;
         const bool directory = GetFileAttributesA((dir + entry).c_str()) & FILE_ATTRIBUTE_DIRECTORY;
         out.push_back(directory ? entry + "\\" : entry);
-        if (directory) listTree(dir, entry + "\\", out);
+        if (directory)
+            listTree(dir, entry + "\\", out);
     }
 }
 
@@ -71,7 +73,7 @@ UNZIPCMDSTRUCT openRecord(const std::string& zip)
     return command;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Dunzip, CommandsThroughTheRecord)
 {
@@ -90,7 +92,8 @@ TEST(Dunzip, CommandsThroughTheRecord)
     std::uint32_t size = 0;
     std::memcpy(&size, info + 2, 4);
     EXPECT_EQ(size, 11u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(info + 38), "dir/\xC3\xBC" "ml\xC3\xA4ut \xE6\x97\xA5\xE6\x9C\xAC.txt");
+    EXPECT_STREQ(reinterpret_cast<const char*>(info + 38), "dir/\xC3\xBC"
+                                                           "ml\xC3\xA4ut \xE6\x97\xA5\xE6\x9C\xAC.txt");
     command.entryIndex = 4;
     EXPECT_NE(unzip(command), 0);
 
@@ -117,7 +120,8 @@ TEST(BZipExtract, ArchivesFromZipAndPython)
     EXPECT_EQ(readFile(dest + "zip-zip64.zip\\drv\\setup.inf"), setup);
     EXPECT_EQ(readFile(dest + "zip-deflate.zip\\drv\\sub\\deep\\big.txt").size(), 1200u * 1024);
     EXPECT_EQ(readFile(dest + "py-descriptor.zip\\small.txt"), "small\n");
-    const std::wstring utf8Name = std::wstring(dest.begin(), dest.end()) + L"py-mixed.zip\\dir\\\u00fcml\u00e4ut \u65e5\u672c.txt";
+    const std::wstring utf8Name =
+        std::wstring(dest.begin(), dest.end()) + L"py-mixed.zip\\dir\\\u00fcml\u00e4ut \u65e5\u672c.txt";
     EXPECT_NE(GetFileAttributesW(utf8Name.c_str()), INVALID_FILE_ATTRIBUTES);
 
     unsigned long total = 1;
@@ -139,7 +143,8 @@ TEST(BZipExtract, HostileArchivesWriteNothingOutside)
     const std::string folder = seed("");
     sysFileStructure::directoryWalker seeds(RWCString(folder.substr(0, folder.size() - 1).c_str()), 0, 1);
     for (char* name = nullptr; seeds.FindNext(&name) == 0;)
-        if (std::strncmp(name, "bad-", 4) == 0 && std::strcmp(name, "bad-third-of-five.zip") != 0) hostile.push_back(name);
+        if (std::strncmp(name, "bad-", 4) == 0 && std::strcmp(name, "bad-third-of-five.zip") != 0)
+            hostile.push_back(name);
     EXPECT_EQ(hostile.size(), 13u);
     BZip zip;
     for (const std::string& name : hostile) {
@@ -177,7 +182,8 @@ TEST(BZipExtract, DeleteAtRestartRegistersFilesBeforeTheirDirectories)
     const std::string marker = "attempting to delete {";
     for (const std::string& line : ravel::test::lines(run.err)) {
         const std::size_t at = line.find(marker);
-        if (at != std::string::npos) order.push_back(line.substr(at + marker.size(), line.find('}', at) - at - marker.size()));
+        if (at != std::string::npos)
+            order.push_back(line.substr(at + marker.size(), line.find('}', at) - at - marker.size()));
     }
     ASSERT_FALSE(order.empty()) << run.err;
     EXPECT_EQ(order.back(), dest);
@@ -210,14 +216,16 @@ TEST(DirectoryWalker, EndsAndErrors)
     const auto walk = [&](int dirs, int files) {
         sysFileStructure::directoryWalker walker(mixed, dirs, files);
         std::vector<std::string> names;
-        while (walker.FindNext(&name) == 0) names.push_back(name);
-        sysFileStructure::directoryWalker copy(walker);  // a walk of its own, from the start
-        if (copy.FindNext(&name) == 0) names.push_back(std::string("copy:") + name);
+        while (walker.FindNext(&name) == 0)
+            names.push_back(name);
+        sysFileStructure::directoryWalker copy(walker); // a walk of its own, from the start
+        if (copy.FindNext(&name) == 0)
+            names.push_back(std::string("copy:") + name);
         return names;
     };
     EXPECT_EQ(walk(0, 1), (std::vector<std::string>{"file.txt", "copy:file.txt"}));
     EXPECT_EQ(walk(1, 0), (std::vector<std::string>{"sub", "copy:sub"}));
-    EXPECT_EQ(walk(1, 1).size(), 3u);  // both entries and the copy's first
+    EXPECT_EQ(walk(1, 1).size(), 3u); // both entries and the copy's first
     EXPECT_TRUE(walk(0, 0).empty());
 }
 

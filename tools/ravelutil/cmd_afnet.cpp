@@ -10,9 +10,9 @@ using namespace ravelutil;
 
 namespace {
 const char* const kHostPresentNames[] = {"HOST_PROBE_FAILED", "HOST_NOT_PRESENT", "HOST_PRESENT"};
-const char* const kPlatformNames[] = {"PLATFORMS_UNRECOGNIZED", "PLATFORMS_WIN32S",  "PLATFORMS_WIN95",
-                                      "PLATFORMS_WIN98",        "PLATFORMS_WINME",   "PLATFORMS_WINNT4",
-                                      "PLATFORMS_WIN2000",      "PLATFORMS_WINXP",   "PLATFORMS_WIN2003",
+const char* const kPlatformNames[] = {"PLATFORMS_UNRECOGNIZED", "PLATFORMS_WIN32S", "PLATFORMS_WIN95",
+                                      "PLATFORMS_WIN98",        "PLATFORMS_WINME",  "PLATFORMS_WINNT4",
+                                      "PLATFORMS_WIN2000",      "PLATFORMS_WINXP",  "PLATFORMS_WIN2003",
                                       "PLATFORMS_WINVISTA",     "PLATFORMS_LATER"};
 const int kMostAdapters = 15;
 const unsigned int kDefaultTimeoutMs = 1000;
@@ -39,7 +39,11 @@ RAVEL_COMMAND(cmdAddr, "addr", "addr <text>",
         return usage("addr <text>");
     sysNetworkAFIndependent net;
     const RWCString text = rw(args[0]);
-    const struct { const char* name; bool passed; } tests[] = {
+    const struct
+    {
+        const char* name;
+        bool passed;
+    } tests[] = {
         {"ipv4", net.isIPv4Address(text)},
         {"ipv6", net.isIPv6Address(text)},
         {"valid-ipv4", net.isValidIPv4Address(text)},
@@ -88,7 +92,8 @@ RAVEL_COMMAND(cmdResolve, "resolve", "resolve <name> [--family 2|23] [--filter <
     return exitFor(ok);
 }
 
-RAVEL_COMMAND(cmdResolve4, "resolve4", "resolve4 <name>", "whether a name has an IPv4 address other than 127.0.0.1, and which")
+RAVEL_COMMAND(cmdResolve4, "resolve4", "resolve4 <name>",
+              "whether a name has an IPv4 address other than 127.0.0.1, and which")
 {
     if (args.size() != 1)
         return usage("resolve4 <name>");

@@ -91,7 +91,7 @@ std::string failureText(BCabExtractor& cab, const std::string& path)
         return str(cab.return_fdi_error_string(static_cast<FDIERROR>(erf.erfOper)));
     struct _stat info;
     return str(cab.return_fdi_error_string(_stat(path.c_str(), &info) == 0 ? FDIERROR_NOT_A_CABINET
-                                                                             : FDIERROR_CABINET_NOT_FOUND));
+                                                                           : FDIERROR_CABINET_NOT_FOUND));
 }
 
 int fail(const std::string& path, const std::string& text) { return failure(path + ": " + text); }
@@ -106,15 +106,17 @@ FNWRITE(cabWrite) { return static_cast<FDI_UINT>(_write(static_cast<int>(hf), pv
 FNCLOSE(cabClose) { return _close(static_cast<int>(hf)); }
 FNSEEK(cabSeek) { return _lseek(static_cast<int>(hf), dist, seektype); }
 
-struct Entry {
+struct Entry
+{
     std::string name;
     unsigned long size = 0;
     unsigned date = 0, time = 0, attribs = 0, folder = 0;
-    bool continued = false;  // from an earlier cabinet
+    bool continued = false; // from an earlier cabinet
     bool utf8() const { return (attribs & kNameIsUtf8) != 0; }
 };
 
-struct Listing {
+struct Listing
+{
     FDICABINETINFO info = {};
     std::string previousCabinet, previousDisk, nextCabinet, nextDisk;
     std::vector<Entry> files;
@@ -149,10 +151,12 @@ FNFDINOTIFY(collect)
         e.folder = pfdin->iFolder;
         e.continued = fdint == fdintPARTIAL_FILE;
         l->files.push_back(e);
-        return 0;  // listed, not extracted
+        return 0; // listed, not extracted
     }
-    case fdintNEXT_CABINET: return -1;
-    default: return 0;
+    case fdintNEXT_CABINET:
+        return -1;
+    default:
+        return 0;
     }
 }
 
@@ -183,10 +187,7 @@ bool readCabinet(const std::string& path, Listing& out, bool files = true)
 
 // --- names asked for on the command line --------------------------------------------------------
 
-char folded(char c)
-{
-    return c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
+char folded(char c) { return c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 // "*" and "?" wildcards, either separator, without regard to case.
 bool matches(const std::string& pattern, const std::string& name)
@@ -208,17 +209,19 @@ bool matches(const std::string& pattern, const std::string& name)
     return p == pattern.size();
 }
 
-struct Pattern {
+struct Pattern
+{
     std::string text;
     bool matched = false;
 };
 
-struct Progress {
+struct Progress
+{
     std::string destination;
-    std::vector<Pattern>* wanted = nullptr;  // null: every file
-    std::unordered_set<std::string> utf8Names;  // of the cabinet being extracted
-    std::string pending;                        // the file being written, counted once it is done
-    unsigned long files = 0;                    // of the whole run
+    std::vector<Pattern>* wanted = nullptr;    // null: every file
+    std::unordered_set<std::string> utf8Names; // of the cabinet being extracted
+    std::string pending;                       // the file being written, counted once it is done
+    unsigned long files = 0;                   // of the whole run
     unsigned long long bytes = 0;
     // The cabinet being extracted: its name, the bytes of the files it will write, and how many
     // of them are written.
@@ -295,13 +298,14 @@ bool filter(RWCString fileName, void* data)
 // A set is followed only to the cabinet of the same set ID with the next index, found in the
 // directory of the cabinet before it or in the one named with --next-dir, and never twice to
 // one cabinet: a cabinet cannot send the walk to an unrelated cabinet or round in a circle.
-struct SetWalk {
-    std::vector<std::string> directories;  // where to look: the current cabinet's first
+struct SetWalk
+{
+    std::vector<std::string> directories; // where to look: the current cabinet's first
     unsigned setID = 0;
-    unsigned index = 0;  // of the cabinet whose copy runs
-    unsigned reached = 0;  // of the cabinet the engine has reached with a file spanning on
+    unsigned index = 0;   // of the cabinet whose copy runs
+    unsigned reached = 0; // of the cabinet the engine has reached with a file spanning on
     std::set<std::string> visited;
-    std::string declined;  // the next cabinet asked for and not found
+    std::string declined; // the next cabinet asked for and not found
 
     static std::string identity(const std::string& path)
     {
@@ -410,14 +414,14 @@ int info(const std::string& path)
 std::string dateTime(unsigned date, unsigned time, char between)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u%c%02u:%02u:%02u", 1980 + (date >> 9), (date >> 5) & 15,
-                  date & 31, between, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u%c%02u:%02u:%02u", 1980 + (date >> 9), (date >> 5) & 15, date & 31,
+                  between, time >> 11, (time >> 5) & 63, (time & 31) * 2);
     return text;
 }
 
 std::string attributeLetters(unsigned a)
 {
-    const char* const letters = "RHS??AXU";  // bits 0-2 and 5-7
+    const char* const letters = "RHS??AXU"; // bits 0-2 and 5-7
     std::string text;
     for (unsigned bit : {0u, 1u, 2u, 5u, 6u, 7u})
         text += (a & (1u << bit)) ? letters[bit] : '-';
@@ -539,7 +543,7 @@ int extract(const Args& args)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 RAVEL_COMMAND(cmdCab, "cab", kCabUsage, "a cabinet's summary, its stored files, or extraction of all or named files")
 {

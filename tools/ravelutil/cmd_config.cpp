@@ -20,8 +20,9 @@ namespace {
 
 const char kRegUsage[] = "reg get|get-dword|set|set-dword|set-binary|clear|delete-value|has|values <key> [name [value]]"
                          " | reg keys|key-exists|delete-key <path>";
-const char kIniUsage[] = "ini get|get-int|set|set-int <file> <section> <key> [value] | ini section <file> <section> "
-                         "[--skip-comments] | ini set-section <file> <section> <key=value>... | ini nul <file> <entry>...";
+const char kIniUsage[] =
+    "ini get|get-int|set|set-int <file> <section> <key> [value] | ini section <file> <section> "
+    "[--skip-comments] | ini set-section <file> <section> <key=value>... | ini nul <file> <entry>...";
 const char kInstallUsage[] = "<srcdir> <dstdir> <name>... [--by version|time|file-version]";
 const char* const kErrorNames[] = {"FILE_OK", "FILE_FALSE", "FILE_API_FAILURE", "FILE_NOT_FOUND",
                                    "FILE_NO_VERSION_INFO"};
@@ -136,9 +137,15 @@ int regValueCommand(const std::string& verb, const Args& a)
 
 teOSExclusionType osTypeOf(const std::string& name, bool& known)
 {
-    struct Os { const char* name; teOSExclusionType type; };
-    static const Os kOs[] = {{"windows", EXCLUDE_OS_WINDOWS},   {"windows95", EXCLUDE_OS_WIN95},
-                             {"windows98", EXCLUDE_OS_WIN98},   {"windowsNT", EXCLUDE_OS_WINNT},
+    struct Os
+    {
+        const char* name;
+        teOSExclusionType type;
+    };
+    static const Os kOs[] = {{"windows", EXCLUDE_OS_WINDOWS},
+                             {"windows95", EXCLUDE_OS_WIN95},
+                             {"windows98", EXCLUDE_OS_WIN98},
+                             {"windowsNT", EXCLUDE_OS_WINNT},
                              {"windows2000", EXCLUDE_OS_WIN2000}};
     for (const Os& os : kOs)
         if (name == os.name) {
@@ -290,7 +297,8 @@ RAVEL_COMMAND(cmdDeleteFiles, "delete-files", "delete-files <path>...",
             destructor.addFileToDelete(rw(path));
     }
     sysFileStructure files;
-    const bool gone = std::none_of(args.begin(), args.end(), [&](const std::string& p) { return files.fileExists(rw(p)); });
+    const bool gone =
+        std::none_of(args.begin(), args.end(), [&](const std::string& p) { return files.fileExists(rw(p)); });
     return exitFor(gone);
 }
 

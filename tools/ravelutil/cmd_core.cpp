@@ -67,7 +67,7 @@ bool parseHexBytes(const std::string& text, std::vector<unsigned char>& bytes)
     }
     return true;
 }
-}
+} // namespace
 
 RAVEL_COMMAND(cmdLogRecord, "log-record", "log-record <category> <type> <level> <file> <line> <comment> [hex bytes]",
               "print the record the logger formats (hex bytes as one string, - for an empty dump)")
@@ -87,11 +87,10 @@ RAVEL_COMMAND(cmdLogRecord, "log-record", "log-record <category> <type> <level> 
         return usageError("hex bytes must be pairs of hex digits, or - for none");
     static const unsigned char kNone = 0;
     char* record = nullptr;
-    LogInterface::formatLogRecord(&record, static_cast<LogInterface::teCategory>(category),
-                                  static_cast<LogInterface::teType>(type), static_cast<LogInterface::teLevel>(level),
-                                  args[3].c_str(), static_cast<int>(line), args[5].c_str(),
-                                  withData ? (bytes.empty() ? &kNone : bytes.data()) : nullptr,
-                                  static_cast<unsigned int>(bytes.size()));
+    LogInterface::formatLogRecord(
+        &record, static_cast<LogInterface::teCategory>(category), static_cast<LogInterface::teType>(type),
+        static_cast<LogInterface::teLevel>(level), args[3].c_str(), static_cast<int>(line), args[5].c_str(),
+        withData ? (bytes.empty() ? &kNone : bytes.data()) : nullptr, static_cast<unsigned int>(bytes.size()));
     std::fputs(record, stdout);
     delete[] record;
     return kTrue;

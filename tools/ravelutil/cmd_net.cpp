@@ -32,10 +32,7 @@ int answer(bool value)
 }
 
 // Listings go out byte for byte.
-void printRaw(const RWCString& text)
-{
-    std::fwrite(text.data(), 1, text.length(), stdout);
-}
+void printRaw(const RWCString& text) { std::fwrite(text.data(), 1, text.length(), stdout); }
 } // namespace
 
 RAVEL_COMMAND(cmdPing, "ping", "ping <ip>", "one ICMP echo: HOST_PRESENT, HOST_NOT_PRESENT or HOST_PROBE_FAILED")
@@ -93,7 +90,8 @@ RAVEL_COMMAND(cmdArp, "arp", "arp", "print the ARP cache as the library reads it
     return kTrue;
 }
 
-RAVEL_COMMAND(cmdArpHas, "arp-has", "arp-has <ip> <mac>", "whether one ARP line holds the address and the hardware address")
+RAVEL_COMMAND(cmdArpHas, "arp-has", "arp-has <ip> <mac>",
+              "whether one ARP line holds the address and the hardware address")
 {
     if (args.size() != 2)
         return usage("arp-has <ip> <mac>");

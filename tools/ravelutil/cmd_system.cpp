@@ -20,13 +20,30 @@ using namespace ravelutil;
 
 namespace {
 
-const char* const kLanguageNames[] = {
-    "LANGUAGE_UNLISTED",  "LANGUAGE_ENGLISH",  "LANGUAGE_FRENCH",     "LANGUAGE_GERMAN",
-    "LANGUAGE_ITALIAN",   "LANGUAGE_SPANISH",  "LANGUAGE_PORTUGUESE", "LANGUAGE_CZECH",
-    "LANGUAGE_POLISH",    "LANGUAGE_RUSSIAN",  "LANGUAGE_JAPANESE",   "LANGUAGE_KOREAN",
-    "LANGUAGE_CHINESE_TRADITIONAL", "LANGUAGE_CHINESE_SIMPLIFIED", "LANGUAGE_DANISH", "LANGUAGE_DUTCH",
-    "LANGUAGE_FINNISH",   "LANGUAGE_HUNGARIAN", "LANGUAGE_NORWEGIAN", "LANGUAGE_SWEDISH",
-    "LANGUAGE_THAI",      "LANGUAGE_TURKISH",  "LANGUAGE_ARABIC",     "LANGUAGE_HEBREW"};
+const char* const kLanguageNames[] = {"LANGUAGE_UNLISTED",
+                                      "LANGUAGE_ENGLISH",
+                                      "LANGUAGE_FRENCH",
+                                      "LANGUAGE_GERMAN",
+                                      "LANGUAGE_ITALIAN",
+                                      "LANGUAGE_SPANISH",
+                                      "LANGUAGE_PORTUGUESE",
+                                      "LANGUAGE_CZECH",
+                                      "LANGUAGE_POLISH",
+                                      "LANGUAGE_RUSSIAN",
+                                      "LANGUAGE_JAPANESE",
+                                      "LANGUAGE_KOREAN",
+                                      "LANGUAGE_CHINESE_TRADITIONAL",
+                                      "LANGUAGE_CHINESE_SIMPLIFIED",
+                                      "LANGUAGE_DANISH",
+                                      "LANGUAGE_DUTCH",
+                                      "LANGUAGE_FINNISH",
+                                      "LANGUAGE_HUNGARIAN",
+                                      "LANGUAGE_NORWEGIAN",
+                                      "LANGUAGE_SWEDISH",
+                                      "LANGUAGE_THAI",
+                                      "LANGUAGE_TURKISH",
+                                      "LANGUAGE_ARABIC",
+                                      "LANGUAGE_HEBREW"};
 static_assert(sizeof kLanguageNames / sizeof kLanguageNames[0] == sysLanguage::LANGUAGE_COUNT, "a name per language");
 
 void printLanguage(teLanguage language)
@@ -72,8 +89,7 @@ class CountingThread : public BOsThread
 public:
     CountingThread(BCriticalSection& lock, BOsEvent& go, unsigned long& shared, unsigned int rounds)
         : m_lock(lock), m_go(go), m_shared(shared), m_rounds(rounds)
-    {
-    }
+    {}
     ~CountingThread() override { Wait(-1); }
 
 protected:
@@ -108,7 +124,8 @@ RAVEL_COMMAND(cmdAdmin, "admin", "admin", "whether the current user is an admini
     return exitFor(admin);
 }
 
-RAVEL_COMMAND(cmdRunOnce, "run-once", "run-once <command>", "run the command line once at the next log-on (exit 0 when registered)")
+RAVEL_COMMAND(cmdRunOnce, "run-once", "run-once <command>",
+              "run the command line once at the next log-on (exit 0 when registered)")
 {
     if (args.size() != 1)
         return usage("run-once <command>");

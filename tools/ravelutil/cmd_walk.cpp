@@ -28,7 +28,7 @@ bool printPiece(RWCString& line, void*)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 RAVEL_COMMAND(cmdWalk, "walk", kWalkUsage, "a directory's files and sub-directories, in the system's order")
 {

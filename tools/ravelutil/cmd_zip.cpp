@@ -153,7 +153,7 @@ int extract(const Args& args)
     return kTrue;
 }
 
-}  // namespace
+} // namespace
 
 RAVEL_COMMAND(cmdZip, "zip", kZipUsage, "a zip archive's entry count and size total, its entries, or extraction")
 {

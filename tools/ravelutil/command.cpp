@@ -18,7 +18,7 @@ int baseOf(const std::string& text)
     const std::size_t at = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
     return text.compare(at, 2, "0x") == 0 || text.compare(at, 2, "0X") == 0 ? 16 : 10;
 }
-}
+} // namespace
 
 std::vector<Command>& commands()
 {

@@ -60,7 +60,7 @@ inline std::string str(const RWCString& s) { return std::string(s.data(), s.leng
 
 } // namespace ravelutil
 
-#define RAVEL_COMMAND(ident, name, usageLine, helpLine)                                            \
-    static int ident(const ::ravelutil::Args& args);                                               \
-    static const ::ravelutil::Registrar ident##Registrar({name, usageLine, helpLine, &ident});      \
+#define RAVEL_COMMAND(ident, name, usageLine, helpLine)                                                                \
+    static int ident(const ::ravelutil::Args& args);                                                                   \
+    static const ::ravelutil::Registrar ident##Registrar({name, usageLine, helpLine, &ident});                         \
     static int ident(const ::ravelutil::Args& args)

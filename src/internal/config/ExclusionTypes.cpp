@@ -4,9 +4,15 @@ namespace ravel {
 
 teOSExclusionType exclusionTypeFromLine(const RWCString& line)
 {
-    struct Name { const char* text; teOSExclusionType type; };
-    static const Name kNames[] = {{"windows", EXCLUDE_OS_WINDOWS},     {"windows95", EXCLUDE_OS_WIN95},
-                                  {"windows98", EXCLUDE_OS_WIN98},     {"windowsNT", EXCLUDE_OS_WINNT},
+    struct Name
+    {
+        const char* text;
+        teOSExclusionType type;
+    };
+    static const Name kNames[] = {{"windows", EXCLUDE_OS_WINDOWS},
+                                  {"windows95", EXCLUDE_OS_WIN95},
+                                  {"windows98", EXCLUDE_OS_WIN98},
+                                  {"windowsNT", EXCLUDE_OS_WINNT},
                                   {"windows2000", EXCLUDE_OS_WIN2000}};
     for (const Name& name : kNames)
         if (line.compareTo(name.text) == 0)

@@ -2,9 +2,9 @@
 
 namespace ravel {
 
-const char* const kRegistryRootNames[kRegistryRootCount] = {
-    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_DYN_DATA",
-    "HKEY_LOCAL_MACHINE", "HKEY_PERFORMANCE_DATA", "HKEY_USERS"};
+const char* const kRegistryRootNames[kRegistryRootCount] = {"HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",
+                                                            "HKEY_DYN_DATA",         "HKEY_LOCAL_MACHINE",
+                                                            "HKEY_PERFORMANCE_DATA", "HKEY_USERS"};
 
 int registryRootIndex(const RWCString& path)
 {
@@ -43,9 +43,6 @@ bool registryLeafKey(RWCString& path, RWCString& leaf)
     return true;
 }
 
-bool registryNamesSubKey(const RWCString& sub)
-{
-    return sub.occurrencesOf('\\') != sub.length();
-}
+bool registryNamesSubKey(const RWCString& sub) { return sub.occurrencesOf('\\') != sub.length(); }
 
 } // namespace ravel

@@ -3,4 +3,4 @@
 namespace ravel {
 // Native builds have no debugger channel; records still reach the sink.
 void debugOutput(const char*) {}
-}
+} // namespace ravel

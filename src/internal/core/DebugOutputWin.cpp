@@ -4,4 +4,4 @@
 
 namespace ravel {
 void debugOutput(const char* text) { OutputDebugStringA(text); }
-}
+} // namespace ravel

@@ -7,4 +7,4 @@ bool isFullPath(const RWCString& path);
 // The path made full against the current directory: UNC paths and paths with a drive colon stay
 // as they are; "\x" becomes cwd + "\x"; anything else cwd + "\" + path. No normalisation.
 RWCString fullPathAgainst(const RWCString& path, const RWCString& cwd);
-}
+} // namespace ravel

@@ -4,11 +4,10 @@
 
 namespace ravel {
 
-enum class RebootMethod
-{
-    None,        // neither: Win32s, NT 6 and unrecognised platforms
-    WininitIni,  // 95, 98 and Me: the "[rename]" section of wininit.ini
-    DelayedMove  // NT 4, 2000 and XP: the system's delayed move
+enum class RebootMethod {
+    None,       // neither: Win32s, NT 6 and unrecognised platforms
+    WininitIni, // 95, 98 and Me: the "[rename]" section of wininit.ini
+    DelayedMove // NT 4, 2000 and XP: the system's delayed move
 };
 
 RebootMethod rebootMethodFor(tePlatform platform);

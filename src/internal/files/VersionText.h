@@ -6,4 +6,4 @@ namespace ravel {
 // by runs of blanks, commas and periods, compared as numbers; a text that runs out of fields
 // first is not newer, equal texts are not newer.
 bool versionTextIsNewer(const RWCString& first, const RWCString& second);
-}
+} // namespace ravel

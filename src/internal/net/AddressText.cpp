@@ -85,10 +85,7 @@ bool isIPv6Text(const RWCString& text)
     return dots == 0 || dots == kDotLimit;
 }
 
-bool hasDot(const RWCString& name)
-{
-    return name.length() > 0 && name.first(kDot) != RWCString::npos;
-}
+bool hasDot(const RWCString& name) { return name.length() > 0 && name.first(kDot) != RWCString::npos; }
 
 bool isLinkLocalAddress(int family, const unsigned char* bytes)
 {

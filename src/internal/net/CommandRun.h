@@ -11,4 +11,4 @@ RWCString captureCommand(const char* commandLine);
 // false when it did not start. `line` receives the command line for the caller's records; a
 // line too long for its buffer is never run and fails like one that cannot start.
 bool runCommand(const char* pattern, std::initializer_list<RWCString> texts, RWCString& line);
-}
+} // namespace ravel

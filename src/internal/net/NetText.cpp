@@ -113,7 +113,8 @@ RWCString replaceEach(const RWCString& text, const RWCString& what, const RWCStr
     // replacement, since the replacement never holds the character replaced.
     RWCString result;
     std::size_t from = 0;
-    for (std::size_t at; (at = text.index(what, from)) != RWCString::npos && !what.isNull(); from = at + what.length()) {
+    for (std::size_t at; (at = text.index(what, from)) != RWCString::npos && !what.isNull();
+         from = at + what.length()) {
         result.append(text.data() + from, at - from);
         result += with;
     }
@@ -147,8 +148,7 @@ void appendRouteEntries(const RWCString& listing, sysRouteTableEntryPtrVector& e
         if (first.isNull() || !sysIPAddress::isValid(first))
             continue;
         auto entry = std::make_unique<sysRouteTableEntry>();
-        RWCString* const columns[] = {&entry->m_destination, &entry->m_netmask, &entry->m_gateway,
-                                      &entry->m_interface};
+        RWCString* const columns[] = {&entry->m_destination, &entry->m_netmask, &entry->m_gateway, &entry->m_interface};
         *columns[0] = first;
         // A column that is not an address stays empty but keeps its place; the metric and
         // whatever follows it do not matter.

@@ -7,7 +7,7 @@ namespace {
 const unsigned long kIdWin32s = 0;
 const unsigned long kIdWindows = 1;
 const unsigned long kIdNT = 2;
-}
+} // namespace
 
 tePlatform platformFromVersion(unsigned long platformId, unsigned long major, unsigned long minor)
 {

@@ -8,4 +8,4 @@ namespace ravel {
 // kCaptureBlock bytes, and each block contributes its text up to its first zero byte.
 const size_t kCaptureBlock = 1024;
 RWCString capturedText(const std::string& bytes);
-}
+} // namespace ravel

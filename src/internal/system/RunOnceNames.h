@@ -2,8 +2,8 @@
 // Names of the values a command to run once is registered under: the base name, then the base
 // followed by 1, 2, 3 ... The first name the key does not hold yet is taken, so the system's
 // removal of the values after the next log-on frees the base name again.
-#include "RavelConvert.h"
 #include "RWCString.h"
+#include "RavelConvert.h"
 
 namespace ravel {
 

@@ -9,10 +9,10 @@
 // Writes the record with the system error code as its four data bytes. The code is read before
 // anything else can run (building the text, checking the threshold), so no call in between can
 // overwrite it.
-#define RAVEL_LOG_LAST_ERROR(cat, type, level, text)                                               \
-    do {                                                                                           \
-        const unsigned long ravelLastError_ = ::GetLastError();                                    \
-        RAVEL_LOG_CODE((cat), (type), (level), (text), ravelLastError_);                           \
+#define RAVEL_LOG_LAST_ERROR(cat, type, level, text)                                                                   \
+    do {                                                                                                               \
+        const unsigned long ravelLastError_ = ::GetLastError();                                                        \
+        RAVEL_LOG_CODE((cat), (type), (level), (text), ravelLastError_);                                               \
     } while (0)
 
 namespace ravel {

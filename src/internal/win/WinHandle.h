@@ -2,8 +2,8 @@
 // The one owner of every Win32 handle the library, its tools and its tests hold. Nothing else
 // calls a close function: a handle lives in a UniqueHandle from the moment it is made, so it is
 // closed exactly once on every way out, and a copyable class that holds one must duplicate it.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <type_traits>
 #include <utility>
@@ -99,10 +99,7 @@ struct RegistryKey
 {
     using type = HKEY;
     static type none() { return nullptr; }
-    static bool valid(type h)
-    {
-        return h != nullptr && (reinterpret_cast<ULONG_PTR>(h) & 0xFFFFFFF0u) != 0x80000000u;
-    }
+    static bool valid(type h) { return h != nullptr && (reinterpret_cast<ULONG_PTR>(h) & 0xFFFFFFF0u) != 0x80000000u; }
     static bool close(type h) { return ::RegCloseKey(h) == ERROR_SUCCESS; }
 };
 
@@ -152,11 +149,12 @@ using IcmpHandle = UniqueHandle<handle_policy::Icmp>;
 template <class Policy>
 UniqueHandle<Policy> duplicateHandle(const UniqueHandle<Policy>& from)
 {
-    static_assert(std::is_same<Policy, handle_policy::Kernel>::value || std::is_same<Policy, handle_policy::File>::value,
+    static_assert(std::is_same<Policy, handle_policy::Kernel>::value ||
+                      std::is_same<Policy, handle_policy::File>::value,
                   "only kernel objects and files are duplicated with DuplicateHandle");
     HANDLE copy = Policy::none();
-    if (from.valid() && !::DuplicateHandle(::GetCurrentProcess(), from.get(), ::GetCurrentProcess(), &copy, 0,
-                                           FALSE, DUPLICATE_SAME_ACCESS))
+    if (from.valid() && !::DuplicateHandle(::GetCurrentProcess(), from.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
+                                           DUPLICATE_SAME_ACCESS))
         copy = Policy::none();
     return UniqueHandle<Policy>(copy);
 }
