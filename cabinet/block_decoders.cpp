@@ -4,7 +4,7 @@ namespace cabinet {
 
 FDIERROR BlockDecoders::choose(unsigned typeCompress)
 {
-    if (codec_ != nullptr && typeCompress == type_)
+    if (m_codec != nullptr && typeCompress == m_type)
         return FDIERROR_NONE;
     release();
 
@@ -15,49 +15,49 @@ FDIERROR BlockDecoders::choose(unsigned typeCompress)
     if (!codec->windowValid(window))
         return FDIERROR_MDI_FAIL;
 
-    input_ = static_cast<unsigned char*>(allocate(codec->inputSize));
-    output_ = static_cast<unsigned char*>(allocate(kOutputSize));
-    if (input_ != nullptr && output_ != nullptr)
-        decoder_ = codec->create(window, memory_);
-    if (decoder_ == nullptr) {
+    m_input = static_cast<unsigned char*>(allocate(codec->inputSize));
+    m_output = static_cast<unsigned char*>(allocate(kOutputSize));
+    if (m_input != nullptr && m_output != nullptr)
+        m_decoder = codec->create(window, m_memory);
+    if (m_decoder == nullptr) {
         release(); // the window was accepted above, so only memory can be missing
         return FDIERROR_ALLOC_FAIL;
     }
-    inputSize_ = codec->inputSize;
-    type_ = typeCompress;
-    codec_ = codec;
+    m_inputSize = codec->inputSize;
+    m_type = typeCompress;
+    m_codec = codec;
     return FDIERROR_NONE;
 }
 
-bool BlockDecoders::reset() { return codec_ == nullptr || codec_->reset(decoder_); }
+bool BlockDecoders::reset() { return m_codec == nullptr || m_codec->reset(m_decoder); }
 
 FDIERROR BlockDecoders::admit(std::size_t total) const
 {
-    if (total <= inputSize_)
+    if (total <= m_inputSize)
         return FDIERROR_NONE;
-    return codec_ != nullptr ? codec_->tooLongBlock : FDIERROR_CORRUPT_CABINET;
+    return m_codec != nullptr ? m_codec->tooLongBlock : FDIERROR_CORRUPT_CABINET;
 }
 
 FDIERROR BlockDecoders::decode(std::size_t inLen, std::size_t expected)
 {
-    if (codec_ == nullptr || expected == 0 || expected > kOutputSize || inLen > inputSize_)
+    if (m_codec == nullptr || expected == 0 || expected > kOutputSize || inLen > m_inputSize)
         return FDIERROR_MDI_FAIL;
-    const BlockResult r = codec_->decode(decoder_, input_, inLen, output_, expected);
+    const BlockResult r = m_codec->decode(m_decoder, m_input, inLen, m_output, expected);
     return r == BlockResult::kOk ? FDIERROR_NONE : FDIERROR_MDI_FAIL;
 }
 
 void BlockDecoders::release()
 {
-    if (codec_ != nullptr)
-        codec_->destroy(decoder_);
-    decoder_ = nullptr;
-    codec_ = nullptr;
-    free(input_);
-    free(output_);
-    input_ = nullptr;
-    output_ = nullptr;
-    inputSize_ = 0;
-    type_ = 0;
+    if (m_codec != nullptr)
+        m_codec->destroy(m_decoder);
+    m_decoder = nullptr;
+    m_codec = nullptr;
+    free(m_input);
+    free(m_output);
+    m_input = nullptr;
+    m_output = nullptr;
+    m_inputSize = 0;
+    m_type = 0;
 }
 
 } // namespace cabinet

@@ -13,7 +13,7 @@ class BlockDecoders
 public:
     static constexpr std::size_t kOutputSize = kBlockOutputMax;
 
-    void setMemory(const DecoderMemory& memory) { memory_ = memory; }
+    void setMemory(const DecoderMemory& memory) { m_memory = memory; }
 
     // Makes `typeCompress` current, keeping the decoder when the type is the current one:
     // FDIERROR_NONE, _ALLOC_FAIL, _BAD_COMPR_TYPE (no such method) or _MDI_FAIL (refused window).
@@ -29,24 +29,24 @@ public:
     // Drops the decoder and its buffers; no type is current afterwards.
     void release();
 
-    unsigned char* input() const { return input_; }
-    const unsigned char* output() const { return output_; }
+    unsigned char* input() const { return m_input; }
+    const unsigned char* output() const { return m_output; }
 
 private:
-    void* allocate(std::size_t bytes) const { return memory_.alloc(memory_.ctx, bytes); }
+    void* allocate(std::size_t bytes) const { return m_memory.alloc(m_memory.ctx, bytes); }
     void free(void* p) const
     {
         if (p != nullptr)
-            memory_.release(memory_.ctx, p);
+            m_memory.release(m_memory.ctx, p);
     }
 
-    DecoderMemory memory_{};
-    const Codec* codec_ = nullptr; // set while a type is current
-    unsigned type_ = 0;
-    void* decoder_ = nullptr;
-    unsigned char* input_ = nullptr;
-    unsigned char* output_ = nullptr;
-    std::size_t inputSize_ = 0;
+    DecoderMemory m_memory{};
+    const Codec* m_codec = nullptr; // set while a type is current
+    unsigned m_type = 0;
+    void* m_decoder = nullptr;
+    unsigned char* m_input = nullptr;
+    unsigned char* m_output = nullptr;
+    std::size_t m_inputSize = 0;
 };
 
 } // namespace cabinet
