@@ -29,7 +29,7 @@ private:
 
     void holdLibrary();
 
-    CloseHandleEntry m_pIcmpCloseHandle;
+    CloseHandleEntry m_pIcmpClose;
     CreateFileEntry m_pIcmpCreateFile;
     SendEchoEntry m_pIcmpSendEcho;
 };

@@ -15,18 +15,18 @@ void resolve(BDll& dll, const char* name, Entry& entry)
 }
 } // namespace
 
-sysICMP::sysICMP() : m_pIcmpCloseHandle(nullptr), m_pIcmpCreateFile(nullptr), m_pIcmpSendEcho(nullptr)
+sysICMP::sysICMP() : m_pIcmpClose(nullptr), m_pIcmpCreateFile(nullptr), m_pIcmpSendEcho(nullptr)
 {
     if (!LoadDll(kLibrary))
         return;
     // All three are asked for, so a missing one is logged even after another is missing.
-    resolve(*this, kCloseHandle, m_pIcmpCloseHandle);
+    resolve(*this, kCloseHandle, m_pIcmpClose);
     resolve(*this, kCreateFile, m_pIcmpCreateFile);
     resolve(*this, kSendEcho, m_pIcmpSendEcho);
 }
 
 sysICMP::sysICMP(const sysICMP& other)
-    : BDll(other), m_pIcmpCloseHandle(other.m_pIcmpCloseHandle), m_pIcmpCreateFile(other.m_pIcmpCreateFile),
+    : BDll(other), m_pIcmpClose(other.m_pIcmpClose), m_pIcmpCreateFile(other.m_pIcmpCreateFile),
       m_pIcmpSendEcho(other.m_pIcmpSendEcho)
 {
     holdLibrary();
@@ -38,7 +38,7 @@ sysICMP& sysICMP::operator=(const sysICMP& other)
         return *this;
     UnLoadDll();
     BDll::operator=(other);
-    m_pIcmpCloseHandle = other.m_pIcmpCloseHandle;
+    m_pIcmpClose = other.m_pIcmpClose;
     m_pIcmpCreateFile = other.m_pIcmpCreateFile;
     m_pIcmpSendEcho = other.m_pIcmpSendEcho;
     holdLibrary();
@@ -55,7 +55,7 @@ void sysICMP::holdLibrary()
         !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(getHinstDll()), &held)) {
         // Without a reference of our own the entry points must not be used.
         BDll::operator=(BDll());
-        m_pIcmpCloseHandle = nullptr;
+        m_pIcmpClose = nullptr;
         m_pIcmpCreateFile = nullptr;
         m_pIcmpSendEcho = nullptr;
     }
@@ -81,8 +81,8 @@ bool sysICMP::IcmpSendEcho(void* handle, unsigned long destination, void* reques
 
 bool sysICMP::IcmpCloseHandle(void* handle, int& result)
 {
-    if (m_pIcmpCloseHandle == nullptr)
+    if (m_pIcmpClose == nullptr)
         return false;
-    result = m_pIcmpCloseHandle(handle);
+    result = m_pIcmpClose(handle);
     return true;
 }

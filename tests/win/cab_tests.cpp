@@ -1,5 +1,7 @@
 // BCabExtractor through the DLL under Wine: listing, extraction with exact bytes, names, times and
 // attributes, sets, the finder's answers, refused names, the records, and the cab commands.
+#include "internal/win/WinHandle.h"
+
 #include "BCabExtractor.h"
 #include "LogCapture.h"
 #include "RunProgram.h"
@@ -317,13 +319,12 @@ TEST(CabExtractor, Utf8NamesReachTheFileSystemAsTheyRead)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("unsafe file name refused: /absolute/path"), std::string::npos) << r.err;
     WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((parent + "*").c_str(), &found);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const ravel::FindHandle h(FindFirstFileA((parent + "*").c_str(), &found));
+    ASSERT_TRUE(h.valid());
     std::vector<std::string> entries;
     do
         entries.push_back(found.cFileName);
-    while (FindNextFileA(h, &found));
-    FindClose(h);
+    while (FindNextFileA(h.get(), &found));
     EXPECT_EQ(entries, (std::vector<std::string>{".", "..", "out"}));
 }
 
