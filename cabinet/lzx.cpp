@@ -339,17 +339,16 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
 }
 
 // Forward copy from an earlier position of this pass (src < dst). Distances of 8 and more copy
-// whole pieces, running up to 15 bytes past dst + len; shorter ones repeat their pattern exactly.
+// whole pieces, running up to 31 bytes past dst + len; shorter ones repeat their pattern exactly.
 inline void copyBack(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len) {
     uint8_t* o = w + dst;
     const uint8_t* s = w + src;
     const uint32_t dist = dst - src;
     if (dist >= 16) {
-        uint32_t k = 0;
-        do {
-            std::memcpy(o + k, s + k, 16);
-            k += 16;
-        } while (k < len);
+        // Most matches are short: two pieces without a loop test, then the rest.
+        std::memcpy(o, s, 16);
+        std::memcpy(o + 16, s + 16, 16);
+        for (uint32_t k = 32; k < len; k += 16) std::memcpy(o + k, s + k, 16);
     } else if (dist >= 8) {
         uint32_t k = 0;
         do {
