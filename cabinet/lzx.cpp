@@ -144,24 +144,28 @@ struct BitReader {
         limitBits = (at + (at < n ? (n - at) & ~size_t{1} : 0)) * uint64_t{8};
     }
 
-    // Leaves at least 48 bits in the buffer.
+    // Leaves at least 48 bits in the buffer. Away from the input's end it loads eight bytes and
+    // keeps as many whole words as fit: the bits below the count are the input's next bits, so
+    // loading them again later changes nothing.
     inline void refill() {
-        if (cnt >= 48) return;
         if (pos + 8 <= len) {
             uint64_t v;
             std::memcpy(&v, in + pos, 8);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
             v = __builtin_bswap64(v);
 #endif
-            unsigned k = (64 - cnt) >> 4;
-            if (k > 3) k = 3;
-            uint64_t words = ((v & 0xFFFF) << 32) | (((v >> 16) & 0xFFFF) << 16) | ((v >> 32) & 0xFFFF);
-            words >>= 16 * (3 - k);
-            buf |= words << (64 - cnt - 16 * k);
+            // Words in stream order: the first word's bits on top.
+            v = (v << 32) | (v >> 32);
+            v = ((v & 0x0000FFFF0000FFFFull) << 16) | ((v >> 16) & 0x0000FFFF0000FFFFull);
+            buf |= v >> cnt;
+            const unsigned k = (63 - cnt) >> 4;
             cnt += 16 * k;
             pos += 2 * k;
-            if (cnt >= 48) return;
+            return;
         }
+        refillTail();
+    }
+    void refillTail() {
         while (cnt <= 48) {
             uint64_t w = 0;
             // A lone last byte is half a word: it reads as missing, like everything past the end.
@@ -408,9 +412,9 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
         history = historyBase + wp;
         sym -= kNumChars;
         uint32_t matchLen = sym & 7;
-        unsigned slot = static_cast<unsigned>(sym) >> 3;
+        const unsigned slot = static_cast<unsigned>(sym) >> 3;
+        br.refill();  // a length code and a footer: at most 16 + 21 of the 48 bits
         if (matchLen == kLenHeaderEscape) {
-            if (br.cnt < kMaxCodeLen) br.refill();  // a literal run may have used the buffer up
             int ls = decodeSym(d->lenTab, br);
             if (ls < 0) {
                 ok = false;
@@ -419,37 +423,32 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
             matchLen += static_cast<uint32_t>(ls);
         }
         matchLen += kMinMatch;
-        uint32_t off;
-        if (slot == 0) {
-            off = r0;
-        } else if (slot == 1) {
-            off = r1;
-            r1 = r0;
-            r0 = off;
-        } else if (slot == 2) {
-            off = r2;
-            r2 = r0;
-            r0 = off;
-        } else {
-            if (br.cnt < 24) br.refill();
-            unsigned extra = kSlots.footer[slot];
-            uint32_t formatted = kSlots.base[slot];
-            if (Aligned && extra >= 3) {
-                formatted += br.take(extra - 3) << 3;
-                int a = decodeSym(d->alignedTab, br);
-                if (a < 0) {
-                    ok = false;
-                    break;
-                }
-                formatted += static_cast<uint32_t>(a);
-            } else {
-                formatted += br.take(extra);
+        // Slots 0-2 repeat a recent offset and have no footer; the rest push a new one. Both are
+        // worked out and one is chosen, as the kinds mix too unpredictably for a branch.
+        const unsigned extra = kSlots.footer[slot];
+        uint32_t formatted = kSlots.base[slot];
+        if (Aligned) {
+            const bool useAligned = extra >= 3;
+            const uint32_t v = br.take(useAligned ? extra - 3 : extra);
+            const uint32_t a = d->alignedTab.e[br.peek(AlignedTable::kRoot)];
+            const unsigned aBits = useAligned ? a & kLenMask : 0;
+            if (useAligned && aBits == 0) {
+                ok = false;
+                break;
             }
-            off = formatted - 2;
-            r2 = r1;
-            r1 = r0;
-            r0 = off;
+            br.drop(aBits);
+            formatted += useAligned ? (v << 3) + (a >> 16) : v;
+        } else {
+            formatted += br.take(extra);
         }
+        const bool repeat = slot < 3;
+        const uint32_t recent = slot == 0 ? r0 : slot == 1 ? r1 : r2;
+        const uint32_t off = repeat ? recent : formatted - 2;
+        const uint32_t n2 = repeat ? (slot == 2 ? r0 : r2) : r1;
+        const uint32_t n1 = repeat ? (slot == 1 ? r0 : r1) : r0;
+        r0 = off;
+        r1 = n1;
+        r2 = n2;
         uint32_t reach = history < windowSize ? history : windowSize;
         if (off == 0 || off > reach || matchLen > end - wp) {
             ok = false;
