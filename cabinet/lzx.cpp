@@ -67,6 +67,8 @@ constexpr unsigned slotsFor(unsigned windowBits) {
 // the code length (or second-level width). Entry 0 marks a code that the tree does not assign.
 constexpr uint32_t kSubFlag = 0x20;
 constexpr uint32_t kLenMask = 0x1F;
+// Not a table entry: a resolved code of no bits for symbol 0.
+constexpr uint32_t kNoLengthCode = 0x40;
 
 template <unsigned NSyms, unsigned Root, unsigned MaxLen>
 struct HuffTable {
@@ -414,14 +416,21 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
         uint32_t matchLen = sym & 7;
         const unsigned slot = static_cast<unsigned>(sym) >> 3;
         br.refill();  // a length code and a footer: at most 16 + 21 of the 48 bits
-        if (matchLen == kLenHeaderEscape) {
+        // A quarter of the matches carry a length code, too many for a branch: the entry is
+        // looked up either way and stands in as "no bits, nothing to add" when unused. Only a
+        // second-level or unassigned code leaves this path.
+        uint32_t le = d->lenTab.e[br.peek(LenTable::kRoot)];
+        le = matchLen == kLenHeaderEscape ? le : kNoLengthCode;
+        if ((le & kSubFlag) || le == 0) {
             int ls = decodeSym(d->lenTab, br);
             if (ls < 0) {
                 ok = false;
                 break;
             }
-            matchLen += static_cast<uint32_t>(ls);
+            le = static_cast<uint32_t>(ls) << 16;
         }
+        br.drop(le & kLenMask);
+        matchLen += le >> 16;
         matchLen += kMinMatch;
         // Slots 0-2 repeat a recent offset and have no footer; the rest push a new one. Both are
         // worked out and one is chosen, as the kinds mix too unpredictably for a branch.
