@@ -416,9 +416,9 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
         uint32_t matchLen = sym & 7;
         const unsigned slot = static_cast<unsigned>(sym) >> 3;
         br.refill();  // a length code and a footer: at most 16 + 21 of the 48 bits
-        // A quarter of the matches carry a length code, too many for a branch: the entry is
-        // looked up either way and stands in as "no bits, nothing to add" when unused. Only a
-        // second-level or unassigned code leaves this path.
+        // The length code's entry is looked up before the header says whether it is wanted; when
+        // it is not, it stands in as "no bits, nothing to add". Only a second-level or unassigned
+        // code leaves this path.
         uint32_t le = d->lenTab.e[br.peek(LenTable::kRoot)];
         le = matchLen == kLenHeaderEscape ? le : kNoLengthCode;
         if ((le & kSubFlag) || le == 0) {
@@ -432,8 +432,8 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
         br.drop(le & kLenMask);
         matchLen += le >> 16;
         matchLen += kMinMatch;
-        // Slots 0-2 repeat a recent offset and have no footer; the rest push a new one. Both are
-        // worked out and one is chosen, as the kinds mix too unpredictably for a branch.
+        // Slots 0-2 repeat a recent offset and have no footer (their width is 0); the rest push a
+        // new one.
         const unsigned extra = kSlots.footer[slot];
         uint32_t formatted = kSlots.base[slot];
         if (Aligned) {
