@@ -67,8 +67,6 @@ constexpr unsigned slotsFor(unsigned windowBits) {
 // the code length (or second-level width). Entry 0 marks a code that the tree does not assign.
 constexpr uint32_t kSubFlag = 0x20;
 constexpr uint32_t kLenMask = 0x1F;
-// Not a table entry: a resolved code of no bits for symbol 0.
-constexpr uint32_t kNoLengthCode = 0x40;
 
 template <unsigned NSyms, unsigned Root, unsigned MaxLen>
 struct HuffTable {
@@ -218,10 +216,68 @@ inline int decodeSym(const Table& t, BitReader& br) {
     return static_cast<int>(e >> 16);
 }
 
-using MainTable = HuffTable<kMainMax, 11, kMaxCodeLen>;
-using LenTable = HuffTable<kLenSyms, 10, kMaxCodeLen>;
+using MainTable = HuffTable<kMainMax, 12, kMaxCodeLen>;
+using LenTable = HuffTable<kLenSyms, 11, kMaxCodeLen>;
 using AlignedTable = HuffTable<kAlignedSyms, 7, 7>;
 using PreTable = HuffTable<kPreSyms, 8, 15>;
+
+// Main-tree entries of match symbols are rewritten so that one lookup gives what the symbol means:
+// the slot, the match length, the slot's footer width and the bits to consume. Where the root
+// index also holds a whole length code after an escaped header, that code is folded in too; an
+// escaped header whose length code does not fit is marked, and its code is read separately.
+// Literal entries stay symbol << 16 | bits, all below kMatchEntry.
+constexpr uint32_t kMatchEntry = 0x80000000u;
+constexpr uint32_t kLengthCodeFollows = 0x40000000u;
+constexpr unsigned kSlotShift = 21;       // 6 bits
+constexpr unsigned kMatchLenShift = 12;   // 9 bits, up to 257
+constexpr unsigned kFooterShift = 6;      // 5 bits, up to 17
+
+inline uint32_t matchEntry(unsigned sym, unsigned bits) {
+    const unsigned m = sym - kNumChars, slot = m >> 3, header = m & 7;
+    return kMatchEntry | (slot << kSlotShift) | ((header + kMinMatch) << kMatchLenShift) |
+           (uint32_t{kSlots.footer[slot]} << kFooterShift) | bits |
+           (header == kLenHeaderEscape ? kLengthCodeFollows : 0);
+}
+
+void combineMatchEntries(MainTable& t, const LenTable& lt) {
+    constexpr unsigned R = MainTable::kRoot;
+    for (uint32_t i = 0; i < (1u << R); ++i) {
+        const uint32_t e = t.e[i];
+        if (e & kSubFlag) {
+            // Codes longer than the root: nothing after them fits, the length code is separate.
+            const uint32_t first = e >> 16, n = 1u << (e & kLenMask);
+            for (uint32_t k = first; k < first + n; ++k) {
+                const uint32_t s = t.e[k];
+                if ((s & kLenMask) && (s >> 16) >= kNumChars) t.e[k] = matchEntry(s >> 16, s & kLenMask);
+            }
+            continue;
+        }
+        const unsigned bits = e & kLenMask, sym = e >> 16;
+        if (!bits || sym < kNumChars) continue;
+        uint32_t m = matchEntry(sym, bits);
+        const unsigned rest = R - bits;
+        if ((m & kLengthCodeFollows) && rest > 0) {
+            static_assert(LenTable::kRoot >= R - 1, "the bits after a main code index the length root");
+            const uint32_t le = lt.e[(i & ((1u << rest) - 1)) << (LenTable::kRoot - rest)];
+            const unsigned lbits = le & kLenMask;
+            if (!(le & kSubFlag) && lbits && lbits <= rest)
+                m = (m & ~kLengthCodeFollows & ~kLenMask) + ((le >> 16) << kMatchLenShift) + bits + lbits;
+        }
+        t.e[i] = m;
+    }
+}
+
+// The entry of the next code, its bits consumed; 0 for a code the tree does not assign.
+template <typename Table>
+inline uint32_t decodeEntry(const Table& t, BitReader& br) {
+    uint32_t e = t.e[br.peek(Table::kRoot)];
+    if (e & kSubFlag) {
+        unsigned sb = e & kLenMask;
+        e = t.e[(e >> 16) + static_cast<uint32_t>((br.buf << Table::kRoot) >> (64 - sb))];
+    }
+    br.drop(e & kLenMask);
+    return e;
+}
 
 }  // namespace
 
@@ -320,9 +376,10 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos) {
     case kBlockVerbatim: {
         if (!readLengths(d, br, d->mainLen, 0, kNumChars)) return false;
         if (!readLengths(d, br, d->mainLen, kNumChars, d->mainSyms)) return false;
-        if (!buildTable(d->mainTab, d->mainLen, d->mainSyms)) return false;
         if (!readLengths(d, br, d->lenLen, 0, kLenSyms)) return false;
         if (!buildTable(d->lenTab, d->lenLen, kLenSyms)) return false;
+        if (!buildTable(d->mainTab, d->mainLen, d->mainSyms)) return false;
+        combineMatchEntries(d->mainTab, d->lenTab);
         return !br.overrun();
     }
     case kBlockUncompressed: {
@@ -399,42 +456,33 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
     bool ok = true;
     while (wp < end) {
         if (br.cnt < 32) br.refill();
-        int sym = decodeSym(d->mainTab, br);
+        uint32_t e = decodeEntry(d->mainTab, br);
         // Literals come in runs: up to two more while the buffer holds a longest code each.
-        while (sym >= 0 && sym < static_cast<int>(kNumChars)) {
-            w[wp++] = static_cast<uint8_t>(sym);
+        while (e != 0 && e < kMatchEntry) {
+            w[wp++] = static_cast<uint8_t>(e >> 16);
             if (wp == end || br.cnt < kMaxCodeLen) break;
-            sym = decodeSym(d->mainTab, br);
+            e = decodeEntry(d->mainTab, br);
         }
-        if (sym < 0) {
+        if (e == 0) {
             ok = false;
             break;
         }
-        if (sym < static_cast<int>(kNumChars)) continue;
+        if (e < kMatchEntry) continue;
         history = historyBase + wp;
-        sym -= kNumChars;
-        uint32_t matchLen = sym & 7;
-        const unsigned slot = static_cast<unsigned>(sym) >> 3;
+        const unsigned slot = (e >> kSlotShift) & 0x3F;
+        uint32_t matchLen = (e >> kMatchLenShift) & 0x1FF;
         br.refill();  // a length code and a footer: at most 16 + 21 of the 48 bits
-        // The length code's entry is looked up before the header says whether it is wanted; when
-        // it is not, it stands in as "no bits, nothing to add". Only a second-level or unassigned
-        // code leaves this path.
-        uint32_t le = d->lenTab.e[br.peek(LenTable::kRoot)];
-        le = matchLen == kLenHeaderEscape ? le : kNoLengthCode;
-        if ((le & kSubFlag) || le == 0) {
-            int ls = decodeSym(d->lenTab, br);
+        if (e & kLengthCodeFollows) {
+            const int ls = decodeSym(d->lenTab, br);
             if (ls < 0) {
                 ok = false;
                 break;
             }
-            le = static_cast<uint32_t>(ls) << 16;
+            matchLen += static_cast<uint32_t>(ls);
         }
-        br.drop(le & kLenMask);
-        matchLen += le >> 16;
-        matchLen += kMinMatch;
         // Slots 0-2 repeat a recent offset and have no footer (their width is 0); the rest push a
         // new one.
-        const unsigned extra = kSlots.footer[slot];
+        const unsigned extra = (e >> kFooterShift) & kLenMask;
         uint32_t formatted = kSlots.base[slot];
         if (Aligned) {
             const bool useAligned = extra >= 3;
