@@ -159,28 +159,30 @@ struct BitReader
         limitBits = (at + (at < n ? (n - at) & ~size_t{1} : 0)) * uint64_t{8};
     }
 
-    // Leaves at least 48 bits in the buffer.
+    // Leaves at least 48 bits in the buffer. Away from the input's end it loads eight bytes and
+    // keeps as many whole words as fit: the bits below the count are the input's next bits, so
+    // loading them again later changes nothing.
     inline void refill()
     {
-        if (cnt >= 48)
-            return;
         if (pos + 8 <= len) {
             uint64_t v;
             std::memcpy(&v, in + pos, 8);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
             v = __builtin_bswap64(v);
 #endif
-            unsigned k = (64 - cnt) >> 4;
-            if (k > 3)
-                k = 3;
-            uint64_t words = ((v & 0xFFFF) << 32) | (((v >> 16) & 0xFFFF) << 16) | ((v >> 32) & 0xFFFF);
-            words >>= 16 * (3 - k);
-            buf |= words << (64 - cnt - 16 * k);
+            // Words in stream order: the first word's bits on top.
+            v = (v << 32) | (v >> 32);
+            v = ((v & 0x0000FFFF0000FFFFull) << 16) | ((v >> 16) & 0x0000FFFF0000FFFFull);
+            buf |= v >> cnt;
+            const unsigned k = (63 - cnt) >> 4;
             cnt += 16 * k;
             pos += 2 * k;
-            if (cnt >= 48)
-                return;
+            return;
         }
+        refillTail();
+    }
+    void refillTail()
+    {
         while (cnt <= 48) {
             uint64_t w = 0;
             // A lone last byte is half a word: it reads as missing, like everything past the end.
@@ -241,10 +243,73 @@ inline int decodeSym(const Table& t, BitReader& br)
     return static_cast<int>(e >> 16);
 }
 
-using MainTable = HuffTable<kMainMax, 11, kMaxCodeLen>;
-using LenTable = HuffTable<kLenSyms, 10, kMaxCodeLen>;
+using MainTable = HuffTable<kMainMax, 12, kMaxCodeLen>;
+using LenTable = HuffTable<kLenSyms, 11, kMaxCodeLen>;
 using AlignedTable = HuffTable<kAlignedSyms, 7, 7>;
 using PreTable = HuffTable<kPreSyms, 8, 15>;
+
+// Main-tree entries of match symbols are rewritten so that one lookup gives what the symbol means:
+// the slot, the match length, the slot's footer width and the bits to consume. Where the root
+// index also holds a whole length code after an escaped header, that code is folded in too; an
+// escaped header whose length code does not fit is marked, and its code is read separately.
+// Literal entries stay symbol << 16 | bits, all below kMatchEntry.
+constexpr uint32_t kMatchEntry = 0x80000000u;
+constexpr uint32_t kLengthCodeFollows = 0x40000000u;
+constexpr unsigned kSlotShift = 21;     // 6 bits
+constexpr unsigned kMatchLenShift = 12; // 9 bits, up to 257
+constexpr unsigned kFooterShift = 6;    // 5 bits, up to 17
+
+inline uint32_t matchEntry(unsigned sym, unsigned bits)
+{
+    const unsigned m = sym - kNumChars, slot = m >> 3, header = m & 7;
+    return kMatchEntry | (slot << kSlotShift) | ((header + kMinMatch) << kMatchLenShift) |
+           (uint32_t{kSlots.footer[slot]} << kFooterShift) | bits |
+           (header == kLenHeaderEscape ? kLengthCodeFollows : 0);
+}
+
+void combineMatchEntries(MainTable& t, const LenTable& lt)
+{
+    constexpr unsigned R = MainTable::kRoot;
+    for (uint32_t i = 0; i < (1u << R); ++i) {
+        const uint32_t e = t.e[i];
+        if (e & kSubFlag) {
+            // Codes longer than the root: nothing after them fits, the length code is separate.
+            const uint32_t first = e >> 16, n = 1u << (e & kLenMask);
+            for (uint32_t k = first; k < first + n; ++k) {
+                const uint32_t s = t.e[k];
+                if ((s & kLenMask) && (s >> 16) >= kNumChars)
+                    t.e[k] = matchEntry(s >> 16, s & kLenMask);
+            }
+            continue;
+        }
+        const unsigned bits = e & kLenMask, sym = e >> 16;
+        if (!bits || sym < kNumChars)
+            continue;
+        uint32_t m = matchEntry(sym, bits);
+        const unsigned rest = R - bits;
+        if ((m & kLengthCodeFollows) && rest > 0) {
+            static_assert(LenTable::kRoot >= R - 1, "the bits after a main code index the length root");
+            const uint32_t le = lt.e[(i & ((1u << rest) - 1)) << (LenTable::kRoot - rest)];
+            const unsigned lbits = le & kLenMask;
+            if (!(le & kSubFlag) && lbits && lbits <= rest)
+                m = (m & ~kLengthCodeFollows & ~kLenMask) + ((le >> 16) << kMatchLenShift) + bits + lbits;
+        }
+        t.e[i] = m;
+    }
+}
+
+// The entry of the next code, its bits consumed; 0 for a code the tree does not assign.
+template <typename Table>
+inline uint32_t decodeEntry(const Table& t, BitReader& br)
+{
+    uint32_t e = t.e[br.peek(Table::kRoot)];
+    if (e & kSubFlag) {
+        unsigned sb = e & kLenMask;
+        e = t.e[(e >> 16) + static_cast<uint32_t>((br.buf << Table::kRoot) >> (64 - sb))];
+    }
+    br.drop(e & kLenMask);
+    return e;
+}
 
 } // namespace
 
@@ -358,12 +423,13 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos)
             return false;
         if (!readLengths(d, br, d->mainLen, kNumChars, d->mainSyms))
             return false;
-        if (!buildTable(d->mainTab, d->mainLen, d->mainSyms))
-            return false;
         if (!readLengths(d, br, d->lenLen, 0, kLenSyms))
             return false;
         if (!buildTable(d->lenTab, d->lenLen, kLenSyms))
             return false;
+        if (!buildTable(d->mainTab, d->mainLen, d->mainSyms))
+            return false;
+        combineMatchEntries(d->mainTab, d->lenTab);
         return !br.overrun();
     }
     case kBlockUncompressed: {
@@ -387,18 +453,18 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos)
 }
 
 // Forward copy from an earlier position of this pass (src < dst). Distances of 8 and more copy
-// whole pieces, running up to 15 bytes past dst + len; shorter ones repeat their pattern exactly.
+// whole pieces, running up to 31 bytes past dst + len; shorter ones repeat their pattern exactly.
 inline void copyBack(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len)
 {
     uint8_t* o = w + dst;
     const uint8_t* s = w + src;
     const uint32_t dist = dst - src;
     if (dist >= 16) {
-        uint32_t k = 0;
-        do {
+        // Most matches are short: two pieces without a loop test, then the rest.
+        std::memcpy(o, s, 16);
+        std::memcpy(o + 16, s + 16, 16);
+        for (uint32_t k = 32; k < len; k += 16)
             std::memcpy(o + k, s + k, 16);
-            k += 16;
-        } while (k < len);
     } else if (dist >= 8) {
         uint32_t k = 0;
         do {
@@ -449,67 +515,58 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
     while (wp < end) {
         if (br.cnt < 32)
             br.refill();
-        int sym = decodeSym(d->mainTab, br);
+        uint32_t e = decodeEntry(d->mainTab, br);
         // Literals come in runs: up to two more while the buffer holds a longest code each.
-        while (sym >= 0 && sym < static_cast<int>(kNumChars)) {
-            w[wp++] = static_cast<uint8_t>(sym);
+        while (e != 0 && e < kMatchEntry) {
+            w[wp++] = static_cast<uint8_t>(e >> 16);
             if (wp == end || br.cnt < kMaxCodeLen)
                 break;
-            sym = decodeSym(d->mainTab, br);
+            e = decodeEntry(d->mainTab, br);
         }
-        if (sym < 0) {
+        if (e == 0) {
             ok = false;
             break;
         }
-        if (sym < static_cast<int>(kNumChars))
+        if (e < kMatchEntry)
             continue;
         history = historyBase + wp;
-        sym -= kNumChars;
-        uint32_t matchLen = sym & 7;
-        unsigned slot = static_cast<unsigned>(sym) >> 3;
-        if (matchLen == kLenHeaderEscape) {
-            if (br.cnt < kMaxCodeLen)
-                br.refill(); // a literal run may have used the buffer up
-            int ls = decodeSym(d->lenTab, br);
+        const unsigned slot = (e >> kSlotShift) & 0x3F;
+        uint32_t matchLen = (e >> kMatchLenShift) & 0x1FF;
+        br.refill(); // a length code and a footer: at most 16 + 21 of the 48 bits
+        if (e & kLengthCodeFollows) {
+            const int ls = decodeSym(d->lenTab, br);
             if (ls < 0) {
                 ok = false;
                 break;
             }
             matchLen += static_cast<uint32_t>(ls);
         }
-        matchLen += kMinMatch;
-        uint32_t off;
-        if (slot == 0) {
-            off = r0;
-        } else if (slot == 1) {
-            off = r1;
-            r1 = r0;
-            r0 = off;
-        } else if (slot == 2) {
-            off = r2;
-            r2 = r0;
-            r0 = off;
-        } else {
-            if (br.cnt < 24)
-                br.refill();
-            unsigned extra = kSlots.footer[slot];
-            uint32_t formatted = kSlots.base[slot];
-            if (Aligned && extra >= 3) {
-                formatted += br.take(extra - 3) << 3;
-                int a = decodeSym(d->alignedTab, br);
-                if (a < 0) {
-                    ok = false;
-                    break;
-                }
-                formatted += static_cast<uint32_t>(a);
-            } else {
-                formatted += br.take(extra);
+        // Slots 0-2 repeat a recent offset and have no footer (their width is 0); the rest push a
+        // new one.
+        const unsigned extra = (e >> kFooterShift) & kLenMask;
+        uint32_t formatted = kSlots.base[slot];
+        if (Aligned) {
+            const bool useAligned = extra >= 3;
+            const uint32_t v = br.take(useAligned ? extra - 3 : extra);
+            const uint32_t a = d->alignedTab.e[br.peek(AlignedTable::kRoot)];
+            const unsigned aBits = useAligned ? a & kLenMask : 0;
+            if (useAligned && aBits == 0) {
+                ok = false;
+                break;
             }
-            off = formatted - 2;
-            r2 = r1;
-            r1 = r0;
-            r0 = off;
+            br.drop(aBits);
+            formatted += useAligned ? (v << 3) + (a >> 16) : v;
+        } else {
+            formatted += br.take(extra);
         }
+        const bool repeat = slot < 3;
+        const uint32_t recent = slot == 0 ? r0 : slot == 1 ? r1 : r2;
+        const uint32_t off = repeat ? recent : formatted - 2;
+        const uint32_t n2 = repeat ? (slot == 2 ? r0 : r2) : r1;
+        const uint32_t n1 = repeat ? (slot == 1 ? r0 : r1) : r0;
+        r0 = off;
+        r1 = n1;
+        r2 = n2;
         uint32_t reach = history < windowSize ? history : windowSize;
         if (off == 0 || off > reach || matchLen > end - wp) {
             ok = false;
