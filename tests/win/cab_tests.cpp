@@ -60,39 +60,19 @@ bool always(RWCString, RWCString, RWCString, RWCString* path, void* a)
 }
 bool counting(RWCString, void* calls) { return ++*static_cast<int*>(calls), true; }
 
-void writeCabinet(const std::string& path, const cabtest::CabLayout& layout)
-{
-    const cabtest::Bytes bytes = cabtest::buildCabinet(layout);
-    testpaths::writeFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
 // first.cab in `dir` holds whole.txt (10 bytes) and 20 of split.bin's 40 and names `next`; the
 // follower holds the rest.
 void writeSet(const std::string& dir, const std::string& next, const std::string& follower,
               std::uint16_t followerSet = 0x1234)
 {
-    writeCabinet(dir + "first.cab", {0x0103,
-                                     0x1234,
-                                     0,
-                                     false,
-                                     {},
-                                     0,
-                                     0,
-                                     {cabtest::storedFolder(cabtest::Bytes(30, 'a'))},
-                                     {{"whole.txt", 10, 0, 0}, {"split.bin", 40, 10, 0xFFFE}},
-                                     {},
-                                     {next, "d2"}});
-    writeCabinet(follower, {0x0103,
-                            followerSet,
-                            1,
-                            false,
-                            {},
-                            0,
-                            0,
-                            {cabtest::storedFolder(cabtest::Bytes(20, 'b'))},
-                            {{"split.bin", 40, 10, 0xFFFD}},
-                            {"first.cab", "d1"},
-                            {}});
+    const auto write = [](const std::string& path, const cabtest::Bytes& bytes) {
+        testpaths::writeFile(path, std::string(bytes.begin(), bytes.end()));
+    };
+    write(dir + "first.cab",
+          cabtest::setMember(0, cabtest::storedFolder(cabtest::Bytes(30, 'a')),
+                             {{"whole.txt", 10, 0, 0}, {"split.bin", 40, 10, 0xFFFE}}, {}, {next, "d2"}));
+    write(follower, cabtest::setMember(1, cabtest::storedFolder(cabtest::Bytes(20, 'b')),
+                                       {{"split.bin", 40, 10, 0xFFFD}}, {"first.cab", "d1"}, {}, followerSet));
 }
 
 } // namespace
