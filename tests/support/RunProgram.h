@@ -95,6 +95,16 @@ inline ProgramResult ravelutil(const std::string& arguments)
     return runProgram("\"" + binDir() + "ravelutil.exe\" " + arguments);
 }
 
+// Creates the file if need be and sets its last-write time (noon UTC).
+inline bool setWriteTime(const std::string& path, int year, int month, int day)
+{
+    const SYSTEMTIME parts = {
+        static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day), 12, 0, 0, 0};
+    FILETIME time = {};
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    return SystemTimeToFileTime(&parts, &time) && file && SetFileTime(file.get(), nullptr, nullptr, &time);
+}
+
 // A DLL of tests/win/versioned, named by the version resource it carries.
 inline std::string versioned(const char* name) { return binDir() + "ver_" + name + ".dll"; }
 

@@ -31,16 +31,6 @@ struct Scratch : ScopedTempDir
     const std::string dir;
 };
 
-// Creates the file if need be and sets its last-write time (noon UTC).
-bool setWriteTime(const std::string& path, int year, int month, int day)
-{
-    const SYSTEMTIME parts = {
-        static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day), 12, 0, 0, 0};
-    FILETIME time = {};
-    const ravel::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
-    return SystemTimeToFileTime(&parts, &time) && file && SetFileTime(file.get(), nullptr, nullptr, &time);
-}
-
 } // namespace
 
 TEST(FileInfo, VersionsFailuresComparisonsAndDescription)

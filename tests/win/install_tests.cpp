@@ -30,16 +30,6 @@ std::string folder(const std::string& name)
     return dir.substr(0, dir.size() - 1);
 }
 
-bool setWriteTime(const std::string& path, WORD year)
-{
-    const SYSTEMTIME parts = {year, 6, 0, 1, 0, 0, 0, 0};
-    FILETIME time = {};
-    SystemTimeToFileTime(&parts, &time);
-    const ravel::FileHandle file(
-        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    return file.valid() && SetFileTime(file.get(), nullptr, nullptr, &time);
-}
-
 // What the system does at start-up: Wine's restart carries out wininit.ini and the pending moves.
 void restart() { ASSERT_EQ(ravel::test::runProgram("wineboot.exe -r").exitCode, 0); }
 
@@ -66,7 +56,7 @@ TEST(Installer, ComparisonsDecideWhatIsInstalled)
         if (f.dest != nullptr)
             CopyFileA(versioned(f.dest).c_str(), (dst + "\\" + f.name).c_str(), FALSE);
     }
-    ASSERT_TRUE(setWriteTime(src + "\\c.dll", 2020) && setWriteTime(dst + "\\c.dll", 2010));
+    ASSERT_TRUE(setWriteTime(src + "\\c.dll", 2020, 6, 1) && setWriteTime(dst + "\\c.dll", 2010, 6, 1));
 
     const std::string dirs = quoted(src) + quoted(dst), all = "a.dll b.dll c.dll d.dll e.dll ";
     EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll a.dll --by version").out, "FILE_FALSE\n");
@@ -95,7 +85,7 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
     for (const char* name : {"1.txt", "2.txt", "3.txt"})
         ravel::test::writeFile(dst + "\\" + name, "old");
     for (const char* name : {"1.txt", "3.txt"})
-        ASSERT_TRUE(setWriteTime(src + "\\" + name, 2020) && setWriteTime(dst + "\\" + name, 2010));
+        ASSERT_TRUE(setWriteTime(src + "\\" + name, 2020, 6, 1) && setWriteTime(dst + "\\" + name, 2010, 6, 1));
     SetFileAttributesA((dst + "\\3.txt").c_str(), FILE_ATTRIBUTE_READONLY);
 
     LogCapture log;
