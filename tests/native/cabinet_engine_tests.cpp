@@ -16,17 +16,14 @@ const std::string kDir = "/mem/";
 // Two files in one stored folder, with reserves in all three places.
 CabLayout twoFiles()
 {
-    return {0x0103,
-            0x1234,
-            0,
-            true,
-            {'H', 'R'},
-            2,
-            3,
-            {storedFolder(sampleData(100, 1, 100), 64)},
-            {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}},
-            {},
-            {}};
+    CabLayout layout;
+    layout.reserve = true;
+    layout.headerReserve = {'H', 'R'};
+    layout.folderReserve = 2;
+    layout.dataReserve = 3;
+    layout.folders = {storedFolder(sampleData(100, 1, 100), 64)};
+    layout.files = {{"a.txt", 60, 0, 0, 0x1111, 0x2222, 0x21}, {"dir\\b.txt", 40, 60, 0, 0x3333, 0x4444, 0x01}};
+    return layout;
 }
 
 CopyResult copyBytes(const Bytes& cab, Handler handler = extractAll, bool decrypt = false)
@@ -342,23 +339,11 @@ namespace {
 // A file of 20 bytes split over two cabinets; the first, at `index`, names `next` as its follower.
 Bytes firstOfSet(const std::string& next, std::uint16_t index = 0)
 {
-    CabLayout first{0x0103, 0x1234,      index, false, {}, 0, 0, {storedFolder(Bytes(10, 'a'))}, {{"s", 20, 0, 0xFFFE}},
-                    {},     {next, "d2"}};
-    return buildCabinet(first);
+    return setMember(index, storedFolder(Bytes(10, 'a')), {{"s", 20, 0, 0xFFFE}}, {}, {next, "d2"});
 }
 Bytes secondOfSet(std::uint16_t setID = 0x1234)
 {
-    return buildCabinet({0x0103,
-                         setID,
-                         1,
-                         false,
-                         {},
-                         0,
-                         0,
-                         {storedFolder(Bytes(10, 'b'))},
-                         {{"s", 20, 0, 0xFFFD}},
-                         {"t.cab", "d1"},
-                         {}});
+    return setMember(1, storedFolder(Bytes(10, 'b')), {{"s", 20, 0, 0xFFFD}}, {"t.cab", "d1"}, {}, setID);
 }
 // Never gives up on a next cabinet: the caller that used to keep a copy alive for ever.
 FDI_INT_PTR goOn(FDINOTIFICATIONTYPE t, FDINOTIFICATION* n) { return t == fdintNEXT_CABINET ? 0 : extractAll(t, n); }

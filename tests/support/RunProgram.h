@@ -1,6 +1,7 @@
 #pragma once
 // Running programs the way scripts and installers do: a command line, its exit code and both
 // output streams.
+#include "RWCString.h"
 #include "TestData.h"
 #include "internal/win/WinHandle.h"
 
@@ -66,6 +67,13 @@ inline ProgramResult runProgram(const std::string& commandLine)
     return result;
 }
 
+// RWCString and std::string both ways, embedded zeros included.
+inline std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
+inline RWCString rw(const std::string& s) { return RWCString(s.data(), s.size()); }
+inline bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// An argument in quotes, and the space before the next.
+inline std::string quoted(const std::string& s) { return "\"" + s + "\" "; }
+
 // The folder of the running test program (where the DLLs sit), with a trailing backslash.
 inline std::string binDir()
 {
@@ -86,6 +94,19 @@ inline ProgramResult ravelutil(const std::string& arguments)
 {
     return runProgram("\"" + binDir() + "ravelutil.exe\" " + arguments);
 }
+
+// Creates the file if need be and sets its last-write time (noon UTC).
+inline bool setWriteTime(const std::string& path, int year, int month, int day)
+{
+    const SYSTEMTIME parts = {
+        static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day), 12, 0, 0, 0};
+    FILETIME time = {};
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    return SystemTimeToFileTime(&parts, &time) && file && SetFileTime(file.get(), nullptr, nullptr, &time);
+}
+
+// A DLL of tests/win/versioned, named by the version resource it carries.
+inline std::string versioned(const char* name) { return binDir() + "ver_" + name + ".dll"; }
 
 inline bool copyInto(const std::string& from, const std::string& folder, const std::string& name)
 {

@@ -24,8 +24,6 @@ namespace {
 
 const char kFile[] = "src/sysnetworkafindependent.cpp";
 
-std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
-
 std::string joined(const RWCStringVector& v)
 {
     std::string all;

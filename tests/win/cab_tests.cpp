@@ -25,7 +25,6 @@ bool inSets(RWCString, RWCString, RWCString, RWCString* path, void*) { return (*
 bool refuse(RWCString, RWCString, RWCString, RWCString*, void*) { return false; }
 bool tooLong(RWCString, RWCString, RWCString, RWCString* path, void*) { return (*path = RWCString('x', 256), true); }
 std::string sha(const std::string& bytes) { return cabtest::sha256Hex(bytes.data(), bytes.size()); }
-bool missing(const std::string& path) { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
 
 // The DOS date and time a file's last-write time shows in local time.
 std::pair<unsigned, unsigned> dosTimeOf(const std::string& path)
@@ -62,39 +61,19 @@ bool always(RWCString, RWCString, RWCString, RWCString* path, void* a)
 }
 bool counting(RWCString, void* calls) { return ++*static_cast<int*>(calls), true; }
 
-void writeCabinet(const std::string& path, const cabtest::CabLayout& layout)
-{
-    const cabtest::Bytes bytes = cabtest::buildCabinet(layout);
-    testpaths::writeFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
 // first.cab in `dir` holds whole.txt (10 bytes) and 20 of split.bin's 40 and names `next`; the
 // follower holds the rest.
 void writeSet(const std::string& dir, const std::string& next, const std::string& follower,
               std::uint16_t followerSet = 0x1234)
 {
-    writeCabinet(dir + "first.cab", {0x0103,
-                                     0x1234,
-                                     0,
-                                     false,
-                                     {},
-                                     0,
-                                     0,
-                                     {cabtest::storedFolder(cabtest::Bytes(30, 'a'))},
-                                     {{"whole.txt", 10, 0, 0}, {"split.bin", 40, 10, 0xFFFE}},
-                                     {},
-                                     {next, "d2"}});
-    writeCabinet(follower, {0x0103,
-                            followerSet,
-                            1,
-                            false,
-                            {},
-                            0,
-                            0,
-                            {cabtest::storedFolder(cabtest::Bytes(20, 'b'))},
-                            {{"split.bin", 40, 10, 0xFFFD}},
-                            {"first.cab", "d1"},
-                            {}});
+    const auto write = [](const std::string& path, const cabtest::Bytes& bytes) {
+        testpaths::writeFile(path, std::string(bytes.begin(), bytes.end()));
+    };
+    write(dir + "first.cab",
+          cabtest::setMember(0, cabtest::storedFolder(cabtest::Bytes(30, 'a')),
+                             {{"whole.txt", 10, 0, 0}, {"split.bin", 40, 10, 0xFFFE}}, {}, {next, "d2"}));
+    write(follower, cabtest::setMember(1, cabtest::storedFolder(cabtest::Bytes(20, 'b')),
+                                       {{"split.bin", 40, 10, 0xFFFD}}, {"first.cab", "d1"}, {}, followerSet));
 }
 
 } // namespace
@@ -182,11 +161,11 @@ TEST(CabExtractor, ListCopyFiltersWithoutRegardToCase)
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy1", "general", "info", "release"));
     EXPECT_TRUE(log.has("ZEVAR: enter BCabExtractor::copy2", "general", "info", "release"));
     EXPECT_FALSE(readFile(out + second).empty());
-    EXPECT_TRUE(missing(out + x.getContents()[0].data()));
+    EXPECT_FALSE(testpaths::exists(out + x.getContents()[0].data()));
     // No destination or no filter: nothing is extracted and the copy succeeds.
     EXPECT_EQ(x.copy("", all, nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(x.copy(RWCString(scratchDir("cab-nofilter").c_str()), nullptr, nullptr, nullptr, nullptr), 1);
-    EXPECT_TRUE(missing(scratchDir("cab-nofilter") + second));
+    EXPECT_FALSE(testpaths::exists(scratchDir("cab-nofilter") + second));
 }
 
 TEST(CabExtractor, SetsFollowTheFinder)
@@ -228,7 +207,7 @@ TEST(CabExtractor, NamesOutsideTheDestinationAreRefused)
         EXPECT_EQ(x.copy(RWCString((dir + "out\\").c_str()), all, nullptr, nullptr, nullptr), 0);
         EXPECT_EQ(x.getErrorInfo().erfOper, FDIERROR_USER_ABORT);
         EXPECT_TRUE(log.has(std::string("ZEVAR: unsafe file name refused = ") + name, "prntpath", "error", "release"));
-        EXPECT_TRUE(missing(dir + "escaped.txt") && missing("\\rooted.txt"));
+        EXPECT_TRUE(!testpaths::exists(dir + "escaped.txt") && !testpaths::exists("\\rooted.txt"));
     }
     // A directory the destination does not have aborts the copy at the open.
     LogCapture log;
@@ -299,7 +278,7 @@ TEST(CabExtractor, CabinetSuppliedNamesAreVettedFirst)
         EXPECT_EQ(finder.calls + filtered, next ? 2 : 0);
         EXPECT_TRUE(log.has(std::string("ZEVAR: unsafe file name refused = ") + name, "prntpath", "error", "release"));
         EXPECT_EQ(readFile(dir + "whole.txt"), next ? std::string(10, 'a') : "");
-        EXPECT_TRUE(missing(dir + "split.bin"));
+        EXPECT_FALSE(testpaths::exists(dir + "split.bin"));
         DeleteFileA((dir + "whole.txt").c_str());
     }
 }
@@ -348,7 +327,7 @@ TEST(CabCommand, SetWalkListingAndNamedFiles)
     writeSet(dir, "next.cab", dir + "b\\next.cab");
     auto r = extract("");
     EXPECT_NE(r.err.find("split.bin was cut short and removed"), std::string::npos) << r.err;
-    EXPECT_TRUE(missing(dir + "out\\split.bin"));
+    EXPECT_FALSE(testpaths::exists(dir + "out\\split.bin"));
     r = extract("--next-dir \"" + dir + "b\" W*.TXT split.??? nothing.here");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(readFile(dir + "out\\split.bin"), std::string(20, 'a') + std::string(20, 'b'));

@@ -20,8 +20,6 @@ using namespace ravel::test;
 
 namespace {
 
-std::string s(const RWCString& text) { return std::string(text.data(), text.length()); }
-RWCString rw(const std::string& text) { return RWCString(text.data(), text.size()); }
 const char kDefaultKey[] = "HKEY_LOCAL_MACHINE\\Software\\Corvane\\Velloran";
 
 // The test's own key by its full path, with its values and sub-keys read past the class.
@@ -48,7 +46,7 @@ std::string joined(const BStringVector& names)
 {
     std::string all;
     for (unsigned int i = 0; i < names.entries(); ++i)
-        all += (i ? "," : "") + s(names[i]);
+        all += (i ? "," : "") + str(names[i]);
     return all;
 }
 
@@ -62,7 +60,7 @@ TEST(Registry, ValuesAndTheirFailureAnswers)
     const auto text = [&](const char* name) {
         RWCString t("stale");
         const bool ok = key.getValue(name, t);
-        return std::to_string(ok) + s(t);
+        return std::to_string(ok) + str(t);
     };
     const auto number = [&](const char* name) {
         unsigned long n = 5;
@@ -105,13 +103,13 @@ TEST(Registry, AnObjectThatNeverOpenedRefusesValuesForLife)
     EXPECT_TRUE(log.has("BRegistry::setWorkingKey : RegCreateKeyEx FAILED on Simple Velloran Installer", "general",
                         "info", "omega"))
         << log.all();
-    EXPECT_EQ(s(never.getWorkingKey()), kDefaultKey);
+    EXPECT_EQ(str(never.getWorkingKey()), kDefaultKey);
     EXPECT_TRUE(never.setWorkingKey(rw(scratch.full)));
     RWCString text("kept");
     unsigned long number = 5;
     EXPECT_FALSE(never.setValue("v", "x") || never.getValue("v", text) || never.getValue("v", number) ||
                  never.deleteValue("v"));
-    EXPECT_EQ(s(text) + std::to_string(number), "kept5");
+    EXPECT_EQ(str(text) + std::to_string(number), "kept5");
     // Listing does not ask whether the object is open; key operations take their own paths.
     BRegistry(rw(scratch.full)).setValue("v", "x");
     BStringVector names;
@@ -125,10 +123,10 @@ TEST(Registry, WorkingKeysAndKeysByFullPathAndCopiesWithHandlesOfTheirOwn)
 {
     ScopedKey scratch;
     BRegistry key(rw(scratch.full));
-    EXPECT_EQ(s(key.toString()), "BRegistry*");
+    EXPECT_EQ(str(key.toString()), "BRegistry*");
     // A bare root has no sub-key: refused, though the path is kept; a path without a root is not.
     EXPECT_FALSE(key.setWorkingKey("HKEY_CURRENT_USER") || key.setWorkingKey("HKCU\\x"));
-    EXPECT_EQ(s(key.getWorkingKey()), "HKEY_CURRENT_USER");
+    EXPECT_EQ(str(key.getWorkingKey()), "HKEY_CURRENT_USER");
     EXPECT_TRUE(key.setWorkingKey(rw(scratch.full + "\\b\\deep\\deeper")) && key.setValue("w", 7ul));
     EXPECT_EQ(scratch.raw("w"), "");
     BRegistry(rw(scratch.full + "\\a"));
@@ -143,7 +141,7 @@ TEST(Registry, WorkingKeysAndKeysByFullPathAndCopiesWithHandlesOfTheirOwn)
         BRegistry copy(key);
         BRegistry assigned(rw(scratch.full + "\\a"));
         assigned = key;
-        EXPECT_EQ(s(assigned.getWorkingKey()), scratch.full + "\\b\\deep\\deeper");
+        EXPECT_EQ(str(assigned.getWorkingKey()), scratch.full + "\\b\\deep\\deeper");
         EXPECT_TRUE(assigned.setValue("x", 1ul));
     }
     EXPECT_TRUE(key.setValue("y", 2ul)) << "the copies closed their own handles";
@@ -194,7 +192,7 @@ TEST(IniFile, ReadsAndWritesThroughTheProfileFunctions)
     BIniFile ini("r.ini"), full(rw(dir + "r.ini"));
     RWCString value("stale");
     EXPECT_FALSE(ini.bGetString("s", "empty", value) || ini.bGetString("s", "literal", value));
-    EXPECT_EQ(s(value), "");
+    EXPECT_EQ(str(value), "");
     EXPECT_TRUE(ini.bGetString("s", "n", value));
     int number = 5;
     EXPECT_FALSE(ini.bGetInt("s", "zero", number));

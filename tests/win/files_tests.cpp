@@ -21,8 +21,6 @@ const BFileInstaller::teError OK = BFileInstaller::FILE_OK, NO = BFileInstaller:
                               API = BFileInstaller::FILE_API_FAILURE, MISSING = BFileInstaller::FILE_NOT_FOUND,
                               NOVERSION = BFileInstaller::FILE_NO_VERSION_INFO;
 
-std::string s(const RWCString& text) { return std::string(text.data(), text.length()); }
-std::string versioned(const char* name) { return binDir() + "ver_" + name + ".dll"; }
 FileInfo info(const std::string& path) { return FileInfo(path.c_str()); }
 
 // A scratch folder as the system reports directories: no trailing backslash.
@@ -32,16 +30,6 @@ struct Scratch : ScopedTempDir
     std::string operator+(const char* name) const { return dir + "\\" + name; }
     const std::string dir;
 };
-
-// Creates the file if need be and sets its last-write time (noon UTC).
-bool setWriteTime(const std::string& path, int year, int month, int day)
-{
-    const SYSTEMTIME parts = {
-        static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day), 12, 0, 0, 0};
-    FILETIME time = {};
-    const ravel::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
-    return SystemTimeToFileTime(&parts, &time) && file && SetFileTime(file.get(), nullptr, nullptr, &time);
-}
 
 } // namespace
 
@@ -66,7 +54,7 @@ TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
         unsigned __int64 words = 0;
         EXPECT_TRUE(info(versioned(c.dll)).getVersionStampString(&text) == OK &&
                     info(versioned(c.dll)).getVersionStamp(&words) == OK);
-        EXPECT_EQ(s(text) + " " + std::to_string(words), c.text + (" " + std::to_string(c.words)));
+        EXPECT_EQ(str(text) + " " + std::to_string(words), c.text + (" " + std::to_string(c.words)));
         const std::string found =
             ": version(" + std::string(c.text) + ") information was found using Location Identifier ";
         EXPECT_TRUE(log.general(versioned(c.dll) + found + c.where, "info", "omega")) << log.all();
@@ -79,7 +67,7 @@ TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
         FileInfo file(info(versioned(dll)));
         EXPECT_TRUE(file.getVersionStamp(&words) == API && file.getVersionStampString(&text) == API);
         EXPECT_EQ(words >> 48, std::string(dll) == "outside" ? 3u : 4u);
-        EXPECT_EQ(s(text), "");
+        EXPECT_EQ(str(text), "");
         EXPECT_TRUE(log.general("VerQueryValue api failure, getlasterror = ", "error")) << log.all();
         EXPECT_TRUE(log.general("file name = " + versioned(dll), "error"));
         EXPECT_EQ(log.records().size(), 2u);
@@ -124,9 +112,9 @@ TEST(FileInfo, VersionsFailuresComparisonsAndDescription)
     EXPECT_EQ(std::vector<int>(versions, versions + 11),
               (std::vector<int>{OK, NO, NO, OK, OK, NO, NOVERSION, NOVERSION, API, NOVERSION, OK}));
     gone.toString(&text);
-    EXPECT_EQ(s(text), "\n" + (dir + "gone") + " file does NOT exist.");
+    EXPECT_EQ(str(text), "\n" + (dir + "gone") + " file does NOT exist.");
     us.toString(&text);
-    const std::string d = s(text);
+    const std::string d = str(text);
     EXPECT_EQ(d.rfind("\n" + versioned("us") + "\n  creation time = ", 0), 0u) << d;
     EXPECT_LT(d.find("\n  last write time = "), d.find("\n  last access time = ")) << d;
     EXPECT_EQ(d.substr(d.find("\n  version info:")),
@@ -169,9 +157,9 @@ TEST(FileStructure, ExistenceSizeAgeDirectoriesAndTheFrontEnd)
     LogCapture log;
     RWCString directory("stale");
     EXPECT_TRUE(files.getSystemDirectory(directory));
-    EXPECT_TRUE(log.general("[sysFileStructure::getSystemDirectory] returned = " + s(directory)));
+    EXPECT_TRUE(log.general("[sysFileStructure::getSystemDirectory] returned = " + str(directory)));
     EXPECT_TRUE(files.getWindowsDirectory(directory));
-    EXPECT_EQ(s(directory), "C:\\windows");
+    EXPECT_EQ(str(directory), "C:\\windows");
     RWCString original;
     ASSERT_TRUE(files.getCwd(original));
     const std::string& cwd = dir.dir;
@@ -179,16 +167,16 @@ TEST(FileStructure, ExistenceSizeAgeDirectoriesAndTheFrontEnd)
     EXPECT_FALSE(files.setCwd((cwd + "\\absent").c_str()));
     EXPECT_TRUE(log.records().empty());
     EXPECT_TRUE(files.setCwd(cwd.c_str()) && files.getCwd(directory));
-    EXPECT_EQ(s(directory), cwd);
+    EXPECT_EQ(str(directory), cwd);
     EXPECT_TRUE(log.general("[sysFileStructure::setCwd] cwd set to: " + cwd));
     EXPECT_TRUE(log.general("[sysFileStructure::getCwd] returned = " + cwd));
     RWCString path("sub\\file");
     EXPECT_TRUE(files.ensurePathIsAFullPath(&path));
-    EXPECT_EQ(s(path), cwd + "\\sub\\file");
+    EXPECT_EQ(str(path), cwd + "\\sub\\file");
     log.clear();
     path = "D:x";
     files.ensurePathIsAFullPath(&path);
-    EXPECT_EQ(s(path), "D:x");
+    EXPECT_EQ(str(path), "D:x");
     EXPECT_TRUE(log.records().empty()) << "a full path does not ask for the current directory";
     EXPECT_TRUE(files.setCwd(original));
     // The front end prints the library's answers and tells usage errors apart.
@@ -211,31 +199,31 @@ TEST(FileStructure, TemporaryDirectoriesAndTheirPermanentOverride)
     sysFileStructure files;
     RWCString directory;
     EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), temp);
+    EXPECT_EQ(str(directory), temp);
     EXPECT_TRUE(log.general("[sysFileStructure::getTempDirectory] returned = " + temp));
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
-    EXPECT_EQ(s(directory), temp + "\\qvkxotmp");
+    EXPECT_EQ(str(directory), temp + "\\qvkxotmp");
     writeFile(temp + "\\qvkxotmp_1", ""); // a file of the name counts as taken
     EXPECT_TRUE(files.createUniqueTempDirectory(&directory));
-    EXPECT_EQ(s(directory), temp + "\\qvkxotmp_2");
+    EXPECT_EQ(str(directory), temp + "\\qvkxotmp_2");
     EXPECT_TRUE(GetFileAttributesA(directory.data()) & FILE_ATTRIBUTE_DIRECTORY);
     RWCString absent((temp + "\\absent").c_str()), service(directory), other(temp.c_str());
     EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
     SetEnvironmentVariableA("TMP", absent.data());
     EXPECT_FALSE(files.createUniqueTempDirectory(&directory));
-    EXPECT_EQ(s(directory), "");
+    EXPECT_EQ(str(directory), "");
     // Without the variable the reference stays unexpanded: the expansion itself did not fail.
     SetEnvironmentVariableA("TMP", nullptr);
     EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), "%TMP%");
+    EXPECT_EQ(str(directory), "%TMP%");
     EXPECT_TRUE(sysFileStructure::permanentlySetTempDir(service));
     log.clear();
     EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), s(service));
+    EXPECT_EQ(str(directory), str(service));
     EXPECT_TRUE(log.records().empty()) << "the override is answered without a record";
     // A later existing directory replaces it; a missing one does not.
     EXPECT_TRUE(sysFileStructure::permanentlySetTempDir(other));
     EXPECT_FALSE(sysFileStructure::permanentlySetTempDir(absent));
     EXPECT_TRUE(files.getTempDirectory(directory));
-    EXPECT_EQ(s(directory), temp);
+    EXPECT_EQ(str(directory), temp);
 }

@@ -23,27 +23,11 @@ namespace {
 using Installer = BFileInstaller;
 const Installer::teError OK = Installer::FILE_OK, NO = Installer::FILE_FALSE, API = Installer::FILE_API_FAILURE;
 
-RWCString rw(const std::string& text) { return RWCString(text.data(), text.size()); }
-std::string q(const std::string& path) { return "\"" + path + "\" "; }
-
-std::string versioned(const char* name) { return ravel::test::binDir() + "ver_" + name + ".dll"; }
-bool present(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // A scratch folder without a trailing backslash.
 std::string folder(const std::string& name)
 {
     const std::string dir = ravel::test::scratchDir(name);
     return dir.substr(0, dir.size() - 1);
-}
-
-bool setWriteTime(const std::string& path, WORD year)
-{
-    const SYSTEMTIME parts = {year, 6, 0, 1, 0, 0, 0, 0};
-    FILETIME time = {};
-    SystemTimeToFileTime(&parts, &time);
-    const ravel::FileHandle file(
-        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    return file.valid() && SetFileTime(file.get(), nullptr, nullptr, &time);
 }
 
 // What the system does at start-up: Wine's restart carries out wininit.ini and the pending moves.
@@ -72,15 +56,15 @@ TEST(Installer, ComparisonsDecideWhatIsInstalled)
         if (f.dest != nullptr)
             CopyFileA(versioned(f.dest).c_str(), (dst + "\\" + f.name).c_str(), FALSE);
     }
-    ASSERT_TRUE(setWriteTime(src + "\\c.dll", 2020) && setWriteTime(dst + "\\c.dll", 2010));
+    ASSERT_TRUE(setWriteTime(src + "\\c.dll", 2020, 6, 1) && setWriteTime(dst + "\\c.dll", 2010, 6, 1));
 
-    const std::string dirs = q(src) + q(dst), all = "a.dll b.dll c.dll d.dll e.dll ";
+    const std::string dirs = quoted(src) + quoted(dst), all = "a.dll b.dll c.dll d.dll e.dll ";
     EXPECT_EQ(ravelutil("is-current " + dirs + "b.dll a.dll --by version").out, "FILE_FALSE\n");
     EXPECT_EQ(ravelutil("install " + dirs + all + "--by version").exitCode, 0);
     EXPECT_EQ(ravel::test::readFile(dst + "\\a.dll"), ravel::test::readFile(versioned("spanish")));
     EXPECT_EQ(ravel::test::readFile(dst + "\\b.dll"), ravel::test::readFile(versioned("spanish")));
     EXPECT_EQ(ravel::test::readFile(dst + "\\d.dll"), ravel::test::readFile(versioned("us")));
-    EXPECT_TRUE(present(dst + "\\e.dll"));
+    EXPECT_TRUE(exists(dst + "\\e.dll"));
     EXPECT_EQ(ravelutil("is-current " + dirs + "a.dll b.dll e.dll --by version").out, "FILE_OK\n");
     EXPECT_EQ(ravelutil("is-current " + dirs + "d.dll").out, "FILE_API_FAILURE\n");
     // By version text with the time as fall-back (the default), c.dll is newer.
@@ -101,7 +85,7 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
     for (const char* name : {"1.txt", "2.txt", "3.txt"})
         ravel::test::writeFile(dst + "\\" + name, "old");
     for (const char* name : {"1.txt", "3.txt"})
-        ASSERT_TRUE(setWriteTime(src + "\\" + name, 2020) && setWriteTime(dst + "\\" + name, 2010));
+        ASSERT_TRUE(setWriteTime(src + "\\" + name, 2020, 6, 1) && setWriteTime(dst + "\\" + name, 2010, 6, 1));
     SetFileAttributesA((dst + "\\3.txt").c_str(), FILE_ATTRIBUTE_READONLY);
 
     LogCapture log;
@@ -143,7 +127,7 @@ TEST(Installer, FailuresAreLoggedAndTheRestIsInstalled)
     ASSERT_EQ(log.records().size(), 3u) << log.all();
     EXPECT_TRUE(log.has("BFileInstaller::logFileInfo entry", "general", "error", "release"));
     EXPECT_TRUE(log.has("Source:\n\n" + src + "\\2.txt file does NOT exist.", "general", "error", "release"));
-    const ravel::test::ProgramResult report = ravelutil("file-report " + q(src) + q(dst) + "2.txt");
+    const ravel::test::ProgramResult report = ravelutil("file-report " + quoted(src) + quoted(dst) + "2.txt");
     EXPECT_EQ(report.out.substr(0, report.out.find("  creation")),
               "SRC:\n\n" + src + "\\2.txt file does NOT exist.DEST:\n\n" + dst + "\\2.txt\n");
 }
@@ -158,7 +142,7 @@ TEST(RebootOperations, RefusedWithoutARestartMethod)
     // A missing source stages nothing; a refused registration leaves its staged copy behind.
     EXPECT_FALSE(files.CopyOnReboot(rw(dir + "\\absent.txt"), rw(dir + "\\dst.txt")) ||
                  files.CopyOnReboot(rw(dir + "\\src.txt"), rw(dir + "\\dst.txt")));
-    EXPECT_TRUE(present(staging + "\\src.txt") && !present(staging + "\\absent.txt"));
+    EXPECT_TRUE(exists(staging + "\\src.txt") && !exists(staging + "\\absent.txt"));
     EXPECT_TRUE(log.has("[sysFileStructure::CopyOnReboot] attempting to copy {" + dir + "\\absent.txt} to {" + dir +
                             "\\dst.txt}",
                         "general", "info", "release"));
@@ -167,8 +151,8 @@ TEST(RebootOperations, RefusedWithoutARestartMethod)
     EXPECT_EQ(log.records().size(), 2u) << "only the attempts are logged";
     // A Windows 10 setting is no platform these operations know either.
     ravel::test::ScopedWineSetting version("ravelutil.exe", "", "Version", "win10");
-    EXPECT_EQ(ravelutil("reboot-copy " + q(dir + "\\src.txt") + q(dir + "\\dst.txt")).exitCode +
-                  ravelutil("reboot-delete " + q(dir + "\\src.txt")).exitCode,
+    EXPECT_EQ(ravelutil("reboot-copy " + quoted(dir + "\\src.txt") + quoted(dir + "\\dst.txt")).exitCode +
+                  ravelutil("reboot-delete " + quoted(dir + "\\src.txt")).exitCode,
               2);
 }
 
@@ -181,18 +165,18 @@ TEST(RebootOperations, DelayedMovesUnderXpAreCarriedOutByTheRestart)
         ravel::test::writeFile(dir + "\\" + name, "old");
     ravel::test::writeFile(dir + "\\new.txt", "xp");
     SetFileAttributesA((dir + "\\installed.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(ravelutil("reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt")).exitCode, 0);
-    EXPECT_EQ(ravelutil("reboot-delete " + q(dir + "\\gone.txt")).exitCode, 0);
+    EXPECT_EQ(ravelutil("reboot-copy " + quoted(dir + "\\new.txt") + quoted(dir + "\\dst.txt")).exitCode, 0);
+    EXPECT_EQ(ravelutil("reboot-delete " + quoted(dir + "\\gone.txt")).exitCode, 0);
     const std::string source = folder("reboot_xp_src");
     ravel::test::writeFile(source + "\\installed.txt", "installed");
-    EXPECT_EQ(ravelutil("install " + q(source) + q(dir) + "installed.txt --by time --reboot").exitCode, 0);
+    EXPECT_EQ(ravelutil("install " + quoted(source) + quoted(dir) + "installed.txt --by time --reboot").exitCode, 0);
     EXPECT_EQ(ravel::test::readFile(staging + "\\new.txt"), "xp");
     EXPECT_EQ(ravel::test::readFile(dir + "\\dst.txt"), "old") << "nothing happens before the restart";
     restart();
     EXPECT_EQ(ravel::test::readFile(dir + "\\dst.txt"), "xp");
     EXPECT_EQ(ravel::test::readFile(dir + "\\installed.txt"), "installed");
-    EXPECT_FALSE(present(dir + "\\gone.txt"));
-    EXPECT_FALSE(present(staging + "\\new.txt")) << "the staged copy was moved";
+    EXPECT_FALSE(exists(dir + "\\gone.txt"));
+    EXPECT_FALSE(exists(staging + "\\new.txt")) << "the staged copy was moved";
 }
 
 TEST(RebootOperations, WininitUnderWindows98IsCarriedOutByTheRestart)
@@ -207,10 +191,10 @@ TEST(RebootOperations, WininitUnderWindows98IsCarriedOutByTheRestart)
     const std::string longName = dir + "\\a long name.txt";
     ravel::test::writeFile(longName, "x");
     // The NUL-key writer builds its copy in the current directory.
-    const ravel::test::ProgramResult copied =
-        ravel::test::runProgram("cmd /c cd /d " + q(dir) + "&& " + q(ravel::test::binDir() + "ravelutil.exe") +
-                                "reboot-copy " + q(dir + "\\new.txt") + q(dir + "\\dst.txt") + "&& " +
-                                q(ravel::test::binDir() + "ravelutil.exe") + "reboot-delete " + q(longName));
+    const ravel::test::ProgramResult copied = ravel::test::runProgram(
+        "cmd /c cd /d " + quoted(dir) + "&& " + quoted(ravel::test::binDir() + "ravelutil.exe") + "reboot-copy " +
+        quoted(dir + "\\new.txt") + quoted(dir + "\\dst.txt") + "&& " +
+        quoted(ravel::test::binDir() + "ravelutil.exe") + "reboot-delete " + quoted(longName));
     EXPECT_EQ(copied.exitCode, 0) << copied.err;
     char shortName[MAX_PATH];
     GetShortPathNameA(longName.c_str(), shortName, MAX_PATH);
@@ -218,8 +202,8 @@ TEST(RebootOperations, WininitUnderWindows98IsCarriedOutByTheRestart)
               "[rename]\r\nNUL=" + std::string(shortName) + "\r\n" + dir + "\\dst.txt=" + staging + "\\new.txt\r\n");
     restart();
     EXPECT_EQ(ravel::test::readFile(dir + "\\dst.txt"), "98");
-    EXPECT_FALSE(present(longName));
-    EXPECT_FALSE(present(wininit)) << "done with";
+    EXPECT_FALSE(exists(longName));
+    EXPECT_FALSE(exists(wininit)) << "done with";
 }
 
 TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
@@ -240,11 +224,11 @@ TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
             BFileDestructor().addFileToDelete(rw(b));
             EXPECT_EQ(BFileDestructor::instantiationCounter, 2ul);
         }
-        EXPECT_TRUE(present(a) && present(b)) << "another object still lives";
+        EXPECT_TRUE(exists(a) && exists(b)) << "another object still lives";
     }
-    EXPECT_FALSE(present(a) || present(b));
+    EXPECT_FALSE(exists(a) || exists(b));
     // In use: handed to the restart deletion (which this platform refuses).
-    EXPECT_TRUE(present(held));
+    EXPECT_TRUE(exists(held));
     EXPECT_TRUE(
         log.has("[sysFileStructure::DeleteOnReboot] attempting to delete {" + held + "}", "general", "info", "release"))
         << log.all();
@@ -255,9 +239,9 @@ TEST(FileDestructor, TheLastObjectDeletesTheSharedList)
         BFileDestructor one, two;
         two.initialize();
     }
-    EXPECT_FALSE(present(a));
+    EXPECT_FALSE(exists(a));
     EXPECT_EQ(BFileDestructor::instantiationCounter, 0ul);
     ravel::test::writeFile(a, "cli");
-    EXPECT_EQ(ravelutil("delete-files " + q(a) + q(held)).exitCode, 1) << "one is held open";
-    EXPECT_FALSE(present(a));
+    EXPECT_EQ(ravelutil("delete-files " + quoted(a) + quoted(held)).exitCode, 1) << "one is held open";
+    EXPECT_FALSE(exists(a));
 }

@@ -27,8 +27,6 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-std::string str(const RWCString& s) { return std::string(s.data(), s.length()); }
-
 // A route or arp double: the listing it prints and the file its command lines go to.
 struct CommandDouble
 {

@@ -14,8 +14,6 @@ using namespace ravel::test;
 
 namespace {
 
-std::string s(const RWCString& text) { return std::string(text.data(), text.length()); }
-
 std::string child(const std::string& arguments) { return "\"" + binDir() + "capture_child.exe\" " + arguments; }
 
 bool capture(const std::string& commandLine, RWCString& output)
@@ -36,25 +34,25 @@ TEST(Processes, CaptureSpawnWorkingDirectoriesRecordsAndTheFrontEnd)
     const HANDLE stdoutBefore = GetStdHandle(STD_OUTPUT_HANDLE);
     RWCString output("old");
     EXPECT_TRUE(capture(child("exit 3 \"one line\""), output)) << "the exit code plays no part";
-    EXPECT_EQ(s(output), "one line\n");
+    EXPECT_EQ(str(output), "one line\n");
     EXPECT_TRUE(capture("cmd /c echo through cmd", output));
-    EXPECT_EQ(s(output), "through cmd\r\n");
+    EXPECT_EQ(str(output), "through cmd\r\n");
     // Far more than the pipe holds, and not a multiple of any buffer.
     const size_t large = 1024 * 1024 + 333;
     EXPECT_TRUE(capture(child("bytes " + std::to_string(large)), output));
-    EXPECT_TRUE(s(output) == childPattern(large)) << "the text differs";
+    EXPECT_TRUE(str(output) == childPattern(large)) << "the text differs";
     output = "kept";
     EXPECT_FALSE(capture("", output));
     EXPECT_FALSE(capture(child("nothing"), output));
     EXPECT_FALSE(capture(child("stderr"), output)) << "standard error is not captured";
     EXPECT_FALSE(capture("qvk_no_such_program_here.exe", output));
-    EXPECT_EQ(s(output), "kept");
+    EXPECT_EQ(str(output), "kept");
     EXPECT_EQ(GetStdHandle(STD_OUTPUT_HANDLE), stdoutBefore);
     // A grandchild that keeps the pipe's write end does not hold the call.
     const char kEvent[] = "qvk_capture_test_release_grandchild";
     const ravel::KernelHandle release(CreateEventA(nullptr, TRUE, FALSE, kEvent));
     EXPECT_TRUE(capture(child(std::string("grandchild ") + kEvent), output));
-    const std::string text = s(output);
+    const std::string text = str(output);
     ASSERT_EQ(text.rfind("grandchild ", 0), 0u) << text;
     // Returned while the grandchild still runs with its copy of the pipe.
     const ravel::KernelHandle grandchild(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(text.substr(11))));

@@ -14,6 +14,8 @@
 #include <vector>
 #include <windows.h>
 
+using ravel::test::exists;
+using ravel::test::quoted;
 using ravel::test::ravelutil;
 using ravel::test::readFile;
 using ravel::test::scratchDir;
@@ -29,8 +31,6 @@ std::string seed(const std::string& name)
             c = '\\';
     return path;
 }
-bool missing(const std::string& path) { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
-std::string q(const std::string& s) { return "\"" + s + "\" "; }
 
 // Every path below a directory, relative, directories ending in a backslash.
 void listTree(const std::string& dir, const std::string& prefix, std::vector<std::string>& out)
@@ -160,14 +160,14 @@ TEST(BZipExtract, HostileArchivesWriteNothingOutside)
             EXPECT_EQ(entry.find("evil"), std::string::npos) << name << ": " << entry;
         }
     }
-    EXPECT_TRUE(missing("Z:\\tmp\\evil.txt") && missing("C:\\tmp\\evil.txt") && missing("C:\\evil.txt"));
+    EXPECT_TRUE(!exists("Z:\\tmp\\evil.txt") && !exists("C:\\tmp\\evil.txt") && !exists("C:\\evil.txt"));
 
     // The third of five entries fails: two are written, the failing one is removed, none follows.
     const std::string dest = scratchDir("zip_third");
     RWCString path(seed("bad-third-of-five.zip").c_str());
     EXPECT_EQ(zip.decompressAll(path, RWCString(dest.c_str()), false, false, true, false), BZip::BZIP_ERROR);
     EXPECT_EQ(readFile(dest + "part2.txt"), "part 2\n");
-    EXPECT_TRUE(missing(dest + "part3.txt") && missing(dest + "part4.txt"));
+    EXPECT_TRUE(!exists(dest + "part3.txt") && !exists(dest + "part4.txt"));
 }
 
 TEST(BZipExtract, DeleteAtRestartRegistersFilesBeforeTheirDirectories)
@@ -176,7 +176,8 @@ TEST(BZipExtract, DeleteAtRestartRegistersFilesBeforeTheirDirectories)
     CreateDirectoryA(dest.c_str(), nullptr);
     writeFile(dest + "\\before.txt", "was there");
     ravel::test::ScopedWineSetting version("ravelutil.exe", "", "Version", "winxp");
-    const auto run = ravelutil("-v zip extract " + q(seed("zip-stored.zip")) + q(dest) + "--delete-at-restart");
+    const auto run =
+        ravelutil("-v zip extract " + quoted(seed("zip-stored.zip")) + quoted(dest) + "--delete-at-restart");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     std::vector<std::string> order;
     const std::string marker = "attempting to delete {";
@@ -256,25 +257,25 @@ TEST(FileFinder, BaseDirectoryFirstAndExactNames)
 
 TEST(ZipCommands, InfoListExtractAndFileCommands)
 {
-    const auto info = ravelutil("zip info " + q(seed("zip-deflate.zip")));
+    const auto info = ravelutil("zip info " + quoted(seed("zip-deflate.zip")));
     EXPECT_EQ(info.out, "entries: 6\ntotal size: 1233800\n");
-    const auto list = ravelutil("zip list " + q(seed("bad-third-of-five.zip")));
+    const auto list = ravelutil("zip list " + quoted(seed("bad-third-of-five.zip")));
     EXPECT_EQ(ravel::test::lines(list.out).size(), 5u);
     EXPECT_NE(list.out.find("         7  part3.txt\n"), std::string::npos) << list.out;
     const std::string dir = scratchDir("zip_cli");
-    EXPECT_EQ(ravelutil("zip extract " + q(seed("py-mixed.zip")) + q(dir + "out")).exitCode, 0);
+    EXPECT_EQ(ravelutil("zip extract " + quoted(seed("py-mixed.zip")) + quoted(dir + "out")).exitCode, 0);
     EXPECT_EQ(readFile(dir + "out\\stored.txt").size(), 1000u);
-    EXPECT_EQ(ravelutil("zip extract " + q(seed("bad-traversal.zip")) + q(dir + "bad")).exitCode, 1);
+    EXPECT_EQ(ravelutil("zip extract " + quoted(seed("bad-traversal.zip")) + quoted(dir + "bad")).exitCode, 1);
 
     writeFile(dir + "long.txt", std::string(2000, 'x') + "\ntail");
-    const auto pieces = ravelutil("lines " + q(dir + "long.txt"));
+    const auto pieces = ravelutil("lines " + quoted(dir + "long.txt"));
     EXPECT_EQ(pieces.out, std::string(1023, 'x') + "\n" + std::string(977, 'x') + "$\ntail\n");
-    EXPECT_EQ(ravelutil("write " + q(dir + "w.txt") + "a a").exitCode, 0);
+    EXPECT_EQ(ravelutil("write " + quoted(dir + "w.txt") + "a a").exitCode, 0);
     EXPECT_EQ(readFile(dir + "w.txt"), "aa");
     CreateDirectoryA((dir + "f").c_str(), nullptr);
     CreateDirectoryA((dir + "f\\sub").c_str(), nullptr);
     writeFile(dir + "f\\sub\\x.txt", "");
     writeFile(dir + "f\\x.txt", "");
-    EXPECT_EQ(ravelutil("find " + q(dir + "f") + "x.txt").out, dir + "f\\x.txt\n");
-    EXPECT_EQ(ravelutil("walk " + q(dir + "f") + "--dirs").out, "sub\n");
+    EXPECT_EQ(ravelutil("find " + quoted(dir + "f") + "x.txt").out, dir + "f\\x.txt\n");
+    EXPECT_EQ(ravelutil("walk " + quoted(dir + "f") + "--dirs").out, "sub\n");
 }

@@ -274,6 +274,19 @@ Bytes buildCabinet(std::vector<CabFolder> folders, std::vector<CabFile> files)
     return buildCabinet(layout);
 }
 
+Bytes setMember(std::uint16_t index, CabFolder folder, std::vector<CabFile> files, std::vector<std::string> previous,
+                std::vector<std::string> next, std::uint16_t setID)
+{
+    CabLayout layout;
+    layout.setID = setID;
+    layout.iCabinet = index;
+    layout.folders = {std::move(folder)};
+    layout.files = std::move(files);
+    layout.previous = std::move(previous);
+    layout.next = std::move(next);
+    return buildCabinet(layout);
+}
+
 CabFolder storedFolder(const Bytes& content, std::size_t blockSize)
 {
     CabFolder f;

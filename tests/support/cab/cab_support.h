@@ -44,6 +44,10 @@ struct CabLayout
 };
 Bytes buildCabinet(const CabLayout& layout);
 Bytes buildCabinet(std::vector<CabFolder> folders, std::vector<CabFile> files); // and the defaults
+// A member of a set at `index` with one folder, naming the cabinets before and after it (cabinet
+// and disk name, or none).
+Bytes setMember(std::uint16_t index, CabFolder folder, std::vector<CabFile> files, std::vector<std::string> previous,
+                std::vector<std::string> next, std::uint16_t setID = 0x1234);
 // A stored folder holding `content` in blocks of at most `blockSize` bytes.
 CabFolder storedFolder(const Bytes& content, std::size_t blockSize = 32768);
 // One MSZIP block holding `content` as a single stored deflate block.
