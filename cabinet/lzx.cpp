@@ -572,7 +572,10 @@ bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, ui
             ok = false;
             break;
         }
-        copyMatch(w, wp, wp >= off ? wp - off : wp + ringSize - off, matchLen, ringSize);
+        if (off <= wp)
+            copyBack(w, wp, wp - off, matchLen);
+        else
+            copyMatch(w, wp, wp + ringSize - off, matchLen, ringSize);
         wp += matchLen;
     }
     d->r0 = r0;

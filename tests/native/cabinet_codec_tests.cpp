@@ -3,6 +3,7 @@
 // window size and frames that do not end where they must; Quantum's own token streams and working
 // state; LZX's call translation and hand-built hostile frames. Damaged streams: the fuzz replays.
 #include "cab_support.h"
+#include "checksum.h"
 #include "test_encoders.h"
 #include <gtest/gtest.h>
 #include <string>
@@ -93,6 +94,19 @@ const WindowCodec kWindowCodecs[] = {{Method::kLzx, 15, 21, true, lzxLength, lzx
                                      {Method::kQuantum, 10, 21, false, qtmLength, qtmFrames}};
 
 } // namespace
+
+// Data-block checksums over 32-byte lanes, 8-byte pieces, a word and a tail of one to three bytes
+// (folded in high byte first); the values are worked out word by word from the format's rule.
+TEST(Codecs, DataBlockChecksumOverLanesWordsAndTails)
+{
+    Bytes data(70);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(7 * i + 1);
+    EXPECT_EQ(cabinet::checksum(data.data(), 3, 0x12345678), 0x12355e77u);
+    EXPECT_EQ(cabinet::checksum(data.data(), 9, 0x12345678), 0x36107a5du);
+    EXPECT_EQ(cabinet::checksum(data.data(), 70, 0x12345678), 0xc4fb039du);
+    EXPECT_EQ(cabinet::checksum(data.data(), 0, 0x12345678), 0x12345678u);
+}
 
 TEST(Codecs, EachMethodTakesTheWindowsOfTheFormat)
 {
