@@ -9,13 +9,12 @@
 // Each call appends one line to the file named by RAVEL_ICMP_LOG, so tests see exactly what the
 // library asked for. Built once more without IcmpSendEcho to stand for an incomplete library.
 #include "Doubles.h"
+#include "TestData.h"
 
 #include <ipexport.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace {
@@ -27,8 +26,7 @@ void note(const std::string& line) { appendLine("RAVEL_ICMP_LOG", line); }
 #ifndef RAVEL_ICMP_NO_SEND_ECHO
 bool stateHolds(const std::string& wanted)
 {
-    std::ifstream in(variable("RAVEL_NET_STATE"), std::ios::binary);
-    const std::string table = "\n" + std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string table = "\n" + ravel::test::readFile(variable("RAVEL_NET_STATE"));
     std::istringstream lines(wanted);
     for (std::string line; std::getline(lines, line, ';');)
         if (table.find("\n" + line + "\n") == std::string::npos)

@@ -11,9 +11,9 @@
 //                       writes "<program>.done" when finished (Wine gives no handle of a Unix
 //                       program to wait on).
 #include "Doubles.h"
+#include "TestData.h"
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -24,12 +24,6 @@
 namespace {
 
 const std::string kPrefix = std::string("RAVEL_") + RAVEL_DOUBLE_NAME;
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool same(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
@@ -111,6 +105,6 @@ int main(int argc, char** argv)
         breakItself();
     const std::string argument = argc > 1 ? argv[1] : "";
     if (argument == "print" || argument == "-a")
-        writeAll(GetStdHandle(STD_OUTPUT_HANDLE), readAll(variable(kPrefix + "_OUTPUT")));
+        writeAll(GetStdHandle(STD_OUTPUT_HANDLE), ravel::test::readFile(variable(kPrefix + "_OUTPUT")));
     return 0;
 }
