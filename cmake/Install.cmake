@@ -30,7 +30,7 @@ install(TARGETS qvzkut01 tls7912d EXPORT RavelUtilitiesTargets
 # The zip library BZip loads at run time, beside the DLL.
 install(TARGETS dunzip32 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/ strings/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES cabinet/include/fdi.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES cabinet/include/fdi.h cabinet/include/fdi_crt.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(RAVEL_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/RavelUtilities)
 install(EXPORT RavelUtilitiesTargets NAMESPACE Ravel:: DESTINATION ${RAVEL_PACKAGE_DIR})

@@ -4,10 +4,9 @@
 #include "sysFileStructure.h"
 
 #include "archive_names.h"
+#include "fdi_crt.h"
 #include "internal/win/WinHandle.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -72,15 +71,6 @@ const char* const kNextCabinetFormat = "fdintNEXT_CABINET\n"
 constexpr std::size_t kMaxCabinetPath = 255;
 constexpr unsigned kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-
-// The engine's callbacks: plain memory and the runtime's descriptor file functions.
-FNALLOC(cabAlloc) { return std::malloc(cb); }
-FNFREE(cabFree) { std::free(pv); }
-FNOPEN(cabOpen) { return _open(pszFile, oflag, pmode); }
-FNREAD(cabRead) { return static_cast<FDI_UINT>(_read(static_cast<int>(hf), pv, cb)); }
-FNWRITE(cabWrite) { return static_cast<FDI_UINT>(_write(static_cast<int>(hf), pv, cb)); }
-FNCLOSE(cabClose) { return _close(static_cast<int>(hf)); }
-FNSEEK(cabSeek) { return _lseek(static_cast<int>(hf), dist, seektype); }
 
 std::vector<char> mutableText(const RWCString& s) { return std::vector<char>(s.data(), s.data() + s.length() + 1); }
 
@@ -273,7 +263,7 @@ int BCabExtractor::initialize(RWCString cabinetPath)
 {
     RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kEnterInitialize);
     destroyContext();
-    m_hfdi = FDICreate(cabAlloc, cabFree, cabOpen, cabRead, cabWrite, cabClose, cabSeek, cpu80386, &m_erf);
+    m_hfdi = fdi_crt::create(&m_erf);
     if (m_hfdi == nullptr)
         return 0;
 

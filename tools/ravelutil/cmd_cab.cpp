@@ -4,10 +4,8 @@
 #include "BCabExtractor.h"
 #include "BStringVector.h"
 #include "RavelNames.h"
-#include "fdi.h"
+#include "fdi_crt.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -98,14 +96,6 @@ int fail(const std::string& path, const std::string& text) { return failure(path
 
 // --- the engine's own listing: every file with its fields, and the chaining names ---------------
 
-FNALLOC(cabAlloc) { return std::malloc(cb); }
-FNFREE(cabFree) { std::free(pv); }
-FNOPEN(cabOpen) { return _open(pszFile, oflag, pmode); }
-FNREAD(cabRead) { return static_cast<FDI_UINT>(_read(static_cast<int>(hf), pv, cb)); }
-FNWRITE(cabWrite) { return static_cast<FDI_UINT>(_write(static_cast<int>(hf), pv, cb)); }
-FNCLOSE(cabClose) { return _close(static_cast<int>(hf)); }
-FNSEEK(cabSeek) { return _lseek(static_cast<int>(hf), dist, seektype); }
-
 struct Entry
 {
     std::string name;
@@ -164,7 +154,7 @@ FNFDINOTIFY(collect)
 bool readCabinet(const std::string& path, Listing& out, bool files = true)
 {
     ERF erf = {};
-    const HFDI fdi = FDICreate(cabAlloc, cabFree, cabOpen, cabRead, cabWrite, cabClose, cabSeek, cpu80386, &erf);
+    const HFDI fdi = fdi_crt::create(&erf);
     if (fdi == nullptr)
         return false;
     bool ok = false;
