@@ -18,9 +18,6 @@ inline FNCLOSE(close) { return _close(static_cast<int>(hf)); }
 inline FNSEEK(seek) { return _lseek(static_cast<int>(hf), dist, seektype); }
 
 // A context over these callbacks.
-inline HFDI create(PERF erf)
-{
-    return FDICreate(alloc, release, open, read, write, close, seek, cpu80386, erf);
-}
+inline HFDI create(PERF erf) { return FDICreate(alloc, release, open, read, write, close, seek, cpu80386, erf); }
 
 } // namespace fdi_crt
