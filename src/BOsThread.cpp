@@ -62,11 +62,7 @@ BOsThread::BOsThread(unsigned int stackSize, int priority)
       m_control(new BOsThreadControl)
 {
     m_control->object = this;
-    {
-        ravel::KernelHandle event(static_cast<HANDLE>(m_startEvent.GetHandle()));
-        m_control->start = ravel::duplicateHandle(event);
-        event.release(); // still the start event's own
-    }
+    m_control->start = ravel::duplicateHandle(static_cast<HANDLE>(m_startEvent.GetHandle()));
     m_startEvent.Set();
 
     unsigned threadID = 0;

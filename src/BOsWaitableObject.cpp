@@ -4,16 +4,10 @@
 
 namespace {
 
-// The handle is owned here only for the moment of closing or copying it.
+// The handle is owned here only for the moment of closing it.
 void closeHandle(void* handle) { const ravel::KernelHandle closing(static_cast<HANDLE>(handle)); }
 
-void* duplicate(void* handle)
-{
-    ravel::KernelHandle borrowed(static_cast<HANDLE>(handle));
-    ravel::KernelHandle copy = ravel::duplicateHandle(borrowed);
-    borrowed.release();
-    return copy.release();
-}
+void* duplicate(void* handle) { return ravel::duplicateHandle(static_cast<HANDLE>(handle)).release(); }
 
 } // namespace
 

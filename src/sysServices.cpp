@@ -80,7 +80,7 @@ bool sysServices::SpawnProcessCaptureOutput(RWCString commandLine, RWCString& ou
     // The process's standard output goes back on every way out.
     auto restoreStdout = ravel::onScopeExit([savedStdout] { SetStdHandle(STD_OUTPUT_HANDLE, savedStdout); });
     // The child inherits only the write end.
-    const ravel::KernelHandle read = ravel::duplicateHandle(inheritedRead);
+    const ravel::KernelHandle read = ravel::duplicateHandle(inheritedRead.get());
     if (!read)
         return false;
     inheritedRead.reset();

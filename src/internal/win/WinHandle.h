@@ -143,18 +143,19 @@ using ModuleHandle = UniqueHandle<handle_policy::Module>;
 using SocketHandle = UniqueHandle<handle_policy::Socket>;
 using IcmpHandle = UniqueHandle<handle_policy::Icmp>;
 
-// A duplicate of a kernel or file handle in this process, for classes whose copies must own
-// their own handle; no handle when there is none to copy or the system refuses. The duplicate is
-// never inheritable. Other handle types have their own ways to copy (reload a module, reopen a key).
-template <class Policy>
-UniqueHandle<Policy> duplicateHandle(const UniqueHandle<Policy>& from)
+// A duplicate of a kernel or file handle in this process (the original stays with its owner), for
+// classes whose copies must own their own handle; no handle when there is none to copy or the
+// system refuses. The duplicate is never inheritable. Other handle types have their own ways to
+// copy (reload a module, reopen a key).
+template <class Policy = handle_policy::Kernel>
+UniqueHandle<Policy> duplicateHandle(HANDLE from)
 {
     static_assert(std::is_same<Policy, handle_policy::Kernel>::value ||
                       std::is_same<Policy, handle_policy::File>::value,
                   "only kernel objects and files are duplicated with DuplicateHandle");
     HANDLE copy = Policy::none();
-    if (from.valid() && !::DuplicateHandle(::GetCurrentProcess(), from.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
-                                           DUPLICATE_SAME_ACCESS))
+    if (Policy::valid(from) &&
+        !::DuplicateHandle(::GetCurrentProcess(), from, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
         copy = Policy::none();
     return UniqueHandle<Policy>(copy);
 }
