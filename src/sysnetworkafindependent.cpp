@@ -3,6 +3,8 @@
 
 #include "sysNetworkAFIndependent.h"
 
+#include "RavelConvert.h"
+
 #include "sysNetwork.h"
 
 #include "internal/net/AddressText.h"
@@ -212,8 +214,6 @@ bool isLinkLocalSockaddr(const sockaddr* address)
     return bytes != nullptr && ravel::isLinkLocalAddress(address->sa_family, bytes);
 }
 
-RWCString decimal(long value) { return RWCString(std::to_string(value).c_str()); }
-
 // A record text with its one "%d" filled.
 RWCString withCode(const char* pattern, long code)
 {
@@ -349,7 +349,7 @@ bool sysNetworkAFIndependent::getAddressesByName(RWCString name, RWCStringVector
     if (!sockets.started())
         return false;
     if (name.length() == 0 && !localHostName(name)) {
-        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kNoLocalName + decimal(WSAGetLastError()));
+        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kNoLocalName + iToRWCString(WSAGetLastError(), 10));
         return false;
     }
     addrinfo hints = {};
@@ -577,13 +577,15 @@ sysNetworkAFIndependent::teHostPresent sysNetworkAFIndependent::hostPresent(RWCS
     hints.ai_family = family;
     addrinfo* raw = nullptr;
     if (resolveName(address.data(), hints, &raw) != 0 || raw == nullptr) {
-        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kNoDestination + decimal(WSAGetLastError()) + kCloseParen);
+        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE,
+                  kNoDestination + iToRWCString(WSAGetLastError(), 10) + kCloseParen);
         return HOST_PROBE_FAILED;
     }
     const ResolvedList list(raw);
     const ravel::IcmpHandle handle(create(), ravel::handle_policy::Icmp(close));
     if (!handle) {
-        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kNoEchoHandle + decimal(WSAGetLastError()) + kCloseParen);
+        RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE,
+                  kNoEchoHandle + iToRWCString(WSAGetLastError(), 10) + kCloseParen);
         return HOST_PROBE_FAILED;
     }
 
@@ -616,7 +618,7 @@ sysNetworkAFIndependent::teHostPresent sysNetworkAFIndependent::hostPresent(RWCS
             RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE, kTimedOut);
         else
             RAVEL_LOG(CAT_GENERAL, TYPE_INFO, LEVEL_RELEASE,
-                      kPingError + decimal(static_cast<long>(sendError)) + kCloseParen);
+                      kPingError + iToRWCString(static_cast<int>(sendError), 10) + kCloseParen);
     }
     return replies > 0 ? HOST_PRESENT : HOST_NOT_PRESENT;
 }
