@@ -1,12 +1,10 @@
 #include "internal/net/FinerPlatform.h"
 
+#include "internal/platform/PlatformTable.h"
+
 namespace ravel {
 
 namespace {
-// Platform ids of the version record.
-const unsigned long kIdWin32s = 0;
-const unsigned long kIdWindows = 1;
-const unsigned long kIdNT = 2;
 
 // The numbers of sysNetworkAFIndependent::Platforms, which the public header owns; kept equal by
 // static_asserts in the class's source.

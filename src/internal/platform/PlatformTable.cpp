@@ -2,13 +2,6 @@
 
 namespace ravel {
 
-namespace {
-// Platform ids of the version record.
-const unsigned long kIdWin32s = 0;
-const unsigned long kIdWindows = 1;
-const unsigned long kIdNT = 2;
-} // namespace
-
 tePlatform platformFromVersion(unsigned long platformId, unsigned long major, unsigned long minor)
 {
     switch (platformId) {
