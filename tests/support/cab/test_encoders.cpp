@@ -316,6 +316,38 @@ void encodeToken(Coder& c, Models& m, const QtmToken& t)
 
 } // namespace
 
+// Hash chains over three-byte prefixes: where each earlier position with the same prefix hash is.
+class HashChains
+{
+public:
+    explicit HashChains(const std::vector<uint8_t>& data) : m_data(data), m_head(1 << 16, -1), m_chain(data.size(), -1)
+    {}
+    void insert(size_t p)
+    {
+        if (p + 2 >= m_data.size())
+            return;
+        m_chain[p] = m_head[hashAt(p)];
+        m_head[hashAt(p)] = static_cast<int32_t>(p);
+    }
+    int32_t first(size_t p) const { return m_head[hashAt(p)]; }
+    int32_t next(int32_t c) const { return m_chain[static_cast<size_t>(c)]; }
+    size_t matchLength(size_t p, size_t src, size_t limit) const
+    {
+        size_t l = 0;
+        while (l < limit && m_data[src + l] == m_data[p + l])
+            ++l;
+        return l;
+    }
+
+private:
+    unsigned hashAt(size_t p) const
+    {
+        return ((m_data[p] << 8) ^ (m_data[p + 1] << 4) ^ m_data[p + 2] ^ (m_data[p] >> 3) * 131) & 0xFFFF;
+    }
+    const std::vector<uint8_t>& m_data;
+    std::vector<int32_t> m_head, m_chain;
+};
+
 std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions& opt)
 {
     const uint32_t window = 1u << opt.windowBits;
@@ -334,22 +366,7 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
     w.bits(0, 1); // no call translation: its tests build their frames by hand
     uint32_t r[3] = {1, 1, 1};
     std::vector<uint8_t> prevMain(mainSyms, 0), prevLen(249, 0);
-    std::vector<int32_t> head(1 << 16, -1), chain(n, -1);
-    auto hashAt = [&](size_t p) {
-        return ((data[p] << 8) ^ (data[p + 1] << 4) ^ data[p + 2] ^ (data[p] >> 3) * 131) & 0xFFFF;
-    };
-    auto insert = [&](size_t p) {
-        if (p + 2 >= n)
-            return;
-        chain[p] = head[hashAt(p)];
-        head[hashAt(p)] = static_cast<int32_t>(p);
-    };
-    auto matchLen = [&](size_t p, size_t src, size_t limit) {
-        size_t l = 0;
-        while (l < limit && data[src + l] == data[p + l])
-            ++l;
-        return l;
-    };
+    HashChains chains(data);
     bool crossedOnce = false;
     for (size_t step = 0, pos = 0; pos < n; ++step) {
         const LzxPlanStep& ps = opt.plan[step % opt.plan.size()];
@@ -368,7 +385,7 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
             for (; pos < blockEnd; ++pos) {
                 closeFrameIfDue(pos);
                 w.byte(data[pos]);
-                insert(pos);
+                chains.insert(pos);
             }
             if (bsize & 1)
                 w.byte(0);
@@ -385,23 +402,23 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
                 limit = std::min<size_t>(blockEnd - p, kMaxMatch);
             size_t bestLen = 0, bestOff = 0;
             for (uint32_t rv : r) {
-                const size_t l = rv != 0 && rv <= p && rv <= window - 3 ? matchLen(p, p - rv, limit) : 0;
+                const size_t l = rv != 0 && rv <= p && rv <= window - 3 ? chains.matchLength(p, p - rv, limit) : 0;
                 if (l >= 2 && l > bestLen)
                     bestLen = l, bestOff = rv;
             }
             unsigned depth = p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
-            for (int32_t c = depth ? head[hashAt(p)] : -1; c >= 0 && depth--; c = chain[c]) {
+            for (int32_t c = depth ? chains.first(p) : -1; c >= 0 && depth--; c = chains.next(c)) {
                 const size_t off = p - static_cast<size_t>(c);
                 if (off > window - 3)
                     break;
-                const size_t l = matchLen(p, static_cast<size_t>(c), limit);
+                const size_t l = chains.matchLength(p, static_cast<size_t>(c), limit);
                 if (l > bestLen + 1 || (l > bestLen && off < bestOff))
                     bestLen = l, bestOff = off;
             }
             Token t{0, data[p], -1, -1, 0, 0};
             const bool repeat = bestOff == r[0] || bestOff == r[1] || bestOff == r[2];
             if (bestLen < 3 && !(bestLen == 2 && repeat)) {
-                insert(p++);
+                chains.insert(p++);
             } else {
                 if (p + bestLen > frameEnd)
                     crossedOnce = true;
@@ -428,7 +445,7 @@ std::vector<Frame> lzxEncode(const std::vector<uint8_t>& data, const LzxOptions&
                 t.mainSym = 256 + slot * 8 + header;
                 t.lenSym = header == 7 ? static_cast<int>(bestLen - 9) : -1;
                 for (size_t k = 0; k < bestLen; ++k)
-                    insert(p + k);
+                    chains.insert(p + k);
                 p += bestLen;
             }
             ++mainFreq[t.mainSym];
@@ -485,16 +502,7 @@ std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions&
     const size_t n = data.size();
     Models models(opt.windowBits);
     std::vector<Frame> frames;
-    std::vector<int32_t> head(1 << 16, -1), chain(n, -1);
-    auto hashAt = [&](size_t p) {
-        return ((data[p] << 8) ^ (data[p + 1] << 4) ^ data[p + 2] ^ (data[p] >> 3) * 131) & 0xFFFF;
-    };
-    auto insert = [&](size_t p) {
-        if (p + 2 >= n)
-            return;
-        chain[p] = head[hashAt(p)];
-        head[hashAt(p)] = static_cast<int32_t>(p);
-    };
+    HashChains chains(data);
     bool crossed = false;
     for (size_t start = 0; start < n; start += kFrame) {
         const size_t end = std::min<size_t>(n, start + kFrame);
@@ -506,13 +514,11 @@ std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions&
                 limit = std::min<size_t>(n - p, 259);
             size_t bestLen = 0, bestOff = 0;
             unsigned depth = p + 2 < n && limit >= 3 ? opt.chainDepth : 0;
-            for (int32_t k = depth ? head[hashAt(p)] : -1; k >= 0 && depth--; k = chain[k]) {
+            for (int32_t k = depth ? chains.first(p) : -1; k >= 0 && depth--; k = chains.next(k)) {
                 const size_t off = p - static_cast<size_t>(k);
                 if (off > window)
                     break;
-                size_t l = 0;
-                while (l < limit && data[k + l] == data[p + l])
-                    ++l;
+                const size_t l = chains.matchLength(p, static_cast<size_t>(k), limit);
                 if ((l == 3 && off > maxOff4) || (l == 4 && off > maxOff5))
                     continue;
                 if (l > bestLen)
@@ -520,7 +526,7 @@ std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions&
             }
             QtmToken t{static_cast<unsigned>(data[p] >> 6), data[p] & 63u};
             if (bestLen < 3) {
-                insert(p++);
+                chains.insert(p++);
             } else {
                 if (p + bestLen > end)
                     crossed = true;
@@ -533,7 +539,7 @@ std::vector<Frame> qtmEncode(const std::vector<uint8_t>& data, const QtmOptions&
                     t.lenExtra = static_cast<uint32_t>(bestLen - 5) - base(lenExtra, t.lenSlot);
                 }
                 for (size_t k = 0; k < bestLen; ++k)
-                    insert(p + k);
+                    chains.insert(p + k);
                 p += bestLen;
             }
             encodeToken(c, models, t);
