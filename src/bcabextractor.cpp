@@ -6,6 +6,7 @@
 #include "archive_names.h"
 #include "fdi_crt.h"
 #include "internal/win/WinHandle.h"
+#include "internal/win/WinPath.h"
 
 #include <sys/stat.h>
 #include <windows.h>
@@ -95,28 +96,17 @@ void logUnsafeName(const char* name)
               RWCString(kUnsafeName) + RWCString(name));
 }
 
-std::wstring widened(const char* text, unsigned codePage)
-{
-    const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], n);
-    wide.resize(static_cast<std::size_t>(n - 1));
-    return wide;
-}
-
 // Destination + stored name as the file system sees it: a name flagged as UTF-8 spells its
 // characters; any other name is taken in the system's code page, as the destination is.
 std::wstring targetPath(const RWCString& destination, const FDINOTIFICATION* n)
 {
-    std::wstring path = widened(destination.data(), CP_ACP);
+    std::wstring path = ravel::widened(destination.data(), CP_ACP);
     if (n->attribs & _A_NAME_IS_UTF) {
         std::u16string name;
         cabinet::decodeUtf8(n->psz1, name);
         path.append(name.begin(), name.end());
     } else {
-        path += widened(n->psz1, CP_ACP);
+        path += ravel::widened(n->psz1, CP_ACP);
     }
     return path;
 }

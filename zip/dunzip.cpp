@@ -13,6 +13,7 @@
 #include "ZipArchive.h"
 #include "archive_names.h"
 #include "internal/win/WinHandle.h"
+#include "internal/win/WinPath.h"
 
 namespace {
 
@@ -40,17 +41,6 @@ struct OpenArchive
     }
 };
 std::unique_ptr<OpenArchive> g_open;
-
-std::wstring widen(const char* text, UINT codePage)
-{
-    const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (n <= 0)
-        return {};
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, &out[0], n);
-    out.resize(static_cast<std::size_t>(n - 1));
-    return out;
-}
 
 int openArchive(const char* path)
 {
@@ -121,13 +111,6 @@ bool entryTime(const ravelzip::ZipEntry& entry, FILETIME& out)
     return TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && SystemTimeToFileTime(&utc, &out);
 }
 
-// Creates every directory along `path` that does not exist yet (the drive or share fails harmlessly).
-void createParents(const std::wstring& path, std::size_t from)
-{
-    for (std::size_t at = path.find(L'\\', from); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
-}
-
 int extractEntry(std::size_t index, const char* destination)
 {
     if (index >= g_open->archive.count())
@@ -136,12 +119,12 @@ int extractEntry(std::size_t index, const char* destination)
     std::u16string name;
     if (!cabinet::decodeUtf8(entry.name.c_str(), name))
         return static_cast<int>(ravelzip::ZipResult::kUnsafeName);
-    std::wstring path = widen(destination, CP_ACP);
+    std::wstring path = ravel::widened(destination, CP_ACP);
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/')
         path += L'\\';
     for (char16_t c : name)
         path += c == u'/' ? L'\\' : static_cast<wchar_t>(c);
-    createParents(path, 0); // the destination too, as unzip -d makes it
+    ravel::createDirectoriesAlong(path, 0); // the destination too, as unzip -d makes it
     if (entry.directory) {
         path.pop_back();
         if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
