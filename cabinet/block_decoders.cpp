@@ -46,6 +46,19 @@ FDIERROR BlockDecoders::decode(std::size_t inLen, std::size_t expected)
     return r == BlockResult::kOk ? FDIERROR_NONE : FDIERROR_MDI_FAIL;
 }
 
+bool BlockDecoders::feed(std::size_t inLen, std::size_t expected)
+{
+    return m_codec != nullptr && m_codec->feed != nullptr && inLen <= m_inputSize &&
+           m_codec->feed(m_decoder, m_input, inLen, expected);
+}
+
+FDIERROR BlockDecoders::take(std::size_t expected)
+{
+    if (m_codec == nullptr || m_codec->take == nullptr || expected == 0 || expected > kOutputSize)
+        return FDIERROR_MDI_FAIL;
+    return m_codec->take(m_decoder, m_output, expected) == BlockResult::kOk ? FDIERROR_NONE : FDIERROR_MDI_FAIL;
+}
+
 void BlockDecoders::release()
 {
     if (m_codec != nullptr)

@@ -26,6 +26,13 @@ public:
     // Decodes the input buffer's first `inLen` bytes into exactly `expected` bytes of the output
     // buffer: FDIERROR_NONE or _MDI_FAIL.
     FDIERROR decode(std::size_t inLen, std::size_t expected);
+    // Hands the input buffer's first `inLen` bytes, a block of `expected` bytes, to a decoder that
+    // decodes ahead; false when the method does not, or has no room. The input buffer is free
+    // again at once.
+    bool feed(std::size_t inLen, std::size_t expected);
+    // The output of the oldest block handed over, `expected` bytes, into the output buffer:
+    // FDIERROR_NONE or _MDI_FAIL.
+    FDIERROR take(std::size_t expected);
     // Drops the decoder and its buffers; no type is current afterwards.
     void release();
 

@@ -35,7 +35,6 @@ void storedDestroy(void*) {}
 // Input buffers: a block's output size plus the most a valid block of the method can exceed it by.
 constexpr std::size_t kMszipSlack = 12;
 constexpr std::size_t kQuantumSlack = 10240;
-constexpr std::size_t kLzxSlack = 6144;
 
 } // namespace
 
@@ -43,13 +42,13 @@ constexpr std::size_t kLzxSlack = 6144;
 // fit the buffer means the cabinet is damaged.
 const Codec kCodecs[4] = {
     {Method::kStored, "stored", kBlockOutputMax, FDIERROR_MDI_FAIL, storedWindowValid, storedCreate, storedReset,
-     storedDecode, storedDestroy},
+     storedDecode, nullptr, nullptr, storedDestroy},
     {Method::kMszip, "MSZIP", kBlockOutputMax + kMszipSlack, FDIERROR_CORRUPT_CABINET, mszipWindowValid, mszipCreate,
-     mszipReset, mszipDecode, mszipDestroy},
+     mszipReset, mszipDecode, nullptr, nullptr, mszipDestroy},
     {Method::kQuantum, "Quantum", kBlockOutputMax + kQuantumSlack, FDIERROR_CORRUPT_CABINET, qtmWindowValid, qtmCreate,
-     qtmReset, qtmDecode, qtmDestroy},
-    {Method::kLzx, "LZX", kBlockOutputMax + kLzxSlack, FDIERROR_CORRUPT_CABINET, lzxWindowValid, lzxCreate, lzxReset,
-     lzxDecode, lzxDestroy},
+     qtmReset, qtmDecode, nullptr, nullptr, qtmDestroy},
+    {Method::kLzx, "LZX", kLzxInputMax, FDIERROR_CORRUPT_CABINET, lzxWindowValid, lzxCreate, lzxReset, lzxDecode,
+     lzxFeed, lzxTake, lzxDestroy},
 };
 
 const Codec* codecFor(unsigned typeCompress)

@@ -42,6 +42,12 @@ struct Codec
     // Decodes one block of inLen bytes into exactly outLen (1..kBlockOutputMax) bytes at out.
     BlockResult (*decode)(void* decoder, const unsigned char* in, std::size_t inLen, unsigned char* out,
                           std::size_t outLen);
+    // For methods that decode ahead on a second thread (nullptr for the others): hand over a
+    // block's input (copied; false when there is no room or no second thread), and take the
+    // oldest handed-over block's output as decode would have made it. A folder whose first block
+    // was handed over goes on that way: every later block is handed over and then taken.
+    bool (*feed)(void* decoder, const unsigned char* in, std::size_t inLen, std::size_t outLen);
+    BlockResult (*take)(void* decoder, unsigned char* out, std::size_t outLen);
     // Releases a decoder; anything else (nullptr, another method's decoder) is left alone.
     void (*destroy)(void* decoder);
 };

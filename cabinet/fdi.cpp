@@ -34,6 +34,8 @@ constexpr std::size_t kHeaderSize = 36;
 constexpr std::size_t kFileRecordSize = 16;
 constexpr std::size_t kFolderFixedSize = 8;
 constexpr std::size_t kDataFixedSize = 8;
+// Blocks read ahead at most; the decoder's own room is usually less.
+constexpr unsigned kMaxQueued = 4;
 constexpr std::size_t kNameMax = 256; // a stored name or disk name with its terminator
 constexpr std::size_t kPathMax = 257; // 256 characters of path and a terminator
 constexpr std::uint16_t kVersion = 0x0103;
@@ -49,6 +51,7 @@ constexpr std::uint16_t kContinuedBoth = 0xFFFF;
 constexpr long kAnyCabinet = -1;
 constexpr FDI_INT_PTR kClosed = -1;
 constexpr int kSeekSet = 0;
+constexpr int kSeekCur = 1;
 constexpr std::uint64_t kMaxOffset = 0x7FFFFFFF; // what the seek callback's 32-bit offset reaches
 constexpr std::uint16_t kLastIndex = 0xFFFF;     // a cabinet at this index has no successor
 // Attempts at one next cabinet before the copy gives up: a caller that keeps answering "go on"
@@ -151,6 +154,12 @@ struct Context
     std::uint16_t currentFolder = kNoFolder;
     std::uint64_t blockOffset = 0; // of the current block within its folder
     std::uint32_t blockLength = 0; // bytes of the current block in the output buffer
+    // Blocks read ahead and handed to a decoder that decodes ahead, oldest first: their output
+    // lengths. A failure to go back to where reading ahead began is reported at the next block.
+    std::uint16_t queued[kMaxQueued] = {};
+    unsigned queuedHead = 0;
+    unsigned queuedCount = 0;
+    FDIERROR readAheadError = FDIERROR_NONE;
 
     FileRecord file;
     char fileName[kNameMax] = {};
@@ -187,6 +196,14 @@ struct Context
             return -1;
         return length;
     }
+    // Whether the data block whose header is in dataHeader and whose bytes are `data` carries its
+    // checksum, or none (0).
+    bool sumMatches(const unsigned char* data, std::size_t cbData) const
+    {
+        const std::uint32_t sum = u32(dataHeader);
+        return sum == 0 ||
+               cabinet::checksum(dataHeader + 4, dataHeaderSize - 4u, cabinet::checksum(data, cbData, 0)) == sum;
+    }
     bool closeHandles()
     {
         bool ok = true;
@@ -220,6 +237,7 @@ struct Context
     FDIERROR writeFileData(FDI_INT_PTR hf);
     FDIERROR selectFolder(std::uint16_t index);
     FDIERROR nextBlock();
+    void readAhead();
     FDIERROR moveToNextCabinet();
     FDIERROR enterFirstFolder();
 };
@@ -572,6 +590,8 @@ FDIERROR Context::selectFolder(std::uint16_t index)
     currentFolder = index;
     blockOffset = 0;
     blockLength = 0;
+    queuedCount = 0;
+    readAheadError = FDIERROR_NONE;
     return nextBlock();
 }
 
@@ -579,6 +599,19 @@ FDIERROR Context::nextBlock()
 {
     blockOffset += blockLength;
     blockLength = 0;
+    if (queuedCount != 0) {
+        const std::uint16_t length = queued[queuedHead];
+        queuedHead = (queuedHead + 1) % kMaxQueued;
+        --queuedCount;
+        const FDIERROR rc = decoders.take(length);
+        if (rc != FDIERROR_NONE)
+            return rc;
+        blockLength = length;
+        readAhead();
+        return FDIERROR_NONE;
+    }
+    if (readAheadError != FDIERROR_NONE)
+        return readAheadError;
     if (blocksLeft == 0) {
         const FDIERROR rc = moveToNextCabinet();
         if (rc != FDIERROR_NONE)
@@ -591,7 +624,6 @@ FDIERROR Context::nextBlock()
         --blocksLeft;
         if (!readExact(hfData, dataHeader, dataHeaderSize))
             return FDIERROR_CORRUPT_CABINET;
-        const std::uint32_t sum = u32(dataHeader);
         const std::uint16_t cbData = u16(dataHeader + 4);
         const std::uint16_t cbUncomp = u16(dataHeader + 6);
         FDIERROR rc = decoders.admit(held + cbData);
@@ -600,12 +632,8 @@ FDIERROR Context::nextBlock()
         unsigned char* data = decoders.input() + held;
         if (!readExact(hfData, data, cbData))
             return FDIERROR_CORRUPT_CABINET;
-        if (sum != 0) {
-            const std::uint32_t computed =
-                cabinet::checksum(dataHeader + 4, dataHeaderSize - 4u, cabinet::checksum(data, cbData, 0));
-            if (computed != sum)
-                return FDIERROR_CORRUPT_CABINET;
-        }
+        if (!sumMatches(data, cbData))
+            return FDIERROR_CORRUPT_CABINET;
         FDIDECRYPT d{};
         d.fdidt = fdidtDECRYPT;
         d.decrypt.pDataReserve = cbCFData != 0 ? dataHeader + kDataFixedSize : nullptr;
@@ -619,7 +647,12 @@ FDIERROR Context::nextBlock()
         held += cbData;
 
         if (cbUncomp != 0) {
-            rc = decoders.decode(held, cbUncomp);
+            if (decoders.feed(held, cbUncomp)) {
+                readAhead(); // while the worker decodes this block
+                rc = decoders.take(cbUncomp);
+            } else {
+                rc = decoders.decode(held, cbUncomp);
+            }
             if (rc != FDIERROR_NONE)
                 return rc;
             blockLength = cbUncomp;
@@ -629,6 +662,33 @@ FDIERROR Context::nextBlock()
         rc = moveToNextCabinet();
         if (rc != FDIERROR_NONE)
             return rc;
+    }
+}
+
+// Reads whole blocks of this cabinet ahead of the current one and hands them to a decoder that
+// decodes ahead, while it has room. A block that is not whole, does not fit or fails its checksum
+// is left where it is (the file goes back to it): the usual reading meets it in its turn and
+// reports it. Never with a decryption callback, which sees the blocks one by one.
+void Context::readAhead()
+{
+    while (decrypt == nullptr && blocksLeft != 0 && queuedCount < kMaxQueued && readAheadError == FDIERROR_NONE) {
+        const FDI_LONG mark = seek(hfData, 0, kSeekCur);
+        if (mark < 0)
+            return;
+        unsigned char* data = decoders.input();
+        bool ok = readExact(hfData, dataHeader, dataHeaderSize);
+        const std::uint16_t cbData = ok ? u16(dataHeader + 4) : 0;
+        const std::uint16_t cbUncomp = ok ? u16(dataHeader + 6) : 0;
+        ok = ok && cbUncomp != 0 && decoders.admit(cbData) == FDIERROR_NONE && readExact(hfData, data, cbData) &&
+             sumMatches(data, cbData);
+        if (!ok || !decoders.feed(cbData, cbUncomp)) {
+            if (!seekTo(hfData, static_cast<std::uint64_t>(mark)))
+                readAheadError = FDIERROR_CORRUPT_CABINET;
+            return;
+        }
+        --blocksLeft;
+        queued[(queuedHead + queuedCount) % kMaxQueued] = cbUncomp;
+        ++queuedCount;
     }
 }
 

@@ -4,11 +4,14 @@
 // every write lands inside the window or the caller's outLen bytes.
 #include "lzx.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "canonical_code.h"
 #include "window_handle.h"
+#include "worker.h"
 
 namespace cabinet {
 namespace {
@@ -311,8 +314,58 @@ inline uint32_t decodeEntry(const Table& t, BitReader& br)
     return e;
 }
 
+// A token of a frame decoded ahead, kept until it can be played into the window: a match's frame
+// position (15 bits), length (9 bits) and slot (6 bits) with its offset as formatted, or, with
+// slot kSetOffsets, one of the three recent offsets an uncompressed block's header sets.
+struct MatchToken
+{
+    uint32_t where;
+    uint32_t formatted;
+};
+constexpr unsigned kTokenLenShift = 15;
+constexpr unsigned kTokenSlotShift = 24;
+constexpr unsigned kSetOffsets = 63;
+// Matches are at least two bytes long; an uncompressed block's header takes at least 12 bytes of
+// input and gives three tokens.
+constexpr size_t kMaxTokens = kFrameSize / kMinMatch + 3 * (kLzxInputMax / 12 + 1);
+// Literal runs are played in 16-byte pieces, which read up to 15 bytes past the frame.
+constexpr size_t kLiteralSlack = 16;
+
+// What the worker makes of a frame handed to it: its input (copied, so the caller may reuse its
+// buffer at once), its tokens, its literal and uncompressed bytes at their frame positions, and
+// the folder's call translation as the folder's first frame set it.
+struct AheadFrame
+{
+    uint8_t* input;
+    size_t inLen;
+    uint32_t outLen;
+    MatchToken* tokens;
+    size_t tokenCount;
+    uint8_t* literals;
+    bool ok;
+    bool e8;
+    uint32_t e8Size;
+};
+// One frame being played, one being decoded, one read ahead.
+constexpr unsigned kAheadFrames = 3;
+
+struct Ahead
+{
+    Worker* worker = nullptr;
+    AheadFrame frames[kAheadFrames] = {};
+    // Frames handed over and frames the worker has decoded since the decoder was made; frame n
+    // lives in frames[n % kAheadFrames]. Only the caller's thread changes `fed` and `taken`.
+    std::atomic<uint32_t> fed{0};
+    std::atomic<uint32_t> parsed{0};
+    uint32_t taken = 0;
+    bool failed = false; // the worker's: a frame of this folder failed, so the rest fail too
+};
+
 } // namespace
 
+// In ahead mode the bit-level state (header, blocks, trees) belongs to the worker's thread and the
+// window, the recent offsets and the positions to the caller's; each side touches only its own
+// while frames are in flight, and they meet through the `fed` and `parsed` counters.
 struct LzxDecoder
 {
     char tag[4];
@@ -322,19 +375,20 @@ struct LzxDecoder
     uint32_t ringSize;   // the window's length as written: one frame more
     unsigned mainSyms;
 
-    // Folder state.
+    // Folder state: the window's side.
     bool failed;
-    bool headerRead;
-    bool e8;
-    uint32_t e8Size;
     uint32_t framesDone;
     uint64_t folderPos;
     uint32_t windowPos;
     uint32_t r0, r1, r2;
+
+    // Folder state: the bits' side.
+    bool headerRead;
+    bool e8;
+    uint32_t e8Size;
     unsigned blockType;
     uint32_t blockRemaining;
     bool blockOdd;
-
     uint8_t mainLen[kMainMax];
     uint8_t lenLen[kLenSyms];
     uint8_t alignedLen[kAlignedSyms];
@@ -342,28 +396,19 @@ struct LzxDecoder
     LenTable lenTab;
     AlignedTable alignedTab;
     PreTable preTab;
+
+    // Frames of this folder go through the worker (from its first frame on), or were decoded
+    // here; a folder does not mix the two.
+    bool aheadMode;
+    bool decodedHere;
+    // Made on first use; marked when it cannot be had, so it is not tried again.
+    Ahead* ahead;
+    bool aheadUnavailable;
 };
 
 namespace {
 
 bool validHandle(const LzxDecoder* d) { return hasTag(d, kTag); }
-
-void resetFolder(LzxDecoder* d)
-{
-    d->failed = false;
-    d->headerRead = false;
-    d->e8 = false;
-    d->e8Size = 0;
-    d->framesDone = 0;
-    d->folderPos = 0;
-    d->windowPos = 0;
-    d->r0 = d->r1 = d->r2 = 1;
-    d->blockType = kBlockNone;
-    d->blockRemaining = 0;
-    d->blockOdd = false;
-    std::memset(d->mainLen, 0, sizeof d->mainLen);
-    std::memset(d->lenLen, 0, sizeof d->lenLen);
-}
 
 // Reads code lengths [first, last) through a freshly read pretree, each coded against the
 // length the same symbol had in the previous tree.
@@ -404,7 +449,9 @@ bool readLengths(LzxDecoder* d, BitReader& br, uint8_t* lens, unsigned first, un
     return true;
 }
 
-bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos)
+// Reads a block header. An uncompressed block's header carries the three recent offsets, which
+// go to `offsets`.
+bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos, uint32_t (&offsets)[3])
 {
     d->blockType = br.read(3);
     uint32_t size = br.read(24);
@@ -440,9 +487,8 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos)
         if (bytePos > br.len || br.len - bytePos < 12)
             return false;
         const uint8_t* p = br.in + bytePos;
-        d->r0 = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-        d->r1 = p[4] | (p[5] << 8) | (p[6] << 16) | (static_cast<uint32_t>(p[7]) << 24);
-        d->r2 = p[8] | (p[9] << 8) | (p[10] << 16) | (static_cast<uint32_t>(p[11]) << 24);
+        for (unsigned i = 0; i < 3; ++i, p += 4)
+            offsets[i] = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
         bytePos += 12;
         d->blockOdd = size & 1;
         return true;
@@ -499,92 +545,6 @@ inline void copyMatch(uint8_t* w, uint32_t dst, uint32_t src, uint32_t len, uint
         copyBack(w, dst + first, 0, len - first);
 }
 
-// Decodes tokens of a verbatim or aligned block until the window position reaches `end`.
-// `history` is how many bytes of the folder precede the window position `wp` (capped).
-template <bool Aligned>
-bool decodeTokens(LzxDecoder* d, BitReader& brRef, uint32_t wp, uint32_t end, uint32_t history)
-{
-    BitReader br = brRef;
-    uint8_t* const w = d->window;
-    const uint32_t ringSize = d->ringSize;
-    const uint32_t windowSize = d->windowSize;
-    uint32_t r0 = d->r0, r1 = d->r1, r2 = d->r2;
-    // history - wp stays fixed; the history itself is needed only at a match.
-    const uint32_t historyBase = history - wp;
-    bool ok = true;
-    while (wp < end) {
-        if (br.cnt < 32)
-            br.refill();
-        uint32_t e = decodeEntry(d->mainTab, br);
-        // Literals come in runs: up to two more while the buffer holds a longest code each.
-        while (e != 0 && e < kMatchEntry) {
-            w[wp++] = static_cast<uint8_t>(e >> 16);
-            if (wp == end || br.cnt < kMaxCodeLen)
-                break;
-            e = decodeEntry(d->mainTab, br);
-        }
-        if (e == 0) {
-            ok = false;
-            break;
-        }
-        if (e < kMatchEntry)
-            continue;
-        history = historyBase + wp;
-        const unsigned slot = (e >> kSlotShift) & 0x3F;
-        uint32_t matchLen = (e >> kMatchLenShift) & 0x1FF;
-        br.refill(); // a length code and a footer: at most 16 + 21 of the 48 bits
-        if (e & kLengthCodeFollows) {
-            const int ls = decodeSym(d->lenTab, br);
-            if (ls < 0) {
-                ok = false;
-                break;
-            }
-            matchLen += static_cast<uint32_t>(ls);
-        }
-        // Slots 0-2 repeat a recent offset and have no footer (their width is 0); the rest push a
-        // new one.
-        const unsigned extra = (e >> kFooterShift) & kLenMask;
-        uint32_t formatted = kSlots.base[slot];
-        if (Aligned) {
-            const bool useAligned = extra >= 3;
-            const uint32_t v = br.take(useAligned ? extra - 3 : extra);
-            const uint32_t a = d->alignedTab.e[br.peek(AlignedTable::kRoot)];
-            const unsigned aBits = useAligned ? a & kLenMask : 0;
-            if (useAligned && aBits == 0) {
-                ok = false;
-                break;
-            }
-            br.drop(aBits);
-            formatted += useAligned ? (v << 3) + (a >> 16) : v;
-        } else {
-            formatted += br.take(extra);
-        }
-        const bool repeat = slot < 3;
-        const uint32_t recent = slot == 0 ? r0 : slot == 1 ? r1 : r2;
-        const uint32_t off = repeat ? recent : formatted - 2;
-        const uint32_t n2 = repeat ? (slot == 2 ? r0 : r2) : r1;
-        const uint32_t n1 = repeat ? (slot == 1 ? r0 : r1) : r0;
-        r0 = off;
-        r1 = n1;
-        r2 = n2;
-        uint32_t reach = history < windowSize ? history : windowSize;
-        if (off == 0 || off > reach || matchLen > end - wp) {
-            ok = false;
-            break;
-        }
-        if (off <= wp)
-            copyBack(w, wp, wp - off, matchLen);
-        else
-            copyMatch(w, wp, wp + ringSize - off, matchLen, ringSize);
-        wp += matchLen;
-    }
-    d->r0 = r0;
-    d->r1 = r1;
-    d->r2 = r2;
-    brRef = br;
-    return ok && !br.overrun();
-}
-
 void undoCallTranslation(uint8_t* out, size_t n, uint64_t frameOffset, uint32_t translationSize)
 {
     if (n <= kE8Tail)
@@ -608,14 +568,152 @@ void undoCallTranslation(uint8_t* out, size_t n, uint64_t frameOffset, uint32_t 
     }
 }
 
-bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen)
+// Where the token loop puts what it decodes, straight into the ring: literals at their window
+// position, matches resolved against the recent offsets and checked against the history.
+struct WindowSink
+{
+    uint8_t* lit; // the ring itself
+    uint32_t ringSize;
+    uint32_t windowSize;
+    uint32_t r0, r1, r2;
+    // How many bytes of the folder precede window position 0 of this pass (history - wp is
+    // fixed within a frame; the history itself is needed only at a match).
+    uint32_t historyBase;
+
+    inline bool match(unsigned slot, uint32_t formatted, uint32_t matchLen, uint32_t wp)
+    {
+        // Slots 0-2 repeat a recent offset and have no footer; the rest push a new one.
+        const bool repeat = slot < 3;
+        const uint32_t recent = slot == 0 ? r0 : slot == 1 ? r1 : r2;
+        const uint32_t off = repeat ? recent : formatted - 2;
+        const uint32_t n2 = repeat ? (slot == 2 ? r0 : r2) : r1;
+        const uint32_t n1 = repeat ? (slot == 1 ? r0 : r1) : r0;
+        r0 = off;
+        r1 = n1;
+        r2 = n2;
+        const uint32_t history = historyBase + wp;
+        const uint32_t reach = history < windowSize ? history : windowSize;
+        if (off == 0 || off > reach)
+            return false;
+        if (off <= wp)
+            copyBack(lit, wp, wp - off, matchLen);
+        else
+            copyMatch(lit, wp, wp + ringSize - off, matchLen, ringSize);
+        return true;
+    }
+    bool setOffsets(const uint32_t (&offsets)[3], uint32_t)
+    {
+        r0 = offsets[0];
+        r1 = offsets[1];
+        r2 = offsets[2];
+        return true;
+    }
+    void bytes(uint32_t wp, const uint8_t* from, uint32_t count) { std::memcpy(lit + wp, from, count); }
+};
+
+// The sink for the frame at the window position, whose history (capped) is what the folder
+// has produced so far.
+WindowSink windowSink(const LzxDecoder* d)
+{
+    const uint32_t history = d->folderPos < d->windowSize ? static_cast<uint32_t>(d->folderPos) : d->windowSize;
+    return {d->window, d->ringSize, d->windowSize, d->r0, d->r1, d->r2, history - d->windowPos};
+}
+
+// Where the worker puts a frame: literal and uncompressed bytes at their frame position, matches
+// and offsets as tokens, since neither the recent offsets nor the window are known yet.
+struct RecordSink
+{
+    uint8_t* lit;
+    MatchToken* out;
+    size_t n;
+
+    inline bool match(unsigned slot, uint32_t formatted, uint32_t matchLen, uint32_t wp)
+    {
+        out[n++] = {wp | (matchLen << kTokenLenShift) | (uint32_t{slot} << kTokenSlotShift), formatted};
+        return true;
+    }
+    bool setOffsets(const uint32_t (&offsets)[3], uint32_t wp)
+    {
+        if (n + 3 > kMaxTokens)
+            return false;
+        for (uint32_t r : offsets)
+            out[n++] = {wp | (kSetOffsets << kTokenSlotShift), r};
+        return true;
+    }
+    void bytes(uint32_t wp, const uint8_t* from, uint32_t count) { std::memcpy(lit + wp, from, count); }
+};
+
+// Decodes tokens of a verbatim or aligned block until the position `wp` reaches `end`, reading
+// only the decoder's trees.
+template <bool Aligned, class Sink>
+bool decodeTokens(const LzxDecoder& d, BitReader& brRef, Sink& sinkRef, uint32_t wp, uint32_t end)
+{
+    BitReader br = brRef;
+    Sink sink = sinkRef; // a local, so that literal stores cannot be taken to change it
+    bool ok = true;
+    while (wp < end) {
+        if (br.cnt < 32)
+            br.refill();
+        uint32_t e = decodeEntry(d.mainTab, br);
+        // Literals come in runs: up to two more while the buffer holds a longest code each.
+        while (e != 0 && e < kMatchEntry) {
+            sink.lit[wp++] = static_cast<uint8_t>(e >> 16);
+            if (wp == end || br.cnt < kMaxCodeLen)
+                break;
+            e = decodeEntry(d.mainTab, br);
+        }
+        if (e == 0) {
+            ok = false;
+            break;
+        }
+        if (e < kMatchEntry)
+            continue;
+        const unsigned slot = (e >> kSlotShift) & 0x3F;
+        uint32_t matchLen = (e >> kMatchLenShift) & 0x1FF;
+        br.refill(); // a length code and a footer: at most 16 + 21 of the 48 bits
+        if (e & kLengthCodeFollows) {
+            const int ls = decodeSym(d.lenTab, br);
+            if (ls < 0) {
+                ok = false;
+                break;
+            }
+            matchLen += static_cast<uint32_t>(ls);
+        }
+        // Repeat slots have a footer width of 0.
+        const unsigned extra = (e >> kFooterShift) & kLenMask;
+        uint32_t formatted = kSlots.base[slot];
+        if (Aligned) {
+            const bool useAligned = extra >= 3;
+            const uint32_t v = br.take(useAligned ? extra - 3 : extra);
+            const uint32_t a = d.alignedTab.e[br.peek(AlignedTable::kRoot)];
+            const unsigned aBits = useAligned ? a & kLenMask : 0;
+            if (useAligned && aBits == 0) {
+                ok = false;
+                break;
+            }
+            br.drop(aBits);
+            formatted += useAligned ? (v << 3) + (a >> 16) : v;
+        } else {
+            formatted += br.take(extra);
+        }
+        if (matchLen > end - wp || !sink.match(slot, formatted, matchLen, wp)) {
+            ok = false;
+            break;
+        }
+        wp += matchLen;
+    }
+    sinkRef = sink;
+    brRef = br;
+    return ok && !br.overrun();
+}
+
+// Decodes one frame's input into positions [wp, frameEnd) of `sink`: the folder's header in its
+// first frame, then blocks, their headers and their tokens or bytes.
+template <class Sink>
+bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, Sink& sink, uint32_t wp, uint32_t frameEnd)
 {
     BitReader br;
     br.start(in, inLen, 0);
-    // Inside an uncompressed block the input is read by bytes from bytePos.
-    bool byteMode = d->blockType == kBlockUncompressed && d->blockRemaining > 0;
-    size_t bytePos = 0;
-
     if (!d->headerRead) {
         d->headerRead = true;
         d->e8 = br.read(1) != 0;
@@ -624,11 +722,9 @@ bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen
             d->e8Size = (hi << 16) | br.read(16);
         }
     }
-
-    const uint32_t frameStart = d->windowPos;
-    const uint32_t frameEnd = frameStart + outLen;
-    const uint32_t historyAtStart = d->folderPos < d->windowSize ? static_cast<uint32_t>(d->folderPos) : d->windowSize;
-    uint32_t wp = frameStart;
+    // Inside an uncompressed block the input is read by bytes from bytePos.
+    bool byteMode = d->blockType == kBlockUncompressed && d->blockRemaining > 0;
+    size_t bytePos = 0;
     while (wp < frameEnd) {
         if (d->blockRemaining == 0) {
             if (byteMode) {
@@ -639,24 +735,26 @@ bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen
                 br.start(in, inLen, bytePos);
                 byteMode = false;
             }
-            if (!readBlockHeader(d, br, bytePos))
+            uint32_t offsets[3];
+            if (!readBlockHeader(d, br, bytePos, offsets))
                 return false;
             byteMode = d->blockType == kBlockUncompressed;
+            if (byteMode && !sink.setOffsets(offsets, wp))
+                return false;
         }
         uint32_t run = frameEnd - wp;
         if (run > d->blockRemaining)
             run = d->blockRemaining;
-        uint32_t history = historyAtStart + (wp - frameStart);
         if (byteMode) {
             if (bytePos > inLen || inLen - bytePos < run)
                 return false;
-            std::memcpy(d->window + wp, in + bytePos, run);
+            sink.bytes(wp, in + bytePos, run);
             bytePos += run;
         } else if (d->blockType == kBlockAligned) {
-            if (!decodeTokens<true>(d, br, wp, wp + run, history))
+            if (!decodeTokens<true>(*d, br, sink, wp, wp + run))
                 return false;
         } else {
-            if (!decodeTokens<false>(d, br, wp, wp + run, history))
+            if (!decodeTokens<false>(*d, br, sink, wp, wp + run))
                 return false;
         }
         wp += run;
@@ -668,6 +766,242 @@ bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, uint32_t outLen
         br.start(in, inLen, bytePos);
     }
     return !br.overrun() && br.endsHere();
+}
+
+// Plays the tokens of a frame decoded ahead into the window at `frameStart`, with the literals
+// between them.
+bool playTokens(WindowSink& s, const AheadFrame& f, uint32_t frameStart)
+{
+    uint8_t* const out = s.lit + frameStart;
+    uint32_t done = 0;
+    for (size_t i = 0; i <= f.tokenCount; ++i) {
+        const uint32_t pos = i < f.tokenCount ? f.tokens[i].where & 0x7FFF : f.outLen;
+        // Literal runs go in 16-byte pieces: the bytes written past a run are the next match's
+        // own and are written again by it (its source lies before them), or lie in the ring's
+        // slack or farther back than any offset reaches.
+        for (uint32_t k = done; k < pos; k += 16)
+            std::memcpy(out + k, f.literals + k, 16);
+        if (i == f.tokenCount)
+            break;
+        const unsigned slot = f.tokens[i].where >> kTokenSlotShift;
+        if (slot == kSetOffsets) {
+            const uint32_t offsets[3] = {f.tokens[i].formatted, f.tokens[i + 1].formatted, f.tokens[i + 2].formatted};
+            s.setOffsets(offsets, pos);
+            i += 2;
+            done = pos;
+            continue;
+        }
+        const uint32_t len = (f.tokens[i].where >> kTokenLenShift) & 0x1FF;
+        if (!s.match(slot, f.tokens[i].formatted, len, frameStart + pos))
+            return false;
+        done = pos + len;
+    }
+    return true;
+}
+
+void keepOffsets(LzxDecoder* d, const WindowSink& s)
+{
+    d->r0 = s.r0;
+    d->r1 = s.r1;
+    d->r2 = s.r2;
+}
+
+// Hands the frame just made at the window position to the caller and moves on.
+void finishFrame(LzxDecoder* d, unsigned char* out, uint32_t outLen, bool e8, uint32_t e8Size)
+{
+    std::memcpy(out, d->window + d->windowPos, outLen);
+    if (e8 && d->framesDone < kE8Frames)
+        undoCallTranslation(out, outLen, d->folderPos, e8Size);
+    d->windowPos += outLen;
+    if (d->windowPos == d->ringSize)
+        d->windowPos = 0;
+    d->folderPos += outLen;
+    ++d->framesDone;
+}
+
+bool badBuffers(const unsigned char* in, size_t inLen, const unsigned char* out, size_t outLen)
+{
+    return !out || outLen == 0 || outLen > kFrameSize || (!in && inLen);
+}
+
+// Decodes one frame on the caller's thread.
+BlockResult decodeHere(LzxDecoder* d, const unsigned char* in, size_t inLen, unsigned char* out, size_t outLen)
+{
+    d->decodedHere = true;
+    if (d->failed)
+        return BlockResult::kBadData;
+    // Frames are whole 32 KiB except the last of a folder, so one never wraps the ring.
+    const uint32_t start = d->windowPos;
+    if (start + outLen > d->ringSize) {
+        d->failed = true;
+        return BlockResult::kBadData;
+    }
+    WindowSink sink = windowSink(d);
+    const bool ok = decodeFrame(d, in, inLen, sink, start, start + static_cast<uint32_t>(outLen));
+    keepOffsets(d, sink);
+    if (!ok) {
+        d->failed = true;
+        return BlockResult::kBadData;
+    }
+    finishFrame(d, out, static_cast<uint32_t>(outLen), d->e8, d->e8Size);
+    return BlockResult::kOk;
+}
+
+// The worker's step: decodes the oldest frame handed over and not yet decoded.
+bool decodeAhead(void* arg)
+{
+    auto* d = static_cast<LzxDecoder*>(arg);
+    Ahead& a = *d->ahead;
+    const uint32_t n = a.parsed.load(std::memory_order_relaxed);
+    if (n == a.fed.load(std::memory_order_acquire))
+        return false;
+    AheadFrame& f = a.frames[n % kAheadFrames];
+    RecordSink sink{f.literals, f.tokens, 0};
+    f.ok = !a.failed && decodeFrame(d, f.input, f.inLen, sink, 0, f.outLen);
+    a.failed = !f.ok;
+    f.tokenCount = sink.n;
+    f.e8 = d->e8;
+    f.e8Size = d->e8Size;
+    a.parsed.store(n + 1, std::memory_order_release);
+    return true;
+}
+
+bool allDecoded(const void* arg)
+{
+    const Ahead& a = *static_cast<const Ahead*>(arg);
+    return a.parsed.load(std::memory_order_acquire) == a.fed.load(std::memory_order_relaxed);
+}
+
+bool oldestDecoded(const void* arg)
+{
+    const Ahead& a = *static_cast<const Ahead*>(arg);
+    return a.parsed.load(std::memory_order_acquire) != a.taken;
+}
+
+void releaseAhead(LzxDecoder* d)
+{
+    Ahead* a = d->ahead;
+    if (!a)
+        return;
+    const DecoderMemory& mem = d->mem;
+    Worker::destroy(a->worker, mem);
+    for (AheadFrame& f : a->frames)
+        for (void* p : {static_cast<void*>(f.input), static_cast<void*>(f.tokens), static_cast<void*>(f.literals)})
+            if (p)
+                mem.release(mem.ctx, p);
+    a->~Ahead();
+    mem.release(mem.ctx, a);
+    d->ahead = nullptr;
+}
+
+// The worker and its frames, made on first use; false (and not tried again) when any of them
+// cannot be had.
+bool aheadReady(LzxDecoder* d)
+{
+    if (d->ahead)
+        return true;
+    if (d->aheadUnavailable)
+        return false;
+    d->aheadUnavailable = true;
+    const DecoderMemory& mem = d->mem;
+    void* raw = mem.alloc(mem.ctx, sizeof(Ahead));
+    if (!raw)
+        return false;
+    d->ahead = new (raw) Ahead;
+    for (AheadFrame& f : d->ahead->frames) {
+        f.input = static_cast<uint8_t*>(mem.alloc(mem.ctx, kLzxInputMax));
+        f.tokens = static_cast<MatchToken*>(mem.alloc(mem.ctx, kMaxTokens * sizeof(MatchToken)));
+        f.literals = static_cast<uint8_t*>(mem.alloc(mem.ctx, kFrameSize + kLiteralSlack));
+        if (!f.input || !f.tokens || !f.literals) {
+            releaseAhead(d);
+            return false;
+        }
+        std::memset(f.literals, 0, kFrameSize + kLiteralSlack);
+    }
+    d->ahead->worker = Worker::create(mem, decodeAhead, d);
+    if (!d->ahead->worker) {
+        releaseAhead(d);
+        return false;
+    }
+    d->aheadUnavailable = false;
+    return true;
+}
+
+// Waits until the worker is idle and drops the frames handed over and not taken.
+void settleAhead(LzxDecoder* d)
+{
+    if (!d->aheadMode)
+        return;
+    Ahead& a = *d->ahead;
+    waitUntil(allDecoded, &a);
+    a.taken = a.fed.load(std::memory_order_relaxed);
+    a.failed = false;
+}
+
+void resetFolder(LzxDecoder* d)
+{
+    settleAhead(d);
+    d->aheadMode = false;
+    d->decodedHere = false;
+    d->failed = false;
+    d->headerRead = false;
+    d->e8 = false;
+    d->e8Size = 0;
+    d->framesDone = 0;
+    d->folderPos = 0;
+    d->windowPos = 0;
+    d->r0 = d->r1 = d->r2 = 1;
+    d->blockType = kBlockNone;
+    d->blockRemaining = 0;
+    d->blockOdd = false;
+    std::memset(d->mainLen, 0, sizeof d->mainLen);
+    std::memset(d->lenLen, 0, sizeof d->lenLen);
+}
+
+bool feedFrame(LzxDecoder* d, const unsigned char* in, size_t inLen, size_t outLen)
+{
+    if (!d->aheadMode) {
+        // Only from a folder's first frame: the worker keeps the bit-level state from there on.
+        if (d->decodedHere || !aheadReady(d))
+            return false;
+        d->aheadMode = true;
+    }
+    Ahead& a = *d->ahead;
+    const uint32_t n = a.fed.load(std::memory_order_relaxed);
+    if (n - a.taken >= kAheadFrames)
+        return false;
+    AheadFrame& f = a.frames[n % kAheadFrames];
+    if (inLen)
+        std::memcpy(f.input, in, inLen);
+    f.inLen = inLen;
+    f.outLen = static_cast<uint32_t>(outLen);
+    a.fed.store(n + 1, std::memory_order_release);
+    a.worker->notify();
+    return true;
+}
+
+BlockResult takeFrame(LzxDecoder* d, unsigned char* out, size_t outLen)
+{
+    Ahead& a = *d->ahead;
+    if (a.taken == a.fed.load(std::memory_order_relaxed))
+        return BlockResult::kBadCall;
+    waitUntil(oldestDecoded, &a);
+    const AheadFrame& f = a.frames[a.taken % kAheadFrames];
+    ++a.taken; // its buffers stay as they are until the next frame is handed over
+    const uint32_t start = d->windowPos;
+    if (d->failed || !f.ok || f.outLen != outLen || start + outLen > d->ringSize) {
+        d->failed = true;
+        return BlockResult::kBadData;
+    }
+    WindowSink sink = windowSink(d);
+    const bool ok = playTokens(sink, f, start);
+    keepOffsets(d, sink);
+    if (!ok) {
+        d->failed = true;
+        return BlockResult::kBadData;
+    }
+    finishFrame(d, out, f.outLen, f.e8, f.e8Size);
+    return BlockResult::kOk;
 }
 
 } // namespace
@@ -699,31 +1033,41 @@ bool lzxReset(void* handle)
 BlockResult lzxDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out, std::size_t outLen)
 {
     auto* d = static_cast<LzxDecoder*>(handle);
-    if (!validHandle(d) || !out || outLen == 0 || outLen > kFrameSize || (!in && inLen))
+    if (!validHandle(d) || badBuffers(in, inLen, out, outLen))
         return BlockResult::kBadCall;
-    if (d->failed)
-        return BlockResult::kBadData;
-    // Frames are whole 32 KiB except the last of a folder, so one never wraps the ring.
-    if (d->windowPos + outLen > d->ringSize || !decodeFrame(d, in, inLen, static_cast<uint32_t>(outLen))) {
-        d->failed = true;
-        return BlockResult::kBadData;
-    }
-    std::memcpy(out, d->window + d->windowPos, outLen);
-    if (d->e8 && d->framesDone < kE8Frames)
-        undoCallTranslation(out, outLen, d->folderPos, d->e8Size);
-    d->windowPos = static_cast<uint32_t>(d->windowPos + outLen);
-    if (d->windowPos == d->ringSize)
-        d->windowPos = 0;
-    d->folderPos += outLen;
-    ++d->framesDone;
-    return BlockResult::kOk;
+    if (!d->aheadMode)
+        return decodeHere(d, in, inLen, out, outLen);
+    // A folder that went ahead goes on that way; frames handed over come first.
+    if (d->ahead->taken != d->ahead->fed.load(std::memory_order_relaxed) || inLen > kLzxInputMax ||
+        !feedFrame(d, in, inLen, outLen))
+        return BlockResult::kBadCall;
+    return takeFrame(d, out, outLen);
+}
+
+bool lzxFeed(void* handle, const unsigned char* in, std::size_t inLen, std::size_t outLen)
+{
+    auto* d = static_cast<LzxDecoder*>(handle);
+    unsigned char probe = 0;
+    if (!validHandle(d) || badBuffers(in, inLen, &probe, outLen) || inLen > kLzxInputMax)
+        return false;
+    return feedFrame(d, in, inLen, outLen);
+}
+
+BlockResult lzxTake(void* handle, unsigned char* out, std::size_t outLen)
+{
+    auto* d = static_cast<LzxDecoder*>(handle);
+    if (!validHandle(d) || badBuffers(nullptr, 0, out, outLen) || !d->aheadMode)
+        return BlockResult::kBadCall;
+    return takeFrame(d, out, outLen);
 }
 
 void lzxDestroy(void* handle)
 {
     auto* d = static_cast<LzxDecoder*>(handle);
-    if (validHandle(d))
-        destroyWithWindow(d);
+    if (!validHandle(d))
+        return;
+    releaseAhead(d);
+    destroyWithWindow(d);
 }
 
 } // namespace cabinet

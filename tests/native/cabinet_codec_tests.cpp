@@ -405,5 +405,55 @@ TEST(Lzx, RejectsMatchesAndTreesThatCannotBe)
     for (const auto& c : cases) {
         ASSERT_TRUE(d.reset());
         EXPECT_EQ(d.decode(fromHex(c.hex), c.outLen, out), BlockResult::kBadData) << c.what;
+        ASSERT_TRUE(d.reset());
+        const BlockResult ahead = d.decodeAhead(fromHex(c.hex), c.outLen, out);
+        EXPECT_TRUE(ahead == BlockResult::kBadData || ahead == BlockResult::kBadCall) << "ahead: " << c.what;
     }
+}
+
+// Frames decoded on the second thread come back as decoding them here makes them: whole streams
+// with blocks of every kind starting inside frames, streams damaged anywhere (the same frame fails
+// first and nothing after it decodes), and a folder that went ahead stays ahead until reset.
+TEST(Lzx, DecodingAheadGivesWhatDecodingHereGives)
+{
+    for (unsigned bits : {15u, 21u}) {
+        const Bytes data = sampleData(lzxLength(bits), 300 + bits, 60000);
+        const std::vector<Frame> frames = lzxFrames(data, bits, false);
+        CountingHeap heap;
+        Decoder d(Method::kLzx, bits, heap.memory());
+        Bytes out;
+        for (unsigned depth : {1u, 2u, 3u, 5u}) {
+            ASSERT_TRUE(d.reset());
+            const int r = d.decodeFramesAhead(frames, depth, out);
+            if (r == -2)
+                GTEST_SKIP() << "no second thread here";
+            ASSERT_EQ(r, -1) << "depth " << depth;
+            ASSERT_EQ(out, data) << "depth " << depth;
+        }
+        ASSERT_TRUE(d.reset());
+        ASSERT_EQ(d.decode(frames[0].bytes, frames[0].size, out), BlockResult::kOk);
+        EXPECT_EQ(d.decodeAhead(frames[1].bytes, frames[1].size, out), BlockResult::kBadCall)
+            << "a folder begun here is not handed over halfway";
+        ASSERT_TRUE(d.reset());
+        ASSERT_EQ(d.decodeAhead(frames[0].bytes, frames[0].size, out), BlockResult::kOk);
+        ASSERT_EQ(d.decode(frames[1].bytes, frames[1].size, out), BlockResult::kOk) << "goes on ahead";
+    }
+
+    const Bytes data = sampleData(5 * 32768 + 999, 77, 30000);
+    const std::vector<Frame> frames = lzxFrames(data, 16, false);
+    CountingHeap heap;
+    Decoder here(Method::kLzx, 16, heap.memory()), ahead(Method::kLzx, 16, heap.memory());
+    for (std::size_t f = 0; f < frames.size(); ++f)
+        for (std::size_t at = 0; at < frames[f].bytes.size(); at += 97 + 31 * f) {
+            std::vector<Frame> damaged = frames;
+            damaged[f].bytes[at] ^= static_cast<std::uint8_t>(0x5A + at);
+            Bytes expected, got;
+            ASSERT_TRUE(here.reset() && ahead.reset());
+            const int failed = here.decodeFrames(damaged, expected);
+            const int r = ahead.decodeFramesAhead(damaged, 3, got);
+            if (r == -2)
+                GTEST_SKIP() << "no second thread here";
+            ASSERT_EQ(r, failed) << "frame " << f << " byte " << at;
+            ASSERT_EQ(got, expected) << "frame " << f << " byte " << at;
+        }
 }

@@ -3,6 +3,7 @@
 #include "TestData.h"
 #include "archive_names.h"
 #include "cab_support.h"
+#include "test_encoders.h"
 #include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -389,4 +390,60 @@ TEST(CabinetSets, NextCabinetNamesStayInTheSetAndRetriesEnd)
     const CopyResult last = copy(kDir, "t.cab", goOn);
     EXPECT_FALSE(last.ok);
     EXPECT_TRUE(nextCabinetCodes(last).empty()) << "index 0xFFFF has no successor to ask for";
+}
+
+// LZX folders are decoded a few blocks ahead on a second thread. A damaged block ahead changes
+// nothing of what came before it: the files before it are whole, the copy fails at it with the
+// code it has always had, and the same happens with the decryption callback (which reads one
+// block at a time). Memory that cannot be had for decoding ahead only means decoding here.
+TEST(CabinetEngine, BlocksDecodedAheadFailWhereTheyAlwaysDid)
+{
+    const Bytes data = sampleData(7 * 32768 + 500, 91, 60000);
+    LzxOptions options;
+    options.windowBits = 17;
+    CabFolder folder{0x1103, {}};
+    for (const Frame& f : lzxEncode(data, options))
+        folder.blocks.push_back({f.bytes, static_cast<std::uint16_t>(f.size)});
+    const std::uint32_t first = 40000;
+    CabLayout layout;
+    layout.folders = {folder};
+    layout.files = {{"one", first, 0, 0}, {"two", static_cast<std::uint32_t>(data.size()) - first, first, 0}};
+    // With `damaged`, one byte of that block is changed after its checksum was made.
+    auto check = [&](const CabLayout& l, int code, const char* what, int damaged = -1) {
+        Bytes cab = buildCabinet(l);
+        if (damaged >= 0) {
+            const Bytes& block = l.folders[0].blocks[static_cast<std::size_t>(damaged)].data;
+            const auto at = std::search(cab.begin(), cab.end(), block.begin(), block.end());
+            ASSERT_NE(at, cab.end());
+            at[9] ^= 0x41;
+        }
+        for (bool decrypt : {false, true}) {
+            const CopyResult r = copyBytes(cab, extractAll, decrypt);
+            SCOPED_TRACE(std::string(what) + (decrypt ? ", with decryption" : ""));
+            EXPECT_EQ(r.ok ? 0 : r.erf.erfOper, code);
+            ASSERT_GE(r.files.size(), code ? 1u : 2u);
+            EXPECT_EQ(r.files[0].data, Bytes(data.begin(), data.begin() + first));
+            if (!code) {
+                EXPECT_EQ(r.files[1].data, Bytes(data.begin() + first, data.end()));
+            }
+        }
+    };
+    check(layout, 0, "whole");
+    CabLayout badData = layout;
+    check(layout, FDIERROR_CORRUPT_CABINET, "a block whose checksum fails", 4);
+    badData.folders[0].blocks[4].checksum = false;
+    badData.folders[0].blocks[4].data.assign(badData.folders[0].blocks[4].data.size(), 0xFF);
+    check(badData, FDIERROR_MDI_FAIL, "a block that does not decode");
+
+    for (long failing = 0; failing < 20; ++failing) {
+        resetCounters();
+        fdiHeap().failAt = failing;
+        const CopyResult r = copyBytes(buildCabinet(layout));
+        EXPECT_TRUE(r.ok || r.erf.erfOper == FDIERROR_ALLOC_FAIL) << failing << ": " << r.erf.erfOper;
+        if (r.ok) {
+            EXPECT_EQ(r.files[1].data, Bytes(data.begin() + first, data.end())) << failing;
+        }
+        EXPECT_EQ(fdiHeap().outstanding, 0u) << failing;
+    }
+    resetCounters();
 }

@@ -364,6 +364,41 @@ CountingHeap& fdiHeap()
     return heap;
 }
 
+int Decoder::decodeFramesAhead(const std::vector<Frame>& frames, unsigned depth, Bytes& out)
+{
+    out.clear();
+    if (!codec_.feed)
+        return -2;
+    std::size_t fed = 0;
+    Bytes block;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        for (; fed < frames.size() && fed < i + depth; ++fed)
+            if (!codec_.feed(handle_, frames[fed].bytes.data(), frames[fed].bytes.size(), frames[fed].size)) {
+                if (fed == 0)
+                    return -2;
+                break; // no room: taken first
+            }
+        block.assign(frames[i].size, 0);
+        if (codec_.take(handle_, block.data(), block.size()) != cabinet::BlockResult::kOk) {
+            // Whatever was handed over after it fails too.
+            for (std::size_t k = i + 1; k < fed; ++k)
+                if (codec_.take(handle_, block.data(), frames[k].size) != cabinet::BlockResult::kBadData)
+                    return -3;
+            return static_cast<int>(i);
+        }
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return -1;
+}
+
+cabinet::BlockResult Decoder::decodeAhead(const Bytes& in, std::size_t outLen, Bytes& out)
+{
+    out.assign(outLen, 0);
+    if (!codec_.feed || !codec_.feed(handle_, in.data(), in.size(), outLen))
+        return cabinet::BlockResult::kBadCall;
+    return codec_.take(handle_, out.data(), outLen);
+}
+
 Bytes sampleData(std::size_t n, std::uint32_t seed, std::size_t farthest)
 {
     std::mt19937 rng(seed);

@@ -100,6 +100,11 @@ public:
         }
         return -1;
     }
+    // The same through a second thread, handing over up to `depth` frames before taking the
+    // oldest; -2 when the method or the machine cannot decode ahead.
+    int decodeFramesAhead(const std::vector<Frame>& frames, unsigned depth, Bytes& out);
+    // One block handed over and taken back; kBadCall when it cannot be handed over.
+    cabinet::BlockResult decodeAhead(const Bytes& in, std::size_t outLen, Bytes& out);
 
 private:
     const cabinet::Codec& codec_;
