@@ -331,41 +331,75 @@ constexpr size_t kMaxTokens = kFrameSize / kMinMatch + 3 * (kLzxInputMax / 12 + 
 // Literal runs are played in 16-byte pieces, which read up to 15 bytes past the frame.
 constexpr size_t kLiteralSlack = 16;
 
-// What the worker makes of a frame handed to it: its input (copied, so the caller may reuse its
+// Where reading the bits of a frame starts from, besides the trees: the folder's header and the
+// block the frame begins in. `failed` marks the state after a frame that could not be read.
+struct BlockState
+{
+    bool headerRead = false;
+    bool e8 = false;
+    uint32_t e8Size = 0;
+    unsigned blockType = kBlockNone;
+    uint32_t blockRemaining = 0;
+    bool blockOdd = false;
+    bool failed = false;
+};
+
+// A frame handed over and what reading it made: its input (copied, so the caller may reuse its
 // buffer at once), its tokens, its literal and uncompressed bytes at their frame positions, and
 // the folder's call translation as the folder's first frame set it.
 struct AheadFrame
 {
-    uint8_t* input;
-    size_t inLen;
-    uint32_t outLen;
-    MatchToken* tokens;
-    size_t tokenCount;
-    uint8_t* literals;
-    bool ok;
-    bool e8;
-    uint32_t e8Size;
+    uint8_t* input = nullptr;
+    size_t inLen = 0;
+    uint32_t outLen = 0;
+    MatchToken* tokens = nullptr;
+    size_t tokenCount = 0;
+    uint8_t* literals = nullptr;
+    bool ok = false;
+    bool e8 = false;
+    uint32_t e8Size = 0;
+    std::atomic<bool> done{false};
 };
-// One frame being played, one being decoded, one read ahead.
+// One frame being played and two being read (more measured no faster).
 constexpr unsigned kAheadFrames = 3;
+enum Reader : unsigned { kWorker = 0, kCaller = 1 };
+constexpr uint32_t kNotReading = 0xFFFFFFFFu;
 
+// The state a frame starts from, made known by the reader of the frame before as soon as the last
+// block that frame begins has begun, so that the frame can be read alongside the rest of it. Kept
+// apart from the frames' records, in twice as many places: a place is written again only for a
+// frame handed over after this one was taken.
+struct StartState
+{
+    BlockState bs;
+    std::atomic<uint32_t> frame{kNotReading}; // whose state this is
+};
+constexpr unsigned kStartStates = 2 * kAheadFrames;
+
+// Frame n of those handed over since the decoder was made lives in frames[n % kAheadFrames]. The
+// frames are claimed in order, by the worker or by the caller while it waits, each once the state
+// it starts from is known; the caller's thread alone hands over and takes.
 struct Ahead
 {
     Worker* worker = nullptr;
-    AheadFrame frames[kAheadFrames] = {};
-    // Frames handed over and frames the worker has decoded since the decoder was made; frame n
-    // lives in frames[n % kAheadFrames]. Only the caller's thread changes `fed` and `taken`.
+    AheadFrame frames[kAheadFrames];
+    StartState starts[kStartStates];
     std::atomic<uint32_t> fed{0};
-    std::atomic<uint32_t> parsed{0};
+    std::atomic<uint32_t> claimed{0};
+    // The frame each reader (the worker, the caller) is reading, or kNotReading.
+    std::atomic<uint32_t> reading[2] = {kNotReading, kNotReading};
     uint32_t taken = 0;
-    bool failed = false; // the worker's: a frame of this folder failed, so the rest fail too
+    // The folder's first frame and the state it starts from, set before it is handed over (a
+    // reader may look at folderFirst at any time, while trying to claim a frame).
+    std::atomic<uint32_t> folderFirst{0};
+    BlockState first;
 };
 
 } // namespace
 
-// In ahead mode the bit-level state (header, blocks, trees) belongs to the worker's thread and the
-// window, the recent offsets and the positions to the caller's; each side touches only its own
-// while frames are in flight, and they meet through the `fed` and `parsed` counters.
+// Decoding ahead, the window, the recent offsets and the positions belong to the caller's thread;
+// the frames' bits are read by whichever thread claimed them, from the trees here and a state of
+// their own, and everything passes through the frames' counters and flags.
 struct LzxDecoder
 {
     char tag[4];
@@ -382,13 +416,9 @@ struct LzxDecoder
     uint32_t windowPos;
     uint32_t r0, r1, r2;
 
-    // Folder state: the bits' side.
-    bool headerRead;
-    bool e8;
-    uint32_t e8Size;
-    unsigned blockType;
-    uint32_t blockRemaining;
-    bool blockOdd;
+    // Folder state: the bits' side. The trees are shared by the frames being read at one time,
+    // and only read by them: a block header is read only when every frame before is read.
+    BlockState bits;
     uint8_t mainLen[kMainMax];
     uint8_t lenLen[kLenSyms];
     uint8_t alignedLen[kAlignedSyms];
@@ -451,14 +481,14 @@ bool readLengths(LzxDecoder* d, BitReader& br, uint8_t* lens, unsigned first, un
 
 // Reads a block header. An uncompressed block's header carries the three recent offsets, which
 // go to `offsets`.
-bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos, uint32_t (&offsets)[3])
+bool readBlockHeader(LzxDecoder* d, BlockState& bs, BitReader& br, size_t& bytePos, uint32_t (&offsets)[3])
 {
-    d->blockType = br.read(3);
+    bs.blockType = br.read(3);
     uint32_t size = br.read(24);
     if (br.overrun() || size == 0)
         return false;
-    d->blockRemaining = size;
-    switch (d->blockType) {
+    bs.blockRemaining = size;
+    switch (bs.blockType) {
     case kBlockAligned:
         for (unsigned i = 0; i < kAlignedSyms; ++i)
             d->alignedLen[i] = static_cast<uint8_t>(br.read(3));
@@ -490,7 +520,7 @@ bool readBlockHeader(LzxDecoder* d, BitReader& br, size_t& bytePos, uint32_t (&o
         for (unsigned i = 0; i < 3; ++i, p += 4)
             offsets[i] = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
         bytePos += 12;
-        d->blockOdd = size & 1;
+        bs.blockOdd = size & 1;
         return true;
     }
     default:
@@ -707,50 +737,59 @@ bool decodeTokens(const LzxDecoder& d, BitReader& brRef, Sink& sinkRef, uint32_t
     return ok && !br.overrun();
 }
 
-// Decodes one frame's input into positions [wp, frameEnd) of `sink`: the folder's header in its
-// first frame, then blocks, their headers and their tokens or bytes.
-template <class Sink>
-bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, Sink& sink, uint32_t wp, uint32_t frameEnd)
+// Decodes one frame's input into positions [wp, frameEnd) of `sink`, starting from `bs`: the
+// folder's header in its first frame, then blocks, their headers and their tokens or bytes.
+// `hooks` hears of a block header about to be read (beforeHeader) and of the state the next frame
+// will start from, once the block that runs to this frame's end has begun (nextKnown).
+template <class Sink, class Hooks>
+bool decodeFrame(LzxDecoder* d, BlockState& bs, const uint8_t* in, size_t inLen, Sink& sink, uint32_t wp,
+                 uint32_t frameEnd, Hooks& hooks)
 {
     BitReader br;
     br.start(in, inLen, 0);
-    if (!d->headerRead) {
-        d->headerRead = true;
-        d->e8 = br.read(1) != 0;
-        if (d->e8) {
+    if (!bs.headerRead) {
+        bs.headerRead = true;
+        bs.e8 = br.read(1) != 0;
+        if (bs.e8) {
             uint32_t hi = br.read(16);
-            d->e8Size = (hi << 16) | br.read(16);
+            bs.e8Size = (hi << 16) | br.read(16);
         }
     }
     // Inside an uncompressed block the input is read by bytes from bytePos.
-    bool byteMode = d->blockType == kBlockUncompressed && d->blockRemaining > 0;
+    bool byteMode = bs.blockType == kBlockUncompressed && bs.blockRemaining > 0;
     size_t bytePos = 0;
     while (wp < frameEnd) {
-        if (d->blockRemaining == 0) {
+        if (bs.blockRemaining == 0) {
             if (byteMode) {
                 // The uncompressed block just ended: skip its odd-length padding byte and go back
                 // to bits at the 16-bit boundary that follows.
-                if (d->blockOdd && bytePos < inLen)
+                if (bs.blockOdd && bytePos < inLen)
                     ++bytePos;
                 br.start(in, inLen, bytePos);
                 byteMode = false;
             }
+            hooks.beforeHeader();
             uint32_t offsets[3];
-            if (!readBlockHeader(d, br, bytePos, offsets))
+            if (!readBlockHeader(d, bs, br, bytePos, offsets))
                 return false;
-            byteMode = d->blockType == kBlockUncompressed;
+            byteMode = bs.blockType == kBlockUncompressed;
             if (byteMode && !sink.setOffsets(offsets, wp))
                 return false;
         }
         uint32_t run = frameEnd - wp;
-        if (run > d->blockRemaining)
-            run = d->blockRemaining;
+        if (run > bs.blockRemaining)
+            run = bs.blockRemaining;
+        if (run == frameEnd - wp) {
+            BlockState next = bs;
+            next.blockRemaining -= run;
+            hooks.nextKnown(next);
+        }
         if (byteMode) {
             if (bytePos > inLen || inLen - bytePos < run)
                 return false;
             sink.bytes(wp, in + bytePos, run);
             bytePos += run;
-        } else if (d->blockType == kBlockAligned) {
+        } else if (bs.blockType == kBlockAligned) {
             if (!decodeTokens<true>(*d, br, sink, wp, wp + run))
                 return false;
         } else {
@@ -758,15 +797,22 @@ bool decodeFrame(LzxDecoder* d, const uint8_t* in, size_t inLen, Sink& sink, uin
                 return false;
         }
         wp += run;
-        d->blockRemaining -= run;
+        bs.blockRemaining -= run;
     }
     if (byteMode) {
-        if (d->blockRemaining == 0 && d->blockOdd && bytePos < inLen)
+        if (bs.blockRemaining == 0 && bs.blockOdd && bytePos < inLen)
             ++bytePos;
         br.start(in, inLen, bytePos);
     }
     return !br.overrun() && br.endsHere();
 }
+
+// Decoding on the caller's thread: one frame at a time, nothing to wait for or to tell.
+struct HereHooks
+{
+    void beforeHeader() {}
+    void nextKnown(const BlockState&) {}
+};
 
 // Plays the tokens of a frame decoded ahead into the window at `frameStart`, with the literals
 // between them.
@@ -837,45 +883,126 @@ BlockResult decodeHere(LzxDecoder* d, const unsigned char* in, size_t inLen, uns
         return BlockResult::kBadData;
     }
     WindowSink sink = windowSink(d);
-    const bool ok = decodeFrame(d, in, inLen, sink, start, start + static_cast<uint32_t>(outLen));
+    HereHooks hooks;
+    const bool ok = decodeFrame(d, d->bits, in, inLen, sink, start, start + static_cast<uint32_t>(outLen), hooks);
     keepOffsets(d, sink);
     if (!ok) {
         d->failed = true;
         return BlockResult::kBadData;
     }
-    finishFrame(d, out, static_cast<uint32_t>(outLen), d->e8, d->e8Size);
+    finishFrame(d, out, static_cast<uint32_t>(outLen), d->bits.e8, d->bits.e8Size);
     return BlockResult::kOk;
 }
 
-// The worker's step: decodes the oldest frame handed over and not yet decoded.
-bool decodeAhead(void* arg)
+// Decoding ahead: a block header changes the trees, so it waits until the other reader is not
+// reading an earlier frame (frames are claimed in order, so every other earlier frame is read);
+// the next frame's state is told to the frame's record at once, and the worker is told that the
+// next frame can be claimed.
+struct AheadHooks
 {
-    auto* d = static_cast<LzxDecoder*>(arg);
-    Ahead& a = *d->ahead;
-    const uint32_t n = a.parsed.load(std::memory_order_relaxed);
-    if (n == a.fed.load(std::memory_order_acquire))
+    Ahead& a;
+    Reader who;
+    uint32_t frame;
+    bool told = false;
+
+    static bool otherPassed(const void* arg)
+    {
+        const auto* h = static_cast<const AheadHooks*>(arg);
+        const uint32_t other = h->a.reading[h->who == kWorker ? kCaller : kWorker].load();
+        return other == kNotReading || other > h->frame;
+    }
+    void beforeHeader() { waitUntil(otherPassed, this); }
+    void nextKnown(const BlockState& next)
+    {
+        StartState& s = a.starts[(frame + 1) % kStartStates];
+        s.bs = next;
+        s.frame.store(frame + 1, std::memory_order_release);
+        told = true;
+        a.worker->notify();
+    }
+};
+
+// Whether frame c is handed over and the state it starts from is known.
+bool claimable(const Ahead& a, uint32_t c)
+{
+    return c != a.fed.load(std::memory_order_acquire) &&
+           (c == a.folderFirst.load(std::memory_order_relaxed) ||
+            a.starts[c % kStartStates].frame.load(std::memory_order_acquire) == c);
+}
+
+// Claims the oldest frame handed over and not claimed, when it is claimable. The reader says which
+// frame it is about to read before it claims it, so that the reader of a later frame cannot miss it.
+bool claimFrame(Ahead& a, Reader who, uint32_t& frame)
+{
+    uint32_t c = a.claimed.load();
+    if (!claimable(a, c))
         return false;
-    AheadFrame& f = a.frames[n % kAheadFrames];
-    RecordSink sink{f.literals, f.tokens, 0};
-    f.ok = !a.failed && decodeFrame(d, f.input, f.inLen, sink, 0, f.outLen);
-    a.failed = !f.ok;
-    f.tokenCount = sink.n;
-    f.e8 = d->e8;
-    f.e8Size = d->e8Size;
-    a.parsed.store(n + 1, std::memory_order_release);
+    a.reading[who].store(c);
+    if (!a.claimed.compare_exchange_strong(c, c + 1)) {
+        a.reading[who].store(kNotReading);
+        return false;
+    }
+    frame = c;
     return true;
 }
 
-bool allDecoded(const void* arg)
+// Reads the bits of a claimed frame into its tokens.
+void readClaimed(LzxDecoder* d, Reader who, uint32_t frame)
 {
-    const Ahead& a = *static_cast<const Ahead*>(arg);
-    return a.parsed.load(std::memory_order_acquire) == a.fed.load(std::memory_order_relaxed);
+    Ahead& a = *d->ahead;
+    AheadFrame& f = a.frames[frame % kAheadFrames];
+    BlockState bs =
+        frame == a.folderFirst.load(std::memory_order_relaxed) ? a.first : a.starts[frame % kStartStates].bs;
+    AheadHooks hooks{a, who, frame};
+    RecordSink sink{f.literals, f.tokens, 0};
+    f.ok = !bs.failed && decodeFrame(d, bs, f.input, f.inLen, sink, 0, f.outLen, hooks);
+    if (!hooks.told) {
+        // Failed before its last block began: the frames after it fail too.
+        BlockState failed = bs;
+        failed.failed = true;
+        hooks.nextKnown(failed);
+    }
+    f.tokenCount = sink.n;
+    f.e8 = bs.e8;
+    f.e8Size = bs.e8Size;
+    f.done.store(true, std::memory_order_release);
+    a.reading[who].store(kNotReading);
 }
 
-bool oldestDecoded(const void* arg)
+// The worker's step.
+bool readAhead(void* arg)
 {
-    const Ahead& a = *static_cast<const Ahead*>(arg);
-    return a.parsed.load(std::memory_order_acquire) != a.taken;
+    auto* d = static_cast<LzxDecoder*>(arg);
+    uint32_t frame = 0;
+    if (!claimFrame(*d->ahead, kWorker, frame))
+        return false;
+    readClaimed(d, kWorker, frame);
+    return true;
+}
+
+struct Waiting
+{
+    const Ahead* a;
+    const AheadFrame* f;
+};
+
+bool doneOrClaimable(const void* arg)
+{
+    const auto* w = static_cast<const Waiting*>(arg);
+    return w->f->done.load(std::memory_order_acquire) || claimable(*w->a, w->a->claimed.load());
+}
+
+// Waits for a frame to be read, reading the frames after it meanwhile when they can be claimed.
+void readUntilDone(LzxDecoder* d, const AheadFrame& f)
+{
+    const Waiting waiting{d->ahead, &f};
+    while (!f.done.load(std::memory_order_acquire)) {
+        uint32_t frame = 0;
+        if (claimFrame(*d->ahead, kCaller, frame))
+            readClaimed(d, kCaller, frame);
+        else
+            waitUntil(doneOrClaimable, &waiting);
+    }
 }
 
 void releaseAhead(LzxDecoder* d)
@@ -918,7 +1045,7 @@ bool aheadReady(LzxDecoder* d)
         }
         std::memset(f.literals, 0, kFrameSize + kLiteralSlack);
     }
-    d->ahead->worker = Worker::create(mem, decodeAhead, d);
+    d->ahead->worker = Worker::create(mem, readAhead, d);
     if (!d->ahead->worker) {
         releaseAhead(d);
         return false;
@@ -927,15 +1054,16 @@ bool aheadReady(LzxDecoder* d)
     return true;
 }
 
-// Waits until the worker is idle and drops the frames handed over and not taken.
+// Reads (or waits for) every frame handed over and drops those not taken.
 void settleAhead(LzxDecoder* d)
 {
     if (!d->aheadMode)
         return;
     Ahead& a = *d->ahead;
-    waitUntil(allDecoded, &a);
-    a.taken = a.fed.load(std::memory_order_relaxed);
-    a.failed = false;
+    const uint32_t fed = a.fed.load(std::memory_order_relaxed);
+    for (uint32_t n = a.taken; n != fed; ++n)
+        readUntilDone(d, a.frames[n % kAheadFrames]);
+    a.taken = fed;
 }
 
 void resetFolder(LzxDecoder* d)
@@ -944,39 +1072,38 @@ void resetFolder(LzxDecoder* d)
     d->aheadMode = false;
     d->decodedHere = false;
     d->failed = false;
-    d->headerRead = false;
-    d->e8 = false;
-    d->e8Size = 0;
     d->framesDone = 0;
     d->folderPos = 0;
     d->windowPos = 0;
     d->r0 = d->r1 = d->r2 = 1;
-    d->blockType = kBlockNone;
-    d->blockRemaining = 0;
-    d->blockOdd = false;
+    d->bits = BlockState{};
     std::memset(d->mainLen, 0, sizeof d->mainLen);
     std::memset(d->lenLen, 0, sizeof d->lenLen);
 }
 
 bool feedFrame(LzxDecoder* d, const unsigned char* in, size_t inLen, size_t outLen)
 {
+    Ahead* a = d->ahead;
     if (!d->aheadMode) {
-        // Only from a folder's first frame: the worker keeps the bit-level state from there on.
+        // Only from a folder's first frame on: the frames' states follow from there.
         if (d->decodedHere || !aheadReady(d))
             return false;
+        a = d->ahead;
         d->aheadMode = true;
+        a->folderFirst.store(a->fed.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        a->first = d->bits;
     }
-    Ahead& a = *d->ahead;
-    const uint32_t n = a.fed.load(std::memory_order_relaxed);
-    if (n - a.taken >= kAheadFrames)
+    const uint32_t n = a->fed.load(std::memory_order_relaxed);
+    if (n - a->taken >= kAheadFrames)
         return false;
-    AheadFrame& f = a.frames[n % kAheadFrames];
+    AheadFrame& f = a->frames[n % kAheadFrames];
     if (inLen)
         std::memcpy(f.input, in, inLen);
     f.inLen = inLen;
     f.outLen = static_cast<uint32_t>(outLen);
-    a.fed.store(n + 1, std::memory_order_release);
-    a.worker->notify();
+    f.done.store(false, std::memory_order_relaxed);
+    a->fed.store(n + 1, std::memory_order_release);
+    a->worker->notify();
     return true;
 }
 
@@ -985,9 +1112,9 @@ BlockResult takeFrame(LzxDecoder* d, unsigned char* out, size_t outLen)
     Ahead& a = *d->ahead;
     if (a.taken == a.fed.load(std::memory_order_relaxed))
         return BlockResult::kBadCall;
-    waitUntil(oldestDecoded, &a);
     const AheadFrame& f = a.frames[a.taken % kAheadFrames];
-    ++a.taken; // its buffers stay as they are until the next frame is handed over
+    readUntilDone(d, f);
+    ++a.taken; // its record stays as it is until the next frame is handed over
     const uint32_t start = d->windowPos;
     if (d->failed || !f.ok || f.outLen != outLen || start + outLen > d->ringSize) {
         d->failed = true;
