@@ -196,14 +196,6 @@ struct Context
             return -1;
         return length;
     }
-    // Whether the data block whose header is in dataHeader and whose bytes are `data` carries its
-    // checksum, or none (0).
-    bool sumMatches(const unsigned char* data, std::size_t cbData) const
-    {
-        const std::uint32_t sum = u32(dataHeader);
-        return sum == 0 ||
-               cabinet::checksum(dataHeader + 4, dataHeaderSize - 4u, cabinet::checksum(data, cbData, 0)) == sum;
-    }
     bool closeHandles()
     {
         bool ok = true;
@@ -236,6 +228,7 @@ struct Context
     FDIERROR extractFile(FDI_INT_PTR hf);
     FDIERROR writeFileData(FDI_INT_PTR hf);
     FDIERROR selectFolder(std::uint16_t index);
+    FDIERROR readDataBlock(std::size_t held, std::uint16_t& cbData, std::uint16_t& cbUncomp);
     FDIERROR nextBlock();
     void readAhead();
     FDIERROR moveToNextCabinet();
@@ -595,6 +588,27 @@ FDIERROR Context::selectFolder(std::uint16_t index)
     return nextBlock();
 }
 
+// Reads the next data block's header into dataHeader and its bytes into the input buffer after the
+// `held` bytes already there of the same block, checking that they fit and carry their checksum
+// (a checksum of 0 is none).
+FDIERROR Context::readDataBlock(std::size_t held, std::uint16_t& cbData, std::uint16_t& cbUncomp)
+{
+    if (!readExact(hfData, dataHeader, dataHeaderSize))
+        return FDIERROR_CORRUPT_CABINET;
+    cbData = u16(dataHeader + 4);
+    cbUncomp = u16(dataHeader + 6);
+    const FDIERROR rc = decoders.admit(held + cbData);
+    if (rc != FDIERROR_NONE)
+        return rc;
+    unsigned char* data = decoders.input() + held;
+    if (!readExact(hfData, data, cbData))
+        return FDIERROR_CORRUPT_CABINET;
+    const std::uint32_t sum = u32(dataHeader);
+    if (sum != 0 && cabinet::checksum(dataHeader + 4, dataHeaderSize - 4u, cabinet::checksum(data, cbData, 0)) != sum)
+        return FDIERROR_CORRUPT_CABINET;
+    return FDIERROR_NONE;
+}
+
 FDIERROR Context::nextBlock()
 {
     blockOffset += blockLength;
@@ -622,18 +636,11 @@ FDIERROR Context::nextBlock()
         if (blocksLeft == 0)
             return FDIERROR_CORRUPT_CABINET;
         --blocksLeft;
-        if (!readExact(hfData, dataHeader, dataHeaderSize))
-            return FDIERROR_CORRUPT_CABINET;
-        const std::uint16_t cbData = u16(dataHeader + 4);
-        const std::uint16_t cbUncomp = u16(dataHeader + 6);
-        FDIERROR rc = decoders.admit(held + cbData);
+        std::uint16_t cbData = 0, cbUncomp = 0;
+        FDIERROR rc = readDataBlock(held, cbData, cbUncomp);
         if (rc != FDIERROR_NONE)
             return rc;
         unsigned char* data = decoders.input() + held;
-        if (!readExact(hfData, data, cbData))
-            return FDIERROR_CORRUPT_CABINET;
-        if (!sumMatches(data, cbData))
-            return FDIERROR_CORRUPT_CABINET;
         FDIDECRYPT d{};
         d.fdidt = fdidtDECRYPT;
         d.decrypt.pDataReserve = cbCFData != 0 ? dataHeader + kDataFixedSize : nullptr;
@@ -675,13 +682,8 @@ void Context::readAhead()
         const FDI_LONG mark = seek(hfData, 0, kSeekCur);
         if (mark < 0)
             return;
-        unsigned char* data = decoders.input();
-        bool ok = readExact(hfData, dataHeader, dataHeaderSize);
-        const std::uint16_t cbData = ok ? u16(dataHeader + 4) : 0;
-        const std::uint16_t cbUncomp = ok ? u16(dataHeader + 6) : 0;
-        ok = ok && cbUncomp != 0 && decoders.admit(cbData) == FDIERROR_NONE && readExact(hfData, data, cbData) &&
-             sumMatches(data, cbData);
-        if (!ok || !decoders.feed(cbData, cbUncomp)) {
+        std::uint16_t cbData = 0, cbUncomp = 0;
+        if (readDataBlock(0, cbData, cbUncomp) != FDIERROR_NONE || cbUncomp == 0 || !decoders.feed(cbData, cbUncomp)) {
             if (!seekTo(hfData, static_cast<std::uint64_t>(mark)))
                 readAheadError = FDIERROR_CORRUPT_CABINET;
             return;

@@ -231,19 +231,25 @@ struct BitReader
     }
 };
 
+// The entry of the next code, its bits consumed; 0 for a code the tree does not assign.
 template <typename Table>
-inline int decodeSym(const Table& t, BitReader& br)
+inline uint32_t decodeEntry(const Table& t, BitReader& br)
 {
     uint32_t e = t.e[br.peek(Table::kRoot)];
     if (e & kSubFlag) {
         unsigned sb = e & kLenMask;
         e = t.e[(e >> 16) + static_cast<uint32_t>((br.buf << Table::kRoot) >> (64 - sb))];
     }
-    unsigned len = e & kLenMask;
-    if (!len)
-        return -1;
-    br.drop(len);
-    return static_cast<int>(e >> 16);
+    br.drop(e & kLenMask);
+    return e;
+}
+
+// The next symbol, or -1 for a code the tree does not assign.
+template <typename Table>
+inline int decodeSym(const Table& t, BitReader& br)
+{
+    const uint32_t e = decodeEntry(t, br);
+    return (e & kLenMask) ? static_cast<int>(e >> 16) : -1;
 }
 
 using MainTable = HuffTable<kMainMax, 12, kMaxCodeLen>;
@@ -299,19 +305,6 @@ void combineMatchEntries(MainTable& t, const LenTable& lt)
         }
         t.e[i] = m;
     }
-}
-
-// The entry of the next code, its bits consumed; 0 for a code the tree does not assign.
-template <typename Table>
-inline uint32_t decodeEntry(const Table& t, BitReader& br)
-{
-    uint32_t e = t.e[br.peek(Table::kRoot)];
-    if (e & kSubFlag) {
-        unsigned sb = e & kLenMask;
-        e = t.e[(e >> 16) + static_cast<uint32_t>((br.buf << Table::kRoot) >> (64 - sb))];
-    }
-    br.drop(e & kLenMask);
-    return e;
 }
 
 // A token of a frame decoded ahead, kept until it can be played into the window: a match's frame
@@ -865,10 +858,9 @@ void finishFrame(LzxDecoder* d, unsigned char* out, uint32_t outLen, bool e8, ui
     ++d->framesDone;
 }
 
-bool badBuffers(const unsigned char* in, size_t inLen, const unsigned char* out, size_t outLen)
-{
-    return !out || outLen == 0 || outLen > kFrameSize || (!in && inLen);
-}
+bool badInput(const unsigned char* in, size_t inLen) { return !in && inLen; }
+bool badOutLen(size_t outLen) { return outLen == 0 || outLen > kFrameSize; }
+bool badOutput(const unsigned char* out, size_t outLen) { return !out || badOutLen(outLen); }
 
 // Decodes one frame on the caller's thread.
 BlockResult decodeHere(LzxDecoder* d, const unsigned char* in, size_t inLen, unsigned char* out, size_t outLen)
@@ -896,8 +888,8 @@ BlockResult decodeHere(LzxDecoder* d, const unsigned char* in, size_t inLen, uns
 
 // Decoding ahead: a block header changes the trees, so it waits until the other reader is not
 // reading an earlier frame (frames are claimed in order, so every other earlier frame is read);
-// the next frame's state is told to the frame's record at once, and the worker is told that the
-// next frame can be claimed.
+// the next frame's start state is told at once, and the worker that the next frame can be
+// claimed.
 struct AheadHooks
 {
     Ahead& a;
@@ -1083,6 +1075,8 @@ void resetFolder(LzxDecoder* d)
 
 bool feedFrame(LzxDecoder* d, const unsigned char* in, size_t inLen, size_t outLen)
 {
+    if (inLen > kLzxInputMax)
+        return false;
     Ahead* a = d->ahead;
     if (!d->aheadMode) {
         // Only from a folder's first frame on: the frames' states follow from there.
@@ -1160,13 +1154,12 @@ bool lzxReset(void* handle)
 BlockResult lzxDecode(void* handle, const unsigned char* in, std::size_t inLen, unsigned char* out, std::size_t outLen)
 {
     auto* d = static_cast<LzxDecoder*>(handle);
-    if (!validHandle(d) || badBuffers(in, inLen, out, outLen))
+    if (!validHandle(d) || badInput(in, inLen) || badOutput(out, outLen))
         return BlockResult::kBadCall;
     if (!d->aheadMode)
         return decodeHere(d, in, inLen, out, outLen);
     // A folder that went ahead goes on that way; frames handed over come first.
-    if (d->ahead->taken != d->ahead->fed.load(std::memory_order_relaxed) || inLen > kLzxInputMax ||
-        !feedFrame(d, in, inLen, outLen))
+    if (d->ahead->taken != d->ahead->fed.load(std::memory_order_relaxed) || !feedFrame(d, in, inLen, outLen))
         return BlockResult::kBadCall;
     return takeFrame(d, out, outLen);
 }
@@ -1174,8 +1167,7 @@ BlockResult lzxDecode(void* handle, const unsigned char* in, std::size_t inLen, 
 bool lzxFeed(void* handle, const unsigned char* in, std::size_t inLen, std::size_t outLen)
 {
     auto* d = static_cast<LzxDecoder*>(handle);
-    unsigned char probe = 0;
-    if (!validHandle(d) || badBuffers(in, inLen, &probe, outLen) || inLen > kLzxInputMax)
+    if (!validHandle(d) || badInput(in, inLen) || badOutLen(outLen))
         return false;
     return feedFrame(d, in, inLen, outLen);
 }
@@ -1183,7 +1175,7 @@ bool lzxFeed(void* handle, const unsigned char* in, std::size_t inLen, std::size
 BlockResult lzxTake(void* handle, unsigned char* out, std::size_t outLen)
 {
     auto* d = static_cast<LzxDecoder*>(handle);
-    if (!validHandle(d) || badBuffers(nullptr, 0, out, outLen) || !d->aheadMode)
+    if (!validHandle(d) || badOutput(out, outLen) || !d->aheadMode)
         return BlockResult::kBadCall;
     return takeFrame(d, out, outLen);
 }
